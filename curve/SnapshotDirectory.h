@@ -1,0 +1,14 @@
+// Where the undo snapshots go: the plug-in's fixed folder on Windows where it
+// can be created and written, otherwise a TempPVC folder in the user's
+// temporary directory. The result ends with a path separator.
+#pragma once
+
+#include <string>
+
+inline constexpr const char* kFixedSnapshotDirectory = "C:\\Program Files\\Steinberg\\VstPlugins\\TempPVC";
+
+std::string makeSnapshotDirectory();
+// Creates a backslash path folder by folder, as the fixed folder is made.
+void createFixedDirectory(const std::string& path);
+// True when a file can be created and removed in the folder (given with its separator).
+bool directoryWritable(const std::string& folder);

@@ -1,0 +1,33 @@
+#include "plugin/BlockReader.h"
+
+#include "plugin/EditorLink.h"
+#include "plugin/OfflineEffect.h"
+
+BlockReader::BlockReader(OfflineEffect& effect, VstOfflineTask& task, bool showProgress)
+    : effect_(effect), task_(task), showProgress_(showProgress) {}
+
+bool BlockReader::readBlocks(double frames, const std::function<void(const VstOfflineTask&)>& perBlock) {
+  // A host that offers no buffer would make the loop read nothing forever.
+  if (task_.sizeInputBuffer <= 0 || !task_.inputBuffer) return false;
+  double remaining = frames;
+  while (remaining >= 1.0) {
+    double fraction = task_.numFramesToProcess > 0.0 ? 1.0 - remaining / task_.numFramesToProcess : 0.0;
+    task_.progress = fraction;
+    if (showProgress_) effect_.editorLink().setProgress(fraction);
+    task_.readCount =
+        remaining < task_.sizeInputBuffer ? static_cast<VstInt32>(remaining) : task_.sizeInputBuffer;
+    if (!effect_.offlineRead(&task_, kVstOfflineAudio, true)) return false;
+    // Never trust a count beyond the buffer the host declared.
+    if (task_.readCount <= 0 || task_.readCount > task_.sizeInputBuffer) return false;
+    perBlock(task_);
+    remaining -= task_.readCount;
+  }
+  return true;
+}
+
+int BlockReader::channelCount() const { return effect_.channelCount; }
+
+bool BlockReader::count(double frames, double* total) {
+  *total = 0.0;
+  return readBlocks(frames, [&](const VstOfflineTask& task) { *total += task.readCount; });
+}

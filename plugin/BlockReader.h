@@ -1,0 +1,45 @@
+// Reads a task's range from the host block by block and hands on each sample
+// as the reading passes use it: channel 0 of a mono file, the mean of the two
+// channels of a stereo file, nothing for other channel counts.
+#pragma once
+
+#include <functional>
+
+#include "vst/VstAbi.h"
+
+class OfflineEffect;
+
+class BlockReader {
+ public:
+  // showProgress: also show the fraction done in the editor.
+  BlockReader(OfflineEffect& effect, VstOfflineTask& task, bool showProgress);
+
+  // Reads frames from the task's readPosition on; perSample gets each mono
+  // sample. False when a read fails or the task has no usable input buffer.
+  template <class PerSample>
+  bool read(double frames, PerSample&& perSample) {
+    const int channels = channelCount();
+    return readBlocks(frames, [&](const VstOfflineTask& task) {
+      auto** inputs = static_cast<float**>(task.inputBuffer);
+      const int n = task.readCount;
+      if (channels == 1) {
+        const float* mono = inputs[0];
+        for (int i = 0; i < n; ++i) perSample(mono[i]);
+      } else if (channels == 2) {
+        const float* left = inputs[0];
+        const float* right = inputs[1];
+        for (int i = 0; i < n; ++i) perSample((left[i] + right[i]) * 0.5f);
+      }
+    });
+  }
+  // Reads frames without using them; the count actually delivered goes to *total.
+  bool count(double frames, double* total);
+
+ private:
+  int channelCount() const;
+  bool readBlocks(double frames, const std::function<void(const VstOfflineTask&)>& perBlock);
+
+  OfflineEffect& effect_;
+  VstOfflineTask& task_;
+  bool showProgress_;
+};

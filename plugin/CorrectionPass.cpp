@@ -1,0 +1,111 @@
+// The speed correction: resamples every channel of the source along the
+// curve into the host's new file, so that the result plays at constant speed.
+#include <cmath>
+#include <cstring>
+#include <span>
+#include <vector>
+
+#include "curve/PvcCurve.h"
+#include "plugin/BlockResampler.h"
+#include "plugin/OfflineEffect.h"
+#include "plugin/Passes.h"
+
+namespace {
+
+// Hands output frames to the host's new file a buffer at a time.
+class FrameWriter {
+ public:
+  FrameWriter(OfflineEffect& effect, VstOfflineTask& target, int channels)
+      : effect_(effect), target_(target), outputs_(static_cast<float**>(target.outputBuffer)), channels_(channels) {}
+
+  bool usable() const { return outputs_ && target_.sizeOutputBuffer > 0; }
+
+  // One frame of every channel; a full buffer (or every frame of the last
+  // block) goes to the host at once.
+  bool put(const float* const* frames, std::size_t i, bool flushEach) {
+    for (int c = 0; c < channels_; ++c) outputs_[c][target_.writeCount] = frames[c][i];
+    ++target_.writeCount;
+    if (target_.writeCount >= target_.sizeOutputBuffer || flushEach) {
+      if (!effect_.offlineWrite(&target_, kVstOfflineAudio)) return false;
+      target_.writeCount = 0;
+    }
+    return true;
+  }
+
+ private:
+  OfflineEffect& effect_;
+  VstOfflineTask& target_;
+  float** outputs_;
+  int channels_;
+};
+
+void report(VstOfflineTask& task, const char* text) {
+  std::strncpy(task.outputText, text, sizeof task.outputText - 1);
+  task.outputText[sizeof task.outputText - 1] = 0;
+  task.flags |= kVstOfflinePlugError;
+}
+
+}  // namespace
+
+bool runCorrectionPass(OfflineEffect& effect, VstOfflineTask* tasks, VstInt32 count) {
+  if (count < 2) return false;
+  VstOfflineTask& source = tasks[0];
+  VstOfflineTask& target = tasks[1];
+  PvcCurve& curve = effect.curve();
+
+  source.readPosition = source.positionToProcessFrom;
+  double remaining = source.numFramesToProcess;
+  const double total = remaining;
+  std::strcpy(source.progressText, "Copy file");
+  target.writePosition = 0;
+
+  const int channels = curve.channelCount;
+  const int blockLength = source.sizeInputBuffer;
+  auto** inputs = static_cast<float**>(source.inputBuffer);
+  // Anything but mono or stereo would come out as an empty file: refuse it
+  // rather than report a silent success.
+  if (channels != 1 && channels != 2) {
+    report(source, "Only mono and stereo files can be corrected.");
+    return false;
+  }
+  if (source.numSourceChannels != channels || blockLength <= 0 || !inputs) {
+    report(source, "The file does not match the curve's channel count.");
+    return false;
+  }
+  FrameWriter writer(effect, target, channels);
+  if (!writer.usable()) return false;
+
+  std::vector<BlockResampler> resamplers(static_cast<size_t>(channels));
+  for (BlockResampler& r : resamplers) r.initialise(8, blockLength);
+  std::vector<float> ratios(static_cast<size_t>(blockLength), 0.0f);
+
+  curve.rewind();
+  bool first = true;
+  std::int32_t k = 0;
+  while (remaining > 0.0) {
+    source.progress = 1.0 - remaining / total;
+    target.progress = -1.0;
+    source.readCount = remaining < blockLength ? static_cast<VstInt32>(remaining) : blockLength;
+    if (source.readCount <= 0) break;  // less than one frame left
+    if (!effect.offlineRead(&source, kVstOfflineAudio, true)) return false;
+    const int n = source.readCount;
+    if (n <= 0 || n > blockLength) return false;
+    remaining -= n;
+    const bool last = remaining == 0.0 || remaining < 1.0;
+
+    for (int i = 0; i < n; ++i) ratios[static_cast<size_t>(i)] = curve.ratioAtNext(k++);
+    const std::span<const float> blockRatios(ratios.data(), static_cast<size_t>(n));
+    std::size_t produced = 0;
+    std::span<const float> frames[2];
+    for (int c = 0; c < channels; ++c) {
+      BlockResampler& r = resamplers[static_cast<size_t>(c)];
+      produced = r.countOutput(blockRatios, std::span<const float>(inputs[c], static_cast<size_t>(n)), first, last);
+      frames[c] = r.render();
+    }
+    first = false;
+    const float* channelsOut[2] = {frames[0].data(), frames[1].data()};
+    for (std::size_t i = 0; i < produced; ++i)
+      if (!writer.put(channelsOut, i, last)) return false;
+  }
+  return true;
+}

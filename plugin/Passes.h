@@ -1,0 +1,21 @@
+// One function per offline operation; runOfflinePass picks by mode.
+#pragma once
+
+#include <cstdint>
+
+#include "vst/VstAbi.h"
+
+class OfflineEffect;
+
+bool runReadingPass(OfflineEffect& effect, VstOfflineTask& task);
+bool runZoomPass(OfflineEffect& effect, VstOfflineTask& task);
+bool runSelectionPass(OfflineEffect& effect, VstOfflineTask& task);
+bool runCorrectionPass(OfflineEffect& effect, VstOfflineTask* tasks, VstInt32 count);
+
+// Host frame counts are doubles; positions are 32-bit frame indices.
+std::int32_t framesToPosition(double frames);
+// Offers one sample to the analyser and paints every column it completes.
+void feedAnalyser(OfflineEffect& effect, float sample);
+// Sets the curve up for the shown range (from, to) of length frames: loads
+// the curve file or starts flat, lays it out and draws it.
+void setUpCurve(OfflineEffect& effect, std::int32_t length, std::int32_t from, std::int32_t to, bool fromZoom);
