@@ -24,9 +24,9 @@ constexpr std::array<ParamInfo, kParamCount> kInfo{{
     {"Harmonic filter", "smpl", 0.125f},
     {"Harmonics", "order", 0.05f},
     {"Noise memory", "s", 0.1f},
-    {"Min. SNR", "dB", 0.25f},
+    {"Min. SNR", "dB", 0.15f},
     {"Mains", "Hz", 0.257f},
-    {"Filter order", "order", 0.32f},
+    {"Filter order", "order", 0.16f},
 }};
 
 bool known(int index) { return index >= 0 && index < kParamCount; }

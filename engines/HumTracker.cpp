@@ -1,11 +1,161 @@
 #include "engines/HumTracker.h"
 
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "engines/FilterDesign.h"
+
 namespace humengine {
+namespace {
 
-HumTracker::HumTracker(double, const HumSettings&) {}
+// The speed filter passes the wow band flat up to this frequency.
+constexpr double kWowBandHz = 3.0;
+constexpr double kSpeedAttenuationDb = 60.0;
+constexpr double kHarmonicAttenuationDb = 70.0;
+// Input samples are kept to this size, so squares stay finite in float.
+constexpr float kInputLimit = 1e6f;
+// How far, in standard deviations, a harmonic may stray from the others.
+constexpr double kAgreementSigmas = 4.0;
 
-void HumTracker::process(const float*, int frames, float* output) {
-  for (int i = 0; i < frames; ++i) output[i] = 1.0f;
+int decimationFactor(double sampleRate, const HumSettings& s) {
+  double wanted = std::max(s.reducedRate, 4.0 * s.bandHigh);
+  return std::max(1, static_cast<int>(std::floor(sampleRate / wanted)));
+}
+
+std::vector<float> speedTaps(int length, double rate) {
+  double transition = kaiserTransition(length, kSpeedAttenuationDb) * rate;
+  double cutoff = std::min(kWowBandHz + transition / 2.0, 0.45 * rate);
+  return lowpassTaps(length, cutoff / rate, kaiserBeta(kSpeedAttenuationDb));
+}
+
+// Integral of |P(f)|^2 f^2 over all frequencies, P = S (1 - S) the
+// response of the noise probe; it converts the probe's variance into the
+// noise density around a harmonic.
+double probeMoment(const std::vector<float>& taps, double rate) {
+  int n = static_cast<int>(taps.size());
+  double middle = (n - 1) / 2.0;
+  double top = std::min(0.5 * rate, 8.0 * (kWowBandHz + kaiserTransition(n, kSpeedAttenuationDb) * rate));
+  const int steps = 2000;
+  double df = top / steps, sum = 0.0;
+  for (int j = 0; j < steps; ++j) {
+    double f = (j + 0.5) * df;
+    double w = 2.0 * std::numbers::pi * f / rate, s = 0.0;
+    for (int i = 0; i < n; ++i) s += taps[i] * std::cos(w * (i - middle));
+    double p = s * (1.0 - s);
+    sum += p * p * f * f * df;
+  }
+  return 2.0 * sum;  // both sides of 0 Hz
+}
+
+float clean(float x) {
+  if (!std::isfinite(x)) return 0.0f;
+  if (std::fabs(x) < 1e-30f) return 0.0f;  // keep denormals out of the filters
+  return std::clamp(x, -kInputLimit, kInputLimit);
+}
+
+// A programme note or a click in one harmonic's band bends that harmonic
+// alone, for a moment too short for its noise estimate to notice. So the
+// harmonics are held against their weighted median first: one that lies
+// further from it than its own noise allows is left out.
+template <typename Estimate>
+double combine(Estimate* e, std::size_t n) {
+  std::sort(e, e + n, [](const Estimate& a, const Estimate& b) { return a.speed < b.speed; });
+  double total = 0.0;
+  for (std::size_t i = 0; i < n; ++i) total += e[i].weight;
+  std::size_t m = 0;
+  for (double acc = e[0].weight; acc < total / 2.0 && m + 1 < n; acc += e[++m].weight) {
+  }
+  double median = e[m].speed, sum = 0.0, kept = 0.0;
+  for (std::size_t i = 0; i < n; ++i) {
+    double d = e[i].speed - median;
+    if (d * d > kAgreementSigmas * kAgreementSigmas * (e[i].variance + e[m].variance)) continue;
+    sum += e[i].weight * e[i].speed;
+    kept += e[i].weight;
+  }
+  return kept > 0.0 ? sum / kept : median;
+}
+
+}  // namespace
+
+HumTracker::HumTracker(double sampleRate, const HumSettings& s)
+    : rate_(sampleRate / decimationFactor(sampleRate, s)),
+      minSnr_(s.minSnr),
+      lowest_(static_cast<float>(s.bandLow / s.mains)),
+      highest_(static_cast<float>(s.bandHigh / s.mains)),
+      decimator_(decimationFactor(sampleRate, s), s.resamplerOrder) {
+  recent_.fill(1.0f);
+  std::vector<float> smooth = speedTaps(s.speedFilter, rate_);
+  double moment = probeMoment(smooth, rate_);
+
+  double centre = (s.bandLow + s.bandHigh) / 2.0;
+  double half = (s.bandHigh - s.bandLow) / 2.0;
+  double transition = kaiserTransition(s.harmonicFilter, kHarmonicAttenuationDb) * rate_;
+  // Highest frequency the reduced signal carries unharmed.
+  double ceiling = std::min(s.upperLimit, 0.5 * rate_ - kaiserTransition(2 * s.resamplerOrder + 1, 80.0) * rate_);
+  for (int k = 1; k <= std::min(s.harmonics, kMaxHarmonics); ++k) {
+    // Harmonic k lies within k * half of k * centre; its neighbours, which
+    // move with the same speed, come no nearer than centre - (k + 1) * half.
+    double pass = k * half;
+    double stop = centre - (k + 1) * half;
+    bool fits = stop - pass >= transition && k * s.bandHigh + transition / 2.0 <= ceiling;
+    if (!fits && k > 1) break;
+    HarmonicDesign d;
+    d.number = k;
+    d.centre = k * centre;
+    d.offsetLimit = pass;
+    d.nominal = k * s.mains;
+    d.cutoff = std::min(fits ? (pass + stop) / 2.0 : pass + transition / 2.0, 0.45 * rate_);
+    d.noiseScale = moment / (2.0 * k * (s.bandHigh - s.bandLow) * d.nominal * d.nominal);
+    harmonics_.emplace_back(d, rate_, s.harmonicFilter, smooth, s.weightMemory);
+  }
+
+  int factor = decimator_.factor();
+  double lag = harmonics_.front().delay();
+  timeOffset_ = -lag * factor + (factor - 1) - decimator_.delay();
+  // The newest smoothed value describes input time frame + timeOffset_ -
+  // (factor - 1) at the latest; one more reduced sample covers the
+  // interpolation to every frame.
+  delay_ = static_cast<int>(std::ceil(lag * factor + decimator_.delay())) + factor;
+}
+
+void HumTracker::reducedStep(float u) {
+  struct Estimate {
+    double speed, weight, variance;
+  };
+  std::array<Estimate, kMaxHarmonics> usable;
+  std::size_t count = 0;
+  for (HarmonicTrack& h : harmonics_) {
+    h.step(u, reduced_);
+    double w = h.weight(minSnr_);
+    if (w > 0.0) usable[count++] = {h.speed(), w, h.noiseVariance()};
+  }
+  if (count > 0) lastGood_ = std::clamp(static_cast<float>(combine(usable.data(), count)), lowest_, highest_);
+  // Where no harmonic can be trusted the last good speed holds.
+  recent_[static_cast<std::size_t>(reduced_ % kRecent)] = lastGood_;
+  ++reduced_;
+}
+
+float HumTracker::outputAt(std::int64_t frame) const {
+  double q = (static_cast<double>(frame - delay_) - timeOffset_) / decimator_.factor();
+  double base = std::floor(q);
+  auto i = static_cast<std::int64_t>(base);
+  if (i < 0 || reduced_ == 0) return 1.0f;
+  i = std::min(i, reduced_ - 2 >= 0 ? reduced_ - 2 : 0);
+  auto f = static_cast<float>(q - base);
+  float a = recent_[static_cast<std::size_t>(i % kRecent)];
+  float b = recent_[static_cast<std::size_t>((i + 1) % kRecent)];
+  if (i + 1 >= reduced_) b = a;
+  return a + (b - a) * f;
+}
+
+void HumTracker::process(const float* input, int frames, float* output) {
+  for (int j = 0; j < frames; ++j) {
+    float u;
+    if (decimator_.push(clean(input[j]), &u)) reducedStep(u);
+    output[j] = outputAt(frame_);
+    ++frame_;
+  }
 }
 
 }  // namespace humengine
