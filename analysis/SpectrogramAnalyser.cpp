@@ -196,9 +196,9 @@ bool SpectrogramAnalyser::prepare(std::int32_t from, std::int32_t to, std::int32
 bool SpectrogramAnalyser::feed(float sample) {
   if (laidOut_) {
     // A frame that lies wholly before the samples fed can never fill.
-    while (nextColumn_ < columns_ && frameEnd_[nextColumn_] <= samplesFed_ &&
-           fillIndex_[nextColumn_] < fillTarget_[nextColumn_])
-      ++nextColumn_;
+    // (A frame that fills completes on its last sample, so only these are
+    // ever passed over here.)
+    while (nextColumn_ < columns_ && frameEnd_[nextColumn_] <= samplesFed_) ++nextColumn_;
     for (int i = nextColumn_; i < columns_; ++i) {
       if (frameStart_[i] > samplesFed_ || samplesFed_ >= frameEnd_[i]) break;
       float* frame = frames_.data() + index(i, fftLength_);
@@ -212,7 +212,8 @@ bool SpectrogramAnalyser::feed(float sample) {
       }
     }
   }
-  ++samplesFed_;
+  // The count stops at its largest value rather than wrapping over.
+  if (samplesFed_ < std::numeric_limits<std::int32_t>::max()) ++samplesFed_;
   return false;
 }
 

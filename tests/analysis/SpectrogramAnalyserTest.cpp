@@ -163,6 +163,17 @@ TEST(SpectrogramAnalyser, FeedCompletesEachColumnOnceAndOffersTheSampleOnward) {
   EXPECT_TRUE(feedAll(a, tone(500, 700, 8000)).empty());
 }
 
+TEST(SpectrogramAnalyser, FramesWhollyBeforeTheFirstSampleDoNotBlockTheRest) {
+  // Laid out from a negative start, the first two frames end before sample
+  // 0 and can never fill; the later columns must still complete.
+  SpectrogramAnalyser a;
+  configure(a, 8000, 64, 5, 32, kWindowHann);
+  ASSERT_TRUE(a.prepare(-500, 500, 1000));
+  EXPECT_LT(a.frameEnd(0), 0);
+  EXPECT_LT(a.frameEnd(1), 0);
+  EXPECT_EQ(feedAll(a, tone(1000, 700, 8000)), (std::vector<int>{2, 3, 4}));
+}
+
 TEST(SpectrogramAnalyser, ToneLandsInItsBinAndRow) {
   SpectrogramAnalyser a;
   configure(a, 8000, 256, 20, 128, kWindowBlackman);
