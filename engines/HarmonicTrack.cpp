@@ -13,9 +13,12 @@ constexpr double kAttenuationDb = 70.0;
 // Below this power the phase of the filtered harmonic means nothing.
 constexpr float kPowerFloor = 1e-20f;
 // A smoothed speed needs this share of valid samples under its window.
-constexpr float kMinCoverage = 0.5f;
+constexpr float kMinCoverage = 0.8f;
 // Samples of noise mean needed before a harmonic is trusted.
 constexpr std::int64_t kWarmUp = 16;
+// A harmonic whose raw speeds scatter this many times more than usual is
+// not used for the moment.
+constexpr double kScatterRise = 4.0;
 
 }  // namespace
 
@@ -37,12 +40,31 @@ double HarmonicTrack::delay() const {
   return (taps_.size() - 1) / 2.0 + 0.5 + (speedTaps_.size() - 1) / 2.0;
 }
 
-bool HarmonicTrack::smooth(const Smoother& s, float* mean) const {
+bool HarmonicTrack::smooth(const Smoother& s, float* mean, double* variance) const {
   int n = static_cast<int>(speedTaps_.size());
   float share = dot(speedTaps_.data(), s.valid.window(), n);
-  if (share < kMinCoverage) return false;
-  *mean = dot(speedTaps_.data(), s.values.window(), n) / share;
+  float power = dot(speedTaps_.data(), s.powers.window(), n);
+  if (share < kMinCoverage || !(power > 0.0f)) return false;
+  double m = dot(speedTaps_.data(), s.values.window(), n) / power;
+  *mean = static_cast<float>(m);
+  *variance = std::max(0.0, dot(speedTaps_.data(), s.squares.window(), n) / power - m * m);
   return true;
+}
+
+// When the hum fades into noise or something else enters its band, the raw
+// speeds under the window scatter more than usual at once, long before the
+// noise probe, which looks further back, notices. The usual level follows
+// lasting changes slowly, with each step's value clipped.
+void HarmonicTrack::updateScatter(double variance, bool usable) {
+  scatter_ = variance;
+  if (!usable) {
+    scatterCount_ = 0;
+    return;
+  }
+  ++scatterCount_;
+  double rate = std::max(memory_, 1.0 / static_cast<double>(scatterCount_));
+  double limit = scatterCount_ == 1 ? variance : kScatterRise * usualScatter_;
+  usualScatter_ += rate * (std::min(variance, limit) - usualScatter_);
 }
 
 void HarmonicTrack::step(float u, std::int64_t m) {
@@ -58,7 +80,8 @@ void HarmonicTrack::step(float u, std::int64_t m) {
   // Phase step from the previous sample: z * conj(previous).
   float pr = zr * lastRe_ + zi * lastIm_;
   float pi = zi * lastRe_ - zr * lastIm_;
-  bool strong = zr * zr + zi * zi > kPowerFloor && lastRe_ * lastRe_ + lastIm_ * lastIm_ > kPowerFloor;
+  float power = zr * zr + zi * zi;
+  bool strong = power > kPowerFloor && lastRe_ * lastRe_ + lastIm_ * lastIm_ > kPowerFloor;
   lastRe_ = zr;
   lastIm_ = zi;
   double offset = std::atan2(static_cast<double>(pi), static_cast<double>(pr)) * rate_ / (2.0 * std::numbers::pi);
@@ -66,11 +89,19 @@ void HarmonicTrack::step(float u, std::int64_t m) {
   // else than hum; it is left out rather than clipped, so it cannot pull
   // the estimate to the band edge.
   bool valid = strong && std::fabs(offset) <= design_.offsetLimit;
-  first_.push(static_cast<float>((design_.centre + offset) / design_.nominal), valid);
+  // Weights follow the power up to its running level: a fading or slipping
+  // harmonic counts less, one that something else makes louder no more.
+  if (valid) level_ += (level_ > 0.0 ? memory_ : 1.0) * (power - level_);
+  first_.push(static_cast<float>((design_.centre + offset) / design_.nominal - 1.0),
+              valid ? static_cast<float>(std::min(power / level_, 1e6)) : 0.0f, valid);
 
-  bool usable = smooth(first_, &speed_);
+  float offsetSpeed = 0.0f;
+  double variance = 0.0;
+  bool usable = smooth(first_, &offsetSpeed, &variance);
+  updateScatter(variance, usable);
+  if (usable) speed_ = 1.0f + offsetSpeed;
   int centre = (static_cast<int>(speedTaps_.size()) - 1) / 2;
-  float residual = usable ? first_.values.at(centre) - first_.valid.at(centre) * speed_ : 0.0f;
+  float residual = usable ? first_.raw.at(centre) - first_.valid.at(centre) * offsetSpeed : 0.0f;
   residual_.push(residual);
   updateNoise(dot(speedTaps_.data(), residual_.window(), static_cast<int>(speedTaps_.size())), usable);
 }
@@ -95,6 +126,7 @@ void HarmonicTrack::updateNoise(double probe, bool usable) {
 double HarmonicTrack::weight(double minSnr) const {
   if (run_ <= static_cast<std::int64_t>(speedTaps_.size()) + kWarmUp) return 0.0;
   if (design_.noiseScale / noise_ < minSnr) return 0.0;
+  if (scatter_ > kScatterRise * usualScatter_) return 0.0;
   return 1.0 / noise_;
 }
 

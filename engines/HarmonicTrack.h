@@ -40,16 +40,24 @@ class HarmonicTrack {
 
  private:
   // A weighted mean under the speed filter over the samples marked valid.
+  // Raw speeds under the speed filter, weighted by the harmonic's power:
+  // where the hum fades or its phase slips the power is low, so those
+  // samples count little. Values are offsets from speed 1, so their squares
+  // keep precision.
   struct Smoother {
-    explicit Smoother(int length) : values(length), valid(length) {}
-    void push(float value, bool ok) {
-      values.push(ok ? value : 0.0f);
+    explicit Smoother(int length) : values(length), squares(length), powers(length), raw(length), valid(length) {}
+    void push(float value, float power, bool ok) {
+      values.push(ok ? value * power : 0.0f);
+      squares.push(ok ? value * value * power : 0.0f);
+      powers.push(ok ? power : 0.0f);
+      raw.push(ok ? value : 0.0f);
       valid.push(ok ? 1.0f : 0.0f);
     }
-    DelayLine values, valid;
+    DelayLine values, squares, powers, raw, valid;
   };
   // Mean and share of valid samples; false when too few are valid.
-  bool smooth(const Smoother& s, float* mean) const;
+  bool smooth(const Smoother& s, float* mean, double* variance) const;
+  void updateScatter(double variance, bool usable);
   void updateNoise(double probe, bool usable);
 
   HarmonicDesign design_;
@@ -64,6 +72,10 @@ class HarmonicTrack {
   float speed_ = 1.0f;
   double noise_ = 1.0;     // running variance of the noise probe
   std::int64_t run_ = 0;   // steps since the result became usable
+  double level_ = 0.0;     // running mean of the harmonic's power
+  double scatter_ = 0.0;   // variance of the raw speeds under the window now
+  double usualScatter_ = 0.0;
+  std::int64_t scatterCount_ = 0;
   double memory_;
 };
 

@@ -55,25 +55,35 @@ float clean(float x) {
 }
 
 // A programme note or a click in one harmonic's band bends that harmonic
-// alone, for a moment too short for its noise estimate to notice. So the
-// harmonics are held against their weighted median first: one that lies
-// further from it than its own noise allows is left out.
+// alone, for a moment too short for its noise estimate to notice, and its
+// power, and with it its weight, may even grow. So the harmonics vote: the
+// estimate that the most others agree with (within their two noises) wins,
+// ties going to the heavier, and only those that agree with it are
+// averaged. When two or more disagree completely, none is believed.
 template <typename Estimate>
-double combine(Estimate* e, std::size_t n) {
-  std::sort(e, e + n, [](const Estimate& a, const Estimate& b) { return a.speed < b.speed; });
-  double total = 0.0;
-  for (std::size_t i = 0; i < n; ++i) total += e[i].weight;
-  std::size_t m = 0;
-  for (double acc = e[0].weight; acc < total / 2.0 && m + 1 < n; acc += e[++m].weight) {
-  }
-  double median = e[m].speed, sum = 0.0, kept = 0.0;
+bool combine(const Estimate* e, std::size_t n, double* speed) {
+  auto agree = [&](std::size_t i, std::size_t j) {
+    double d = e[i].speed - e[j].speed;
+    return d * d <= kAgreementSigmas * kAgreementSigmas * (e[i].variance + e[j].variance);
+  };
+  std::size_t best = 0, bestVotes = 0;
   for (std::size_t i = 0; i < n; ++i) {
-    double d = e[i].speed - median;
-    if (d * d > kAgreementSigmas * kAgreementSigmas * (e[i].variance + e[m].variance)) continue;
+    std::size_t votes = 0;
+    for (std::size_t j = 0; j < n; ++j) votes += agree(i, j) ? 1 : 0;
+    if (votes > bestVotes || (votes == bestVotes && e[i].weight > e[best].weight)) {
+      best = i;
+      bestVotes = votes;
+    }
+  }
+  if (n >= 2 && bestVotes < 2) return false;
+  double sum = 0.0, kept = 0.0;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (!agree(i, best)) continue;
     sum += e[i].weight * e[i].speed;
     kept += e[i].weight;
   }
-  return kept > 0.0 ? sum / kept : median;
+  *speed = sum / kept;
+  return true;
 }
 
 }  // namespace
@@ -130,7 +140,9 @@ void HumTracker::reducedStep(float u) {
     double w = h.weight(minSnr_);
     if (w > 0.0) usable[count++] = {h.speed(), w, h.noiseVariance()};
   }
-  if (count > 0) lastGood_ = std::clamp(static_cast<float>(combine(usable.data(), count)), lowest_, highest_);
+  double speed = 1.0;
+  if (count > 0 && combine(usable.data(), count, &speed))
+    lastGood_ = std::clamp(static_cast<float>(speed), lowest_, highest_);
   // Where no harmonic can be trusted the last good speed holds.
   recent_[static_cast<std::size_t>(reduced_ % kRecent)] = lastGood_;
   ++reduced_;
