@@ -17,6 +17,9 @@ constexpr double kHarmonicAttenuationDb = 70.0;
 constexpr float kInputLimit = 1e6f;
 // How far, in standard deviations, a harmonic may stray from the others.
 constexpr double kAgreementSigmas = 4.0;
+// Speeds this close always agree: the noise estimates are rough, and a
+// clean recording would otherwise make its harmonics disagree over nothing.
+constexpr double kAgreementFloor = 5e-5;
 
 int decimationFactor(double sampleRate, const HumSettings& s) {
   double wanted = std::max(s.reducedRate, 4.0 * s.bandHigh);
@@ -59,12 +62,13 @@ float clean(float x) {
 // power, and with it its weight, may even grow. So the harmonics vote: the
 // estimate that the most others agree with (within their two noises) wins,
 // ties going to the heavier, and only those that agree with it are
-// averaged. When two or more disagree completely, none is believed.
+// averaged. When no two agree there is nothing to choose by, and all are
+// averaged by weight; holding the last value instead would lag the wow.
 template <typename Estimate>
-bool combine(const Estimate* e, std::size_t n, double* speed) {
+double combine(const Estimate* e, std::size_t n) {
   auto agree = [&](std::size_t i, std::size_t j) {
     double d = e[i].speed - e[j].speed;
-    return d * d <= kAgreementSigmas * kAgreementSigmas * (e[i].variance + e[j].variance);
+    return d * d <= kAgreementSigmas * kAgreementSigmas * (e[i].variance + e[j].variance) + kAgreementFloor * kAgreementFloor;
   };
   std::size_t best = 0, bestVotes = 0;
   for (std::size_t i = 0; i < n; ++i) {
@@ -75,15 +79,14 @@ bool combine(const Estimate* e, std::size_t n, double* speed) {
       bestVotes = votes;
     }
   }
-  if (n >= 2 && bestVotes < 2) return false;
+  bool split = bestVotes < 2;
   double sum = 0.0, kept = 0.0;
   for (std::size_t i = 0; i < n; ++i) {
-    if (!agree(i, best)) continue;
+    if (!split && !agree(i, best)) continue;
     sum += e[i].weight * e[i].speed;
     kept += e[i].weight;
   }
-  *speed = sum / kept;
-  return true;
+  return sum / kept;
 }
 
 }  // namespace
@@ -140,9 +143,7 @@ void HumTracker::reducedStep(float u) {
     double w = h.weight(minSnr_);
     if (w > 0.0) usable[count++] = {h.speed(), w, h.noiseVariance()};
   }
-  double speed = 1.0;
-  if (count > 0 && combine(usable.data(), count, &speed))
-    lastGood_ = std::clamp(static_cast<float>(speed), lowest_, highest_);
+  if (count > 0) lastGood_ = std::clamp(static_cast<float>(combine(usable.data(), count)), lowest_, highest_);
   // Where no harmonic can be trusted the last good speed holds.
   recent_[static_cast<std::size_t>(reduced_ % kRecent)] = lastGood_;
   ++reduced_;

@@ -3,6 +3,7 @@
 // taken as a point at its input position minus the engine's delay.
 //   hum-eval [--mains 50|60] [--seconds S] [--rate R] [--hum-db D] [--noise-db D]
 //            [--pink-db D] [--lowest-note HZ] [--no-programme] [--seed N] [--set INDEX VALUE]...
+// With HUM_EVAL_DUMP set it also prints every point: position, measured, true.
 #include <chrono>
 #include <cmath>
 #include <cstdio>
