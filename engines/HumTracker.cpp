@@ -62,10 +62,10 @@ float clean(float x) {
 // power, and with it its weight, may even grow. So the harmonics vote: the
 // estimate that the most others agree with (within their two noises) wins,
 // ties going to the heavier, and only those that agree with it are
-// averaged. When no two agree there is nothing to choose by, and all are
-// averaged by weight; holding the last value instead would lag the wow.
+// averaged. When no two agree, the one nearest the previous speed is taken:
+// speed changes slowly, and holding the last value instead would lag the wow.
 template <typename Estimate>
-double combine(const Estimate* e, std::size_t n) {
+double combine(const Estimate* e, std::size_t n, double previous) {
   auto agree = [&](std::size_t i, std::size_t j) {
     double d = e[i].speed - e[j].speed;
     return d * d <= kAgreementSigmas * kAgreementSigmas * (e[i].variance + e[j].variance) + kAgreementFloor * kAgreementFloor;
@@ -79,10 +79,14 @@ double combine(const Estimate* e, std::size_t n) {
       bestVotes = votes;
     }
   }
-  bool split = bestVotes < 2;
+  if (bestVotes < 2) {
+    for (std::size_t i = 0; i < n; ++i)
+      if (std::fabs(e[i].speed - previous) < std::fabs(e[best].speed - previous)) best = i;
+    return e[best].speed;
+  }
   double sum = 0.0, kept = 0.0;
   for (std::size_t i = 0; i < n; ++i) {
-    if (!split && !agree(i, best)) continue;
+    if (!agree(i, best)) continue;
     sum += e[i].weight * e[i].speed;
     kept += e[i].weight;
   }
@@ -143,7 +147,7 @@ void HumTracker::reducedStep(float u) {
     double w = h.weight(minSnr_);
     if (w > 0.0) usable[count++] = {h.speed(), w, h.noiseVariance()};
   }
-  if (count > 0) lastGood_ = std::clamp(static_cast<float>(combine(usable.data(), count)), lowest_, highest_);
+  if (count > 0) lastGood_ = std::clamp(static_cast<float>(combine(usable.data(), count, lastGood_)), lowest_, highest_);
   // Where no harmonic can be trusted the last good speed holds.
   recent_[static_cast<std::size_t>(reduced_ % kRecent)] = lastGood_;
   ++reduced_;

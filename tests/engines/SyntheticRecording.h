@@ -51,6 +51,7 @@ struct Recipe {
   double humDb = -25.0;          // hum RMS relative to programme RMS (or to 0.1 without programme)
   bool programme = true;         // music-like notes
   double lowestNote = 196.0;     // Hz, lowest fundamental of the notes
+  double attack = 0.05;          // s, raised-cosine onset of each note
   double noiseDb = -50.0;        // white noise RMS relative to programme RMS
   double pinkDb = -200.0;        // pink noise RMS relative to programme RMS
   std::uint32_t seed = 1;
@@ -102,7 +103,7 @@ inline std::vector<float> makeRecording(const Recipe& r) {
       for (auto i = static_cast<std::size_t>(first); i < n; ++i) {
         double ct = content[i] - start;
         if (ct > length + 0.5) break;
-        double env = (ct < 0.05 ? 0.5 - 0.5 * std::cos(std::numbers::pi * ct / 0.05) : 1.0) * std::exp(-3.0 * ct / length) * (ct > length ? 0.5 + 0.5 * std::cos(std::numbers::pi * (ct - length) / 0.5) : 1.0);
+        double env = (ct < r.attack ? 0.5 - 0.5 * std::cos(std::numbers::pi * ct / r.attack) : 1.0) * std::exp(-3.0 * ct / length) * (ct > length ? 0.5 + 0.5 * std::cos(std::numbers::pi * (ct - length) / 0.5) : 1.0);
         double v = 0;
         for (int p = 1; p <= partials; ++p) v += std::sin(2 * std::numbers::pi * f * p * ct) / p;
         programme[i] += amp * env * v;

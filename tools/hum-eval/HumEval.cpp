@@ -2,7 +2,7 @@
 // recordings, as the plug-in uses it: 8192-frame blocks, every 256th output
 // taken as a point at its input position minus the engine's delay.
 //   hum-eval [--mains 50|60] [--seconds S] [--rate R] [--hum-db D] [--noise-db D]
-//            [--pink-db D] [--lowest-note HZ] [--no-programme] [--seed N] [--set INDEX VALUE]...
+//            [--pink-db D] [--lowest-note HZ] [--attack S] [--no-programme] [--seed N] [--set INDEX VALUE]...
 // With HUM_EVAL_DUMP set it also prints every point: position, measured, true.
 #include <chrono>
 #include <cmath>
@@ -31,6 +31,7 @@ int main(int argc, char** argv) {
     else if (a == "--noise-db") recipe.noiseDb = next();
     else if (a == "--pink-db") recipe.pinkDb = next();
     else if (a == "--lowest-note") recipe.lowestNote = next();
+    else if (a == "--attack") recipe.attack = next();
     else if (a == "--no-programme") recipe.programme = false;
     else if (a == "--seed") recipe.seed = static_cast<std::uint32_t>(next());
     else if (a == "--set" && i + 2 < argc) {
@@ -93,9 +94,9 @@ int main(int argc, char** argv) {
   plugin_destroy(h);
 
   std::printf("recipe: %.0f Hz mains, %.0f Hz rate, %.0f s, hum %.1f dB re programme, white noise %.1f dB, "
-              "pink noise %.1f dB, programme %s (notes from %.0f Hz)\n",
+              "pink noise %.1f dB, programme %s (notes from %.0f Hz, %.0f ms onsets)\n",
               recipe.mains, recipe.rate, recipe.seconds, recipe.humDb, recipe.noiseDb, recipe.pinkDb,
-              recipe.programme ? "on" : "off", recipe.lowestNote);
+              recipe.programme ? "on" : "off", recipe.lowestNote, recipe.attack * 1000.0);
   std::printf("delay: %d frames (%.3f s)\n", delay, delay / recipe.rate);
   std::printf("points: %ld, RMS error %.5f %%\n", countAll, countAll ? std::sqrt(sumAll / countAll) : 0.0);
   std::printf("points 1 s from either end: %ld, RMS error %.5f %%, peak %.5f %%\n", countInner,
