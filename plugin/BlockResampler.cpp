@@ -1,0 +1,173 @@
+#include "plugin/BlockResampler.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Ten decimals on purpose: the kernel's figures (and the flat-curve gain)
+// depend on this exact value, in the sinc and in the window alike.
+constexpr double kPi = 3.1415926535;
+constexpr int kHalf = BlockResampler::kHalfWidth;
+
+}  // namespace
+
+double BlockResampler::usableRatio(float ratio) {
+    const double r = ratio;
+    if (!(r > 0.0) || !std::isfinite(r)) return 1.0;
+    return std::clamp(r, kMinRatio, kMaxRatio);
+}
+
+BlockResampler::Kernel::Kernel() {
+    for (int j = -kHalf - 1; j <= kHalf; ++j) {
+        const double angle = static_cast<double>(j) * kPi;
+        sinStep_[j + kHalf + 1] = std::sin(angle);
+        cosStep_[j + kHalf + 1] = std::cos(angle);
+    }
+    for (int t = 0; t < kTaps; ++t) {
+        // The window's angle at d = 0, written as the window formula has it.
+        const double angle = 2.0 * kPi * static_cast<double>(kHalf - (t - kHalf)) / 17.0;
+        sinHann_[t] = std::sin(angle);
+        cosHann_[t] = std::cos(angle);
+    }
+}
+
+float BlockResampler::Kernel::operator()(std::span<const double, kTaps> window, double d) const {
+    // The sinc's angle, (d - s) pi, is taken relative to the tap nearest the
+    // read position: that tap gets the sine exactly as the plain formula
+    // does, and the others stay far from zero, where angle addition loses
+    // nothing that a float can hold.
+    const int k = d < 0.5 ? 0 : 1;
+    const double base = (d - k) * kPi;
+    const double sinBase = std::sin(base);
+    const double cosBase = std::cos(base);
+    const double hannBase = 2.0 * kPi * d / 17.0;
+    const double sinHannBase = std::sin(hannBase);
+    const double cosHannBase = std::cos(hannBase);
+
+    std::array<double, kTaps> sinc{};
+    std::array<double, kTaps> hann{};
+    for (int t = 0; t < kTaps; ++t) {
+        const int s = t - kHalf;
+        const int step = s - k + kHalf + 1;
+        const double u = (d - s) * kPi;
+        const double sinU = sinBase * cosStep_[step] - cosBase * sinStep_[step];
+        sinc[t] = u == 0.0 ? 1.0 : sinU / u;
+        const double cosV = cosHannBase * cosHann_[t] - sinHannBase * sinHann_[t];
+        hann[t] = (1.0 - cosV) / 2.0;
+    }
+    // Summed in tap order, each term as sample x sinc x window.
+    double sum = 0.0;
+    for (int t = 0; t < kTaps; ++t) sum += window[t] * sinc[t] * hann[t];
+    return static_cast<float>(sum);
+}
+
+BlockResampler::BlockResampler() { initialise(kHalfWidth, 1); }
+
+bool BlockResampler::initialise(int halfWidth, int blockLength) {
+    if (halfWidth != kHalfWidth || blockLength < 1) return false;
+    history_.assign(kHalfWidth, 0.0);
+    ratioHistory_.assign(kHalfWidth, 1.0);
+    workInput_.assign(1, 0.0);
+    workRatios_.assign(1, 1.0);
+    const auto capacity = static_cast<std::size_t>(blockLength) + 3 * kHalfWidth;
+    workInput_.reserve(capacity);
+    workRatios_.reserve(capacity);
+    isFirst_ = false;
+    isLast_ = false;
+    loaded_ = false;
+    fraction_ = 0.0;
+    // A stream begun without first set still starts clear of the array's
+    // front edge.
+    start_ = kHalfWidth;
+    end_ = 0;
+    blockLength_ = blockLength;
+    historyLength_ = kHalfWidth;
+    count_ = 0;
+    return true;
+}
+
+template <class Visit>
+BlockResampler::WalkEnd BlockResampler::walk(Visit&& visit) const {
+    double x = static_cast<double>(start_) + fraction_;
+    std::int64_t p = start_;
+    while (p <= end_) {
+        visit(p, x);
+        x = x + 1.0 / workRatios_[static_cast<std::size_t>(p)];
+        p = static_cast<std::int64_t>(x);
+    }
+    return {x, p};
+}
+
+std::size_t BlockResampler::countOutput(std::span<const float> ratios, std::span<const float> input,
+                                        bool first, bool last) {
+    const std::size_t n = std::min(ratios.size(), input.size());
+    isFirst_ = first;
+    isLast_ = last;
+    if (first) {
+        history_.assign(kHalfWidth, 0.0);
+        ratioHistory_.assign(kHalfWidth, 1.0);
+        fraction_ = 0.0;
+        start_ = kHalfWidth;
+    }
+    historyLength_ = static_cast<std::int64_t>(history_.size());
+    // Every block uses its own length, so a short block in the middle of a
+    // stream cannot make the walk read past the data it has.
+    blockLength_ = static_cast<std::int64_t>(n);
+    const std::size_t tail = last ? kHalfWidth : 0;
+    end_ = last ? blockLength_ + historyLength_ - 1
+                : blockLength_ + historyLength_ - kHalfWidth - 1;
+
+    workInput_.assign(history_.begin(), history_.end());
+    workRatios_.assign(ratioHistory_.begin(), ratioHistory_.end());
+    for (std::size_t j = 0; j < n; ++j) {
+        workInput_.push_back(static_cast<double>(input[j]));
+        workRatios_.push_back(usableRatio(ratios[j]));
+    }
+    workInput_.insert(workInput_.end(), tail, 0.0);
+    workRatios_.insert(workRatios_.end(), tail, 0.0);
+
+    count_ = 0;
+    walk([this](std::int64_t, double) { ++count_; });
+    loaded_ = true;
+    return count_;
+}
+
+bool BlockResampler::render(std::span<float> out) {
+    if (!loaded_ || out.size() < count_) return false;
+    std::size_t i = 0;
+    const WalkEnd at = walk([&](std::int64_t p, double x) {
+        const std::span<const double, kTaps> window(
+            workInput_.data() + (p - kHalfWidth), static_cast<std::size_t>(kTaps));
+        out[i++] = kernel_(window, x - static_cast<double>(p));
+    });
+    carryOver(at);
+    loaded_ = false;
+    return true;
+}
+
+std::span<const float> BlockResampler::render() {
+    if (!loaded_) return {};
+    if (output_.size() < count_) output_.resize(count_);
+    const std::size_t n = count_;
+    render(std::span<float>(output_.data(), n));
+    return {output_.data(), n};
+}
+
+void BlockResampler::carryOver(const WalkEnd& at) {
+    fraction_ = at.x - static_cast<double>(at.p);
+    const std::int64_t dataLength = blockLength_ + historyLength_;
+    if (dataLength < at.p - kHalfWidth + 1) {
+        // The next window starts beyond this block: nothing to carry, only
+        // the distance still to skip.
+        history_.clear();
+        ratioHistory_.clear();
+        start_ = at.p - dataLength;
+        return;
+    }
+    const auto from = static_cast<std::ptrdiff_t>(at.p - kHalfWidth);
+    const auto to = static_cast<std::ptrdiff_t>(dataLength);
+    history_.assign(workInput_.begin() + from, workInput_.begin() + to);
+    ratioHistory_.assign(workRatios_.begin() + from, workRatios_.begin() + to);
+    start_ = kHalfWidth;
+}
