@@ -115,6 +115,20 @@ TEST_F(Tracker, SameOutputWhateverTheBlockSizes) {
   EXPECT_EQ(whole, pieces);
 }
 
+TEST_F(Tracker, ChangedSettingsStartANewStreamWithItsOwnDelay) {
+  synth::Recipe r;
+  r.seconds = 1.0;
+  auto audio = synth::makeRecording(r);
+  PluginHandle used = make();
+  int before = plugin_getDelay(used);
+  run(used, audio);
+  plugin_setParamValue(used, 5, 0.4f);  // a longer speed filter
+  EXPECT_GT(plugin_getDelay(used), before);
+  PluginHandle fresh = make();
+  plugin_setParamValue(fresh, 5, 0.4f);
+  EXPECT_EQ(run(used, audio), run(fresh, audio));
+}
+
 TEST_F(Tracker, StereoIsTrackedAsTheMeanOfItsChannels) {
   synth::Recipe r;
   r.seconds = 1.0;
