@@ -29,6 +29,11 @@ BlockResampler::Kernel::Kernel() {
         const double angle = 2.0 * kPi * static_cast<double>(kHalf - (t - kHalf)) / 17.0;
         sinHann_[t] = std::sin(angle);
         cosHann_[t] = std::cos(angle);
+        // At d = 0 the weights are these constants; the centre tap's sinc
+        // is 1 by definition (its angle is 0).
+        const double u = static_cast<double>(kHalf - t) * kPi;
+        sincOnSample_[t] = t == kHalf ? 1.0 : std::sin(u) / u;
+        hannOnSample_[t] = (1.0 - cosHann_[t]) / 2.0;
     }
 }
 
@@ -37,6 +42,7 @@ float BlockResampler::Kernel::operator()(std::span<const double, kTaps> window, 
     // read position: that tap gets the sine exactly as the plain formula
     // does, and the others stay far from zero, where angle addition loses
     // nothing that a float can hold.
+    if (d == 0.0) return onSample(window);
     const int k = d < 0.5 ? 0 : 1;
     const double base = (d - k) * kPi;
     const double sinBase = std::sin(base);
@@ -52,10 +58,20 @@ float BlockResampler::Kernel::operator()(std::span<const double, kTaps> window, 
         const int step = s - k + kHalf + 1;
         const double u = (d - s) * kPi;
         const double sinU = sinBase * cosStep_[step] - cosBase * sinStep_[step];
-        sinc[t] = u == 0.0 ? 1.0 : sinU / u;
+        sinc[t] = sinU / u;  // d > 0 here, so u is never 0
         const double cosV = cosHannBase * cosHann_[t] - sinHannBase * sinHann_[t];
         hann[t] = (1.0 - cosV) / 2.0;
     }
+    return weightedSum(window, sinc, hann);
+}
+
+float BlockResampler::Kernel::onSample(std::span<const double, kTaps> window) const {
+    return weightedSum(window, sincOnSample_, hannOnSample_);
+}
+
+float BlockResampler::Kernel::weightedSum(std::span<const double, kTaps> window,
+                                          const std::array<double, kTaps>& sinc,
+                                          const std::array<double, kTaps>& hann) {
     // Summed in tap order, each term as sample x sinc x window.
     double sum = 0.0;
     for (int t = 0; t < kTaps; ++t) sum += window[t] * sinc[t] * hann[t];
@@ -67,12 +83,12 @@ BlockResampler::BlockResampler() { initialise(kHalfWidth, 1); }
 bool BlockResampler::initialise(int halfWidth, int blockLength) {
     if (halfWidth != kHalfWidth || blockLength < 1) return false;
     history_.assign(kHalfWidth, 0.0);
-    ratioHistory_.assign(kHalfWidth, 1.0);
+    stepHistory_.assign(kHalfWidth, 1.0);
     workInput_.assign(1, 0.0);
-    workRatios_.assign(1, 1.0);
+    workSteps_.assign(1, 1.0);
     const auto capacity = static_cast<std::size_t>(blockLength) + 3 * kHalfWidth;
     workInput_.reserve(capacity);
-    workRatios_.reserve(capacity);
+    workSteps_.reserve(capacity);
     isFirst_ = false;
     isLast_ = false;
     loaded_ = false;
@@ -93,7 +109,7 @@ BlockResampler::WalkEnd BlockResampler::walk(Visit&& visit) const {
     std::int64_t p = start_;
     while (p <= end_) {
         visit(p, x);
-        x = x + 1.0 / workRatios_[static_cast<std::size_t>(p)];
+        x = x + workSteps_[static_cast<std::size_t>(p)];
         p = static_cast<std::int64_t>(x);
     }
     return {x, p};
@@ -106,7 +122,7 @@ std::size_t BlockResampler::countOutput(std::span<const float> ratios, std::span
     isLast_ = last;
     if (first) {
         history_.assign(kHalfWidth, 0.0);
-        ratioHistory_.assign(kHalfWidth, 1.0);
+        stepHistory_.assign(kHalfWidth, 1.0);
         fraction_ = 0.0;
         start_ = kHalfWidth;
     }
@@ -118,14 +134,17 @@ std::size_t BlockResampler::countOutput(std::span<const float> ratios, std::span
     end_ = last ? blockLength_ + historyLength_ - 1
                 : blockLength_ + historyLength_ - kHalfWidth - 1;
 
+    // The walk steps 1 / ratio per output frame; the quotients are taken
+    // here, off the walk's chain of dependent additions.
     workInput_.assign(history_.begin(), history_.end());
-    workRatios_.assign(ratioHistory_.begin(), ratioHistory_.end());
+    workSteps_.assign(stepHistory_.begin(), stepHistory_.end());
+    const std::size_t h = history_.size();
+    workInput_.resize(h + n + tail, 0.0);
+    workSteps_.resize(h + n + tail, 1.0);
     for (std::size_t j = 0; j < n; ++j) {
-        workInput_.push_back(static_cast<double>(input[j]));
-        workRatios_.push_back(usableRatio(ratios[j]));
+        workInput_[h + j] = static_cast<double>(input[j]);
+        workSteps_[h + j] = 1.0 / usableRatio(ratios[j]);
     }
-    workInput_.insert(workInput_.end(), tail, 0.0);
-    workRatios_.insert(workRatios_.end(), tail, 0.0);
 
     count_ = 0;
     walk([this](std::int64_t, double) { ++count_; });
@@ -161,13 +180,13 @@ void BlockResampler::carryOver(const WalkEnd& at) {
         // The next window starts beyond this block: nothing to carry, only
         // the distance still to skip.
         history_.clear();
-        ratioHistory_.clear();
+        stepHistory_.clear();
         start_ = at.p - dataLength;
         return;
     }
     const auto from = static_cast<std::ptrdiff_t>(at.p - kHalfWidth);
     const auto to = static_cast<std::ptrdiff_t>(dataLength);
     history_.assign(workInput_.begin() + from, workInput_.begin() + to);
-    ratioHistory_.assign(workRatios_.begin() + from, workRatios_.begin() + to);
+    stepHistory_.assign(workSteps_.begin() + from, workSteps_.begin() + to);
     start_ = kHalfWidth;
 }

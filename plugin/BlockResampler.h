@@ -40,10 +40,17 @@ public:
         float operator()(std::span<const double, kTaps> window, double d) const;
 
     private:
+        float onSample(std::span<const double, kTaps> window) const;
+        static float weightedSum(std::span<const double, kTaps> window,
+                                 const std::array<double, kTaps>& sinc,
+                                 const std::array<double, kTaps>& hann);
+
         std::array<double, kTaps + 1> sinStep_{};  // sin(j pi), j = -9 .. 8
         std::array<double, kTaps + 1> cosStep_{};
         std::array<double, kTaps> sinHann_{};       // sin(2 pi (8 - s) / 17)
         std::array<double, kTaps> cosHann_{};
+        std::array<double, kTaps> sincOnSample_{};  // the weights at d = 0
+        std::array<double, kTaps> hannOnSample_{};
     };
 
     BlockResampler();
@@ -78,9 +85,9 @@ private:
 
     Kernel kernel_;
     std::vector<double> history_;
-    std::vector<double> ratioHistory_;
+    std::vector<double> stepHistory_;  // 1 / ratio of the frames in history_
     std::vector<double> workInput_;
-    std::vector<double> workRatios_;
+    std::vector<double> workSteps_;
     std::vector<float> output_;
     bool isFirst_ = false;
     bool isLast_ = false;
