@@ -8,7 +8,7 @@ function(pelmora_add_test name)
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1
            WORKING_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
-  set_tests_properties(${name} PROPERTIES TIMEOUT 900)
+  set_tests_properties(${name} PROPERTIES TIMEOUT 300)
   if(T_GUI)
     set_tests_properties(${name} PROPERTIES LABELS gui)
   endif()
