@@ -1,0 +1,161 @@
+// The reading and correction passes driven as a host drives them: a file
+// notification makes the plug-in read the file, a start request makes it
+// write the corrected copy into a new file.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "plugin/PluginEntry.h"
+
+namespace {
+
+// The smallest host that runs started processes at once: one source file,
+// one new file per start, audio reads and writes that advance the positions.
+struct MiniHost {
+  static inline MiniHost* current = nullptr;
+  std::vector<std::vector<float>> source;  // per channel
+  std::vector<std::vector<float>> written;
+  double sampleRate = 44100.0;
+  int block = 1000;
+  int starts = 0;
+  bool lastRun = false;
+  AEffect* effect = nullptr;
+
+  static VstIntPtr VSTCALLBACK callback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
+                                        float) {
+    return current->handle(opcode, index, value, ptr);
+  }
+
+  VstIntPtr handle(VstInt32 opcode, VstInt32 newFiles, VstIntPtr option, void* ptr) {
+    if (opcode == audioMasterVersion) return 2300;
+    if (opcode == audioMasterOfflineStart) return start(newFiles);
+    auto* task = static_cast<VstOfflineTask*>(ptr);
+    if (opcode == audioMasterOfflineRead && option == kVstOfflineAudio && task) {
+      auto** in = static_cast<float**>(task->inputBuffer);
+      const auto from = static_cast<size_t>(task->readPosition);
+      for (size_t c = 0; c < source.size(); ++c)
+        for (int i = 0; i < task->readCount; ++i) in[c][i] = source[c][from + static_cast<size_t>(i)];
+      task->readPosition += task->readCount;
+      return 1;
+    }
+    if (opcode == audioMasterOfflineWrite && option == kVstOfflineAudio && task) {
+      auto** out = static_cast<float**>(task->outputBuffer);
+      for (size_t c = 0; c < written.size(); ++c)
+        for (int i = 0; i < task->writeCount; ++i) written[c].push_back(out[c][i]);
+      task->writePosition += task->writeCount;
+      return 1;
+    }
+    return 0;
+  }
+
+  VstIntPtr start(int newFiles) {
+    ++starts;
+    const int channels = static_cast<int>(source.size());
+    std::vector<std::vector<float>> in(static_cast<size_t>(channels), std::vector<float>(static_cast<size_t>(block)));
+    std::vector<std::vector<float>> out(static_cast<size_t>(channels), std::vector<float>(static_cast<size_t>(block)));
+    std::vector<float*> inPtrs, outPtrs;
+    for (auto& v : in) inPtrs.push_back(v.data());
+    for (auto& v : out) outPtrs.push_back(v.data());
+    VstOfflineTask tasks[2]{};
+    for (VstOfflineTask& t : tasks) {
+      t.numFramesInSourceFile = static_cast<double>(source[0].size());
+      t.numFramesToProcess = t.numFramesInSourceFile;
+      t.sourceSampleRate = sampleRate;
+      t.numSourceChannels = channels;
+    }
+    tasks[0].sizeInputBuffer = block;
+    tasks[0].inputBuffer = inPtrs.data();
+    tasks[1].sizeOutputBuffer = block;
+    tasks[1].outputBuffer = outPtrs.data();
+    tasks[1].flags = kVstOfflineNewFile;
+    const int count = 1 + newFiles;
+    written.assign(newFiles ? static_cast<size_t>(channels) : 0, {});
+    if (!effect->dispatcher(effect, effOfflinePrepare, 0, count, tasks, 0)) return 0;
+    lastRun = effect->dispatcher(effect, effOfflineRun, 0, count, tasks, 0) != 0;
+    return 1;
+  }
+
+  VstAudioFile file() const {
+    VstAudioFile f{};
+    std::strcpy(f.name, "passes-test-take");
+    f.uniqueId = 3;
+    f.sampleRate = sampleRate;
+    f.numChannels = static_cast<VstInt32>(source.size());
+    f.numFrames = static_cast<double>(source[0].size());
+    f.editCursorPosition = -1;
+    f.selectionStart = -1;
+    return f;
+  }
+};
+
+class Passes : public ::testing::Test {
+ protected:
+  void SetUp() override { MiniHost::current = &host; }
+  void TearDown() override {
+    if (host.effect) host.effect->dispatcher(host.effect, effClose, 0, 0, nullptr, 0);
+    MiniHost::current = nullptr;
+  }
+  // Notifies the file (the plug-in reads it), then starts the correction.
+  bool readAndCorrect() {
+    host.effect = createPelmora(MiniHost::callback);
+    VstAudioFile f = host.file();
+    VstIntPtr shown = host.effect->dispatcher(host.effect, effOfflineNotify, 0, 1, &f, 0);
+    if (shown && !host.lastRun) return false;
+    VstAudioFile g = host.file();
+    return host.effect->dispatcher(host.effect, effOfflineNotify, 1, 1, &g, 0) != 0 && host.lastRun;
+  }
+  MiniHost host;
+};
+
+std::vector<float> tone(size_t n, double frequency, double rate) {
+  std::vector<float> v(n);
+  for (size_t i = 0; i < n; ++i) v[i] = static_cast<float>(0.5 * std::sin(2.0 * 3.141592653589793 * frequency * i / rate));
+  return v;
+}
+
+const double kFlatGain = (1.0 - std::cos(16.0 * 3.1415926535 / 17.0)) / 2.0;
+
+TEST_F(Passes, FlatCurveKeepsLengthAndScalesEveryFrame) {
+  host.source = {tone(4321, 441.0, host.sampleRate)};
+  ASSERT_TRUE(readAndCorrect());
+  EXPECT_EQ(host.starts, 2);  // the reading pass, then the correction
+  ASSERT_EQ(host.written.size(), 1u);
+  ASSERT_EQ(host.written[0].size(), host.source[0].size());
+  for (size_t i = 0; i < host.source[0].size(); ++i)
+    ASSERT_NEAR(host.written[0][i], host.source[0][i] * kFlatGain, 2e-6) << "frame " << i;
+}
+
+TEST_F(Passes, StereoChannelsStayApart) {
+  host.source = {tone(2500, 300.0, host.sampleRate), tone(2500, 1000.0, host.sampleRate)};
+  ASSERT_TRUE(readAndCorrect());
+  ASSERT_EQ(host.written.size(), 2u);
+  ASSERT_EQ(host.written[0].size(), 2500u);
+  ASSERT_EQ(host.written[1].size(), 2500u);
+  for (size_t i = 0; i < 2500; i += 7) {
+    EXPECT_NEAR(host.written[0][i], host.source[0][i] * kFlatGain, 2e-6);
+    EXPECT_NEAR(host.written[1][i], host.source[1][i] * kFlatGain, 2e-6);
+  }
+}
+
+TEST_F(Passes, FileShorterThanOneBlock) {
+  host.source = {tone(300, 441.0, host.sampleRate)};
+  ASSERT_TRUE(readAndCorrect());
+  ASSERT_EQ(host.written[0].size(), 300u);
+}
+
+TEST_F(Passes, ThreeChannelsAreRefusedNotSilentlyDropped) {
+  host.source = {tone(2000, 100.0, host.sampleRate), tone(2000, 200.0, host.sampleRate),
+                 tone(2000, 300.0, host.sampleRate)};
+  host.effect = createPelmora(MiniHost::callback);
+  VstAudioFile f = host.file();
+  // The file list is refused for such a file, and so is a correction.
+  EXPECT_EQ(host.effect->dispatcher(host.effect, effOfflineNotify, 0, 1, &f, 0), 0);
+  VstAudioFile g = host.file();
+  host.effect->dispatcher(host.effect, effOfflineNotify, 1, 1, &g, 0);
+  EXPECT_FALSE(host.lastRun);
+  for (const auto& channel : host.written) EXPECT_TRUE(channel.empty());
+}
+
+}  // namespace
