@@ -1,0 +1,108 @@
+#include "host/CommandLine.h"
+
+#include <charconv>
+#include <ostream>
+
+#include "host/Correction.h"
+#include "host/OfflineHost.h"
+#include "host/PluginInfo.h"
+#include "host/PluginInstance.h"
+
+namespace host {
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: pelmora-host info [--plugin PATH]\n"
+    "       pelmora-host correct IN.wav OUT.wav [--plugin PATH] [--block FRAMES]\n"
+    "The default plug-in is Pelmora.dll beside pelmora-host. correct runs the plug-in's\n"
+    "reading pass and then its own process on IN.wav and writes the new file to\n"
+    "OUT.wav as 32-bit float.\n";
+
+struct Arguments {
+  std::vector<std::string> positional;
+  std::string plugin;
+  int blockSize = 4096;
+  std::string problem;
+};
+
+Arguments parse(const std::vector<std::string>& args, std::size_t from) {
+  Arguments parsed;
+  for (std::size_t i = from; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--plugin" || a == "--block") {
+      if (i + 1 >= args.size()) {
+        parsed.problem = a + " needs a value";
+        return parsed;
+      }
+      const std::string& value = args[++i];
+      if (a == "--plugin") {
+        parsed.plugin = value;
+      } else {
+        int block = 0;
+        auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), block);
+        if (ec != std::errc() || end != value.data() + value.size() || block < 1 || block > (1 << 20)) {
+          parsed.problem = "--block needs a frame count from 1 to 1048576";
+          return parsed;
+        }
+        parsed.blockSize = block;
+      }
+    } else if (a.rfind("--", 0) == 0) {
+      parsed.problem = "unknown option " + a;
+      return parsed;
+    } else {
+      parsed.positional.push_back(a);
+    }
+  }
+  return parsed;
+}
+
+int usageError(std::ostream& err, const std::string& problem) {
+  err << "pelmora-host: " << problem << '\n' << kUsage;
+  return kExitUsage;
+}
+
+}  // namespace
+
+int runCommandLine(const std::vector<std::string>& args, const std::string& defaultPlugin, std::ostream& out,
+                   std::ostream& err) {
+  if (args.empty()) return usageError(err, "no command given");
+  const std::string& command = args[0];
+  if (command == "--help" || command == "-h" || command == "help") {
+    out << kUsage;
+    return kExitOk;
+  }
+  if (command != "info" && command != "correct") return usageError(err, "unknown command " + command);
+
+  Arguments parsed = parse(args, 1);
+  if (!parsed.problem.empty()) return usageError(err, parsed.problem);
+  const std::size_t wanted = command == "info" ? 0 : 2;
+  if (parsed.positional.size() != wanted)
+    return usageError(err, command + (wanted == 0 ? " takes no file names" : " needs IN.wav and OUT.wav"));
+  const std::string pluginPath = parsed.plugin.empty() ? defaultPlugin : parsed.plugin;
+
+  HostOptions options;
+  options.blockSize = parsed.blockSize;
+  OfflineHost host(options);
+  PluginInstance::Loaded loaded = PluginInstance::load(pluginPath, &OfflineHost::callback);
+  if (!loaded.plugin) {
+    err << "pelmora-host: " << loaded.message << '\n';
+    return kExitPlugin;
+  }
+  host.attach(loaded.plugin->effect());
+  host.dispatch(effOpen);
+  host.dispatch(effSetBlockSize, 0, parsed.blockSize);
+
+  int status = kExitOk;
+  if (command == "info") {
+    out << "plug-in: " << pluginPath << '\n';
+    describePlugin(host, out);
+  } else {
+    status = runCorrection(host, {parsed.positional[0], parsed.positional[1]}, out, err);
+  }
+  // effClose comes from the plug-in's owner; the host stops answering first.
+  host.detach();
+  return status;
+}
+
+}  // namespace host

@@ -1,0 +1,115 @@
+#include "host/Correction.h"
+
+#include <filesystem>
+#include <ostream>
+
+#include "host/OfflineHost.h"
+#include "host/WavFile.h"
+
+namespace host {
+
+namespace {
+
+constexpr float kModeRead = 1.0f;
+constexpr float kModeCorrect = 2.0f;
+
+// One line per tenth of each process, so a log stays short; a fraction that
+// falls back means the next pass has begun.
+class ProgressPrinter {
+ public:
+  explicit ProgressPrinter(std::ostream& err) : err_(err) {}
+
+  void operator()(const ProgressEvent& event) {
+    const int tenth = static_cast<int>(event.fraction * 10.0);
+    const std::string label = event.processName + (event.text.empty() ? "" : ": " + event.text);
+    if (label == label_ && tenth == tenth_) return;
+    label_ = label;
+    tenth_ = tenth;
+    err_ << "pelmora-host: " << label << ' ' << tenth * 10 << "%\n";
+  }
+
+ private:
+  std::ostream& err_;
+  std::string label_;
+  int tenth_ = -1;
+};
+
+const ProcessOutcome* lastWithNewFile(const OfflineHost& host, std::size_t since) {
+  const auto& processes = host.processes();
+  for (std::size_t i = processes.size(); i > since; --i)
+    if (processes[i - 1].succeeded && !processes[i - 1].newFiles.empty()) return &processes[i - 1];
+  return nullptr;
+}
+
+std::string lastProblem(const OfflineHost& host, std::size_t since) {
+  const auto& processes = host.processes();
+  for (std::size_t i = processes.size(); i > since; --i)
+    if (!processes[i - 1].problem.empty()) return processes[i - 1].problem;
+  return {};
+}
+
+}  // namespace
+
+int runCorrection(OfflineHost& host, const CorrectionRequest& request, std::ostream& out, std::ostream& err) {
+  WavReadResult input = readWav(request.input);
+  if (!input.ok()) {
+    err << "pelmora-host: " << request.input << ": " << input.message << '\n';
+    return kExitInput;
+  }
+  if (input.audio.frames() == 0) {
+    err << "pelmora-host: " << request.input << ": the file holds no audio\n";
+    return kExitInput;
+  }
+  if (input.truncated) err << "pelmora-host: " << request.input << ": the file is cut short; reading what is there\n";
+
+  const int channels = input.audio.channelCount();
+  const double rate = input.audio.sampleRate;
+  const std::size_t index = host.addFile(std::move(input.audio), std::filesystem::path(request.input).stem().string());
+  host.setCurrentFile(index);
+  host.setProgressObserver(ProgressPrinter(err));
+
+  host.dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(rate));
+  host.dispatch(effMainsChanged, 0, 1);
+
+  if (!host.notifyFiles()) {
+    err << "pelmora-host: the plug-in does not take " << request.input << " (" << channels << " channels, " << rate
+        << " Hz)\n";
+    return kExitRefused;
+  }
+
+  // The reading pass, started as the plug-in's editor starts it.
+  host.setParameter(0, kModeRead);
+  const ProcessOutcome reading = host.runProcess(
+      {index}, 0, kVstOfflineCanProcessSelection | kVstOfflineWantRead | kVstOfflineNoChannelChange);
+  if (!reading.succeeded) {
+    err << "pelmora-host: the reading pass failed: " << reading.problem << '\n';
+    return kExitRefused;
+  }
+
+  // The plug-in's own process, started as a user starts it from the host.
+  host.setParameter(0, kModeCorrect);
+  const std::size_t before = host.processes().size();
+  const bool started = host.requestStart();
+  const ProcessOutcome* correction = lastWithNewFile(host, before);
+  if (!started || !correction) {
+    const std::string problem = lastProblem(host, before);
+    if (host.processes().size() == before)
+      err << "pelmora-host: the plug-in declined to start its process\n";
+    else
+      err << "pelmora-host: the plug-in's process failed" << (problem.empty() ? "" : ": " + problem) << '\n';
+    return kExitRefused;
+  }
+  host.dispatch(effMainsChanged, 0, 0);
+
+  const HostFile& result = host.file(correction->newFiles.front());
+  WavWriteResult written = writeWav(request.output, result.audio, SampleFormat::Float32);
+  if (!written.ok()) {
+    err << "pelmora-host: " << request.output << ": " << written.message << '\n';
+    return kExitOutput;
+  }
+  out << request.output << ": " << result.audio.frames() << " frames, " << result.audio.channelCount()
+      << " channels, " << result.audio.sampleRate << " Hz, 32-bit float\n";
+  return kExitOk;
+}
+
+}  // namespace host

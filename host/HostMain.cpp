@@ -1,0 +1,26 @@
+// pelmora-host.exe: the offline host for VST 2 offline plug-ins.
+#include <windows.h>
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "host/CommandLine.h"
+
+namespace {
+
+// Pelmora.dll beside the program, wherever it was started from.
+std::string defaultPluginPath() {
+  char buffer[MAX_PATH + 1] = {};
+  const DWORD n = ::GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+  std::string path(buffer, n);
+  const auto slash = path.find_last_of("\\/");
+  return (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + "Pelmora.dll";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  return host::runCommandLine(args, defaultPluginPath(), std::cout, std::cerr);
+}
