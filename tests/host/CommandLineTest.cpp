@@ -1,0 +1,170 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "host/CommandLine.h"
+#include "host/Correction.h"
+#include "host/WavFile.h"
+#include "platform/Platform.h"
+
+using host::AudioData;
+using host::SampleFormat;
+
+namespace {
+
+// The test libraries are built beside the test programs, which run there.
+const std::string kCopyPlugin = COPY_PLUGIN_FILE;
+const std::string kNullPlugin = NULL_PLUGIN_FILE;
+const std::string kNoEntryLibrary = NO_ENTRY_LIBRARY_FILE;
+
+struct RunResult {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+RunResult run(std::vector<std::string> args, const std::string& defaultPlugin = kCopyPlugin) {
+  std::ostringstream out, err;
+  const int status = host::runCommandLine(args, defaultPlugin, out, err);
+  return {status, out.str(), err.str()};
+}
+
+std::string temp(const std::string& name) { return platform::temporaryDirectory() + "pelmora-cli-" + name; }
+
+AudioData testSignal(int channels, std::size_t frames, double rate) {
+  AudioData audio = AudioData::silence(channels, frames, rate);
+  for (int c = 0; c < channels; ++c)
+    for (std::size_t i = 0; i < frames; ++i)
+      audio.channels[c][i] = static_cast<float>(static_cast<int>((i * 31 + c * 7) % 2001) - 1000) / 32768.0f;
+  return audio;
+}
+
+TEST(HostInfo, DescribesThePlugIn) {
+  const RunResult r = run({"info", "--plugin", kCopyPlugin});
+  ASSERT_EQ(r.status, host::kExitOk) << r.err;
+  for (const char* line : {"magic: 0x56737450 'VstP'", "numParams: 1", "numOutputs: 2", "uniqueID: 0x436F7079 'Copy'",
+                           "version: 7", "program name: \"Copy\"", "parameter 0 name: \"Mode\"",
+                           "parameter 0 label: \"#\"", "parameter 0 display: \"1.000000\"", "parameter 0 value: 1",
+                           "canDo \"offline\": 1", "canDo \"noRealTime\": 1", "canDo \"pelmoraNoSuchCapability\": 0",
+                           "VST version: 2300", "identify: 0x4E764566 'NvEf'", "editor rectangle: none"})
+    EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
+}
+
+TEST(HostInfo, UsesThePlugInBesideTheProgramWithoutAPath) {
+  EXPECT_EQ(run({"info"}).status, host::kExitOk);
+}
+
+TEST(HostInfo, SaysWhyAPlugInCannotBeLoaded) {
+  const std::string text = temp("not-a-plugin.dll");
+  {
+    std::ofstream f(text);
+    f << "not a library\n";
+  }
+  struct Case {
+    std::string path;
+    std::string says;
+  };
+  for (const Case& c : std::vector<Case>{{temp("missing.dll"), "no such file"},
+                                         {text, "not a library"},
+                                         {kNoEntryLibrary, "no entry point \"main\""},
+                                         {kNullPlugin, "returned no plug-in"}}) {
+    const RunResult r = run({"info", "--plugin", c.path});
+    EXPECT_EQ(r.status, host::kExitPlugin) << c.path;
+    EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+  }
+  std::remove(text.c_str());
+}
+
+TEST(HostCommandLine, RejectsWrongUse) {
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{},
+                                             {"convert"},
+                                             {"correct", "in.wav"},
+                                             {"info", "extra"},
+                                             {"info", "--plugin"},
+                                             {"correct", "a", "b", "--block", "0"},
+                                             {"correct", "a", "b", "--block", "12x"},
+                                             {"info", "--colour"}}) {
+    const RunResult r = run(args);
+    EXPECT_EQ(r.status, host::kExitUsage) << (args.empty() ? "" : args[0]);
+    EXPECT_NE(r.err.find("usage:"), std::string::npos);
+  }
+  EXPECT_EQ(run({"--help"}).status, host::kExitOk);
+}
+
+class HostCorrect : public ::testing::TestWithParam<int> {
+ protected:
+  void TearDown() override {
+    std::remove(in.c_str());
+    std::remove(out.c_str());
+  }
+  const std::string in = temp("in.wav");
+  const std::string out = temp("out.wav");
+};
+
+TEST_P(HostCorrect, WritesThePlugInsNewFileAsFloat) {
+  const int channels = GetParam();
+  const AudioData source = testSignal(channels, 10007, 22050.0);
+  ASSERT_TRUE(host::writeWav(in, source, SampleFormat::Pcm16).ok());
+  const RunResult r = run({"correct", in, out, "--plugin", kCopyPlugin, "--block", "1000"});
+  ASSERT_EQ(r.status, host::kExitOk) << r.err;
+  EXPECT_NE(r.err.find("Copy: Copy file"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("Read: Reading"), std::string::npos) << r.err;
+
+  const auto result = host::readWav(out);
+  ASSERT_TRUE(result.ok()) << result.message;
+  EXPECT_EQ(result.format, SampleFormat::Float32);
+  EXPECT_EQ(result.audio.sampleRate, 22050.0);
+  ASSERT_EQ(result.audio.channelCount(), channels);
+  ASSERT_EQ(result.audio.frames(), source.frames());
+  int wrong = 0;
+  for (int c = 0; c < channels; ++c)
+    for (std::size_t i = 0; i < source.frames(); ++i)
+      if (result.audio.channels[c][i] != source.channels[c][i] * 0.5f) ++wrong;
+  EXPECT_EQ(wrong, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(MonoAndStereo, HostCorrect, ::testing::Values(1, 2));
+
+using HostCorrectFails = HostCorrect;
+
+TEST_F(HostCorrectFails, OnInputItCannotRead) {
+  EXPECT_EQ(run({"correct", temp("missing.wav"), out}).status, host::kExitInput);
+  // A good 16-bit file whose format tag then says ADPCM.
+  ASSERT_TRUE(host::writeWav(in, testSignal(1, 100, 8000.0), SampleFormat::Pcm16).ok());
+  {
+    std::fstream f(in, std::ios::binary | std::ios::in | std::ios::out);
+    f.seekp(20);
+    f.put('\x02');
+  }
+  RunResult r = run({"correct", in, out});
+  EXPECT_EQ(r.status, host::kExitInput);
+  EXPECT_NE(r.err.find("not supported"), std::string::npos) << r.err;
+  {
+    std::ofstream f(in, std::ios::binary);
+    f << "just text";
+  }
+  EXPECT_EQ(run({"correct", in, out}).status, host::kExitInput);
+  ASSERT_TRUE(host::writeWav(in, AudioData::silence(1, 0, 8000.0), SampleFormat::Pcm16).ok());
+  EXPECT_EQ(run({"correct", in, out}).status, host::kExitInput);
+  EXPECT_EQ(platform::fileAttributes(out), platform::kInvalidAttributes);
+}
+
+TEST_F(HostCorrectFails, WhenThePlugInRefusesTheFile) {
+  ASSERT_TRUE(host::writeWav(in, testSignal(3, 100, 8000.0), SampleFormat::Pcm16).ok());
+  const RunResult r = run({"correct", in, out});
+  EXPECT_EQ(r.status, host::kExitRefused);
+  EXPECT_NE(r.err.find("does not take"), std::string::npos) << r.err;
+  EXPECT_EQ(platform::fileAttributes(out), platform::kInvalidAttributes);
+}
+
+TEST_F(HostCorrectFails, WhenTheOutputCannotBeWritten) {
+  ASSERT_TRUE(host::writeWav(in, testSignal(1, 100, 8000.0), SampleFormat::Pcm16).ok());
+  const RunResult r = run({"correct", in, temp("no-such-folder") + "/out.wav"});
+  EXPECT_EQ(r.status, host::kExitOutput) << r.err;
+}
+
+}  // namespace
