@@ -1,70 +1,49 @@
 // Reading and writing curve files, and the undo snapshots written as such
 // files into the snapshot directory.
-#include <cstdio>
 #include <fstream>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "curve/CurveText.h"
 #include "curve/PvcCurve.h"
 #include "platform/Platform.h"
 
-namespace {
-
-// Reads one line of at most kMaxCurveLine characters; the rest of a longer
-// line is consumed and the line marked as too long.
-bool readLine(std::istream& in, std::string& line, bool& tooLong) {
-  line.clear();
-  tooLong = false;
-  char c;
-  bool any = false;
-  while (in.get(c)) {
-    any = true;
-    if (c == '\n') return true;
-    if (line.size() < kMaxCurveLine)
-      line.push_back(c);
-    else
-      tooLong = true;
-  }
-  return any;
-}
-
-}  // namespace
-
 bool PvcCurve::readFile(const std::string& path, bool snapshot) {
-  clear();
   if (!snapshot) fileName_ = path;
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
-  std::string line;
-  bool tooLong = false;
-  float lastRatio = 1.0f;
-  while (readLine(in, line, tooLong)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty() || tooLong) continue;
-    auto point = parseCurveLine(line);
-    if (!point) continue;
-    // The curve must stay strictly ascending from frame 0 on: a line that
-    // would break that is skipped, the points before it are kept.
-    if (point->position < 0) continue;
-    if (!points_.empty() && point->position <= points_.back().position) continue;
-    appendPoint(point->position, point->ratio, false);
-    lastRatio = point->ratio;
+  CurveTextReader reader;
+  std::vector<char> chunk(64 * 1024);
+  while (in) {
+    in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+    reader.feed(std::string_view(chunk.data(), static_cast<std::size_t>(in.gcount())));
   }
-  // A file that yields no point is not a curve.
-  if (points_.empty()) return false;
-  if (points_.back().position < length_ - 1) appendPoint(length_, lastRatio, false);
+  std::vector<PvcPoint> read = reader.finish();
+  // A file that yields no point is not a curve; the one in memory stays, so
+  // a bad import or a missing snapshot loses nothing.
+  if (read.empty()) return false;
+  clear();
+  points_ = std::move(read);
+  recountDescents();
+  lastInsert_ = 0;
+  // A curve that ends early is held at its last ratio up to one past the
+  // last frame.
+  const PvcPoint last = points_.back();
+  if (last.position < static_cast<std::int64_t>(length_) - 1) appendPoint(length_, last.ratio, false);
   return true;
 }
 
 bool PvcCurve::writeFile(const std::string& path, bool snapshot) {
   if (path.empty()) return false;
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
   std::string text;
   text.reserve(points_.size() * 20);
-  for (const PvcPoint& p : points_) text += formatCurveLine(p.position, p.ratio);
-  out << text;
+  for (const PvcPoint& p : points_) appendCurveLine(text, p.position, p.ratio);
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) return false;
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
   out.close();
+  // A full disk shows here: the write is not reported as done.
   if (!out) return false;
   if (!snapshot) fileName_ = path;
   return true;

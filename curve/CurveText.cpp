@@ -6,60 +6,111 @@
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\n'; }
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
-// A decimal integer: leading blanks, an optional sign, the digits up to the
-// first other character; 0 without digits. Out-of-range values are pinned.
-std::int32_t readPosition(std::string_view text) {
+// A decimal integer: an optional sign and at least one digit; what follows
+// the digits is ignored. Nothing without digits or beyond 32 bits.
+std::optional<std::int32_t> readPosition(std::string_view text) {
   std::size_t i = 0;
-  while (i < text.size() && isBlank(text[i])) ++i;
   bool negative = false;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  long long value = 0;
+  const std::size_t digits = i;
+  std::int64_t value = 0;
   for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
     value = value * 10 + (text[i] - '0');
-    if (value > 4294967296LL) value = 4294967296LL;  // far past any int, stop growing
+    if (value > 2147483648LL) return std::nullopt;
   }
+  if (i == digits) return std::nullopt;
   if (negative) value = -value;
-  if (value > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
-  if (value < std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
+  if (value > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
   return static_cast<std::int32_t>(value);
 }
 
-// The longest prefix that forms a decimal number; 0.0 when there is none.
-double readRatio(std::string_view text) {
+// The longest prefix that forms a decimal number (sign, digits, decimal
+// point, exponent), after leading blanks. Nothing when there is none or it
+// lies outside the double range.
+std::optional<double> readRatio(std::string_view text) {
   std::size_t i = 0;
   while (i < text.size() && isBlank(text[i])) ++i;
   if (i < text.size() && text[i] == '+') ++i;  // from_chars takes no plus sign
   double value = 0.0;
   const char* begin = text.data() + i;
-  const char* end = text.data() + text.size();
-  auto result = std::from_chars(begin, end, value, std::chars_format::general);
-  if (result.ec == std::errc::result_out_of_range) return std::numeric_limits<double>::infinity();
-  if (result.ec != std::errc()) return 0.0;
+  auto result = std::from_chars(begin, text.data() + text.size(), value, std::chars_format::general);
+  if (result.ec != std::errc()) return std::nullopt;
   return value;
 }
 
 }  // namespace
 
 std::optional<CurveLine> parseCurveLine(std::string_view line) {
+  std::size_t start = 0;
+  while (start < line.size() && isBlank(line[start])) ++start;
+  line.remove_prefix(start);
   const std::size_t blank = line.find(' ');
   if (blank == std::string_view::npos) return std::nullopt;
+  const std::optional<std::int32_t> position = readPosition(line.substr(0, blank));
+  if (!position || *position < 0) return std::nullopt;
+
   std::string ratioText(line.substr(blank + 1));
   const std::size_t comma = ratioText.find(',');
   if (comma != std::string::npos) ratioText[comma] = '.';
-  const float ratio = static_cast<float>(readRatio(ratioText));
-  // Zero, negative or non-finite speeds would run the correction backwards.
-  if (!std::isfinite(ratio) || !(ratio > 0.0f)) return std::nullopt;
-  return CurveLine{readPosition(line.substr(0, blank)), ratio};
+  const std::optional<double> ratio = readRatio(ratioText);
+  // NaN fails the first test; infinities and values no float holds the second.
+  // Zero stays: a dragged point may hold it, and snapshots must give it back.
+  if (!ratio || !(*ratio >= 0.0) || *ratio > std::numeric_limits<float>::max()) return std::nullopt;
+  return CurveLine{*position, static_cast<float>(*ratio)};
 }
 
-std::string formatCurveLine(std::int32_t position, float ratio) {
+void appendCurveLine(std::string& text, std::int32_t position, float ratio) {
   char buffer[96];
-  auto r = std::to_chars(buffer, buffer + sizeof buffer, position);
+  char* const end = buffer + sizeof buffer - 2;
+  auto r = std::to_chars(buffer, end, position);
   *r.ptr++ = ' ';
-  r = std::to_chars(r.ptr, buffer + sizeof buffer - 2, static_cast<double>(ratio), std::chars_format::fixed, 6);
-  std::string line(buffer, r.ptr);
-  line += "\r\n";
-  return line;
+  r = std::to_chars(r.ptr, end, static_cast<double>(ratio), std::chars_format::fixed, 6);
+  *r.ptr++ = '\r';
+  *r.ptr++ = '\n';
+  text.append(buffer, r.ptr);
+}
+
+void CurveTextReader::feed(std::string_view bytes) {
+  static constexpr std::string_view kBom = "\xEF\xBB\xBF";
+  for (const char c : bytes) {
+    // A UTF-8 byte order mark, as some editors save one, is not part of the
+    // first line.
+    if (atStart_) {
+      if (c == kBom[bomMatched_]) {
+        if (++bomMatched_ == kBom.size()) atStart_ = false;
+        continue;
+      }
+      atStart_ = false;
+      for (std::size_t i = 0; i < bomMatched_; ++i) line_.push_back(kBom[i]);
+    }
+    if (c == '\n' || c == '\r') {
+      endLine();
+    } else if (line_.size() < kMaxCurveLine) {
+      line_.push_back(c);
+    } else {
+      tooLong_ = true;
+    }
+  }
+}
+
+void CurveTextReader::endLine() {
+  if (!tooLong_ && !line_.empty()) {
+    if (const std::optional<CurveLine> point = parseCurveLine(line_)) {
+      if (points_.empty() || point->position > points_.back().position)
+        points_.push_back(PvcPoint{point->position, point->ratio, 0, 0});
+    }
+  }
+  line_.clear();
+  tooLong_ = false;
+}
+
+std::vector<PvcPoint> CurveTextReader::finish() {
+  if (atStart_) {
+    atStart_ = false;
+    line_.append(std::string_view("\xEF\xBB\xBF").substr(0, bomMatched_));
+  }
+  endLine();
+  return std::move(points_);
 }

@@ -1,35 +1,37 @@
+// The curve's points: edits, queries and interpolation.
 #include "curve/PvcCurve.h"
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
-#include "analysis/SpectrogramAnalyser.h"
 #include "curve/SnapshotDirectory.h"
+#include "platform/Platform.h"
 
 namespace {
 
 float interpolate(std::int32_t x0, float y0, std::int32_t x1, float y1, std::int32_t x) {
   const float fx0 = static_cast<float>(x0);
   const float fx1 = static_cast<float>(x1);
+  // Far into a long file two neighbouring positions can become the same
+  // float; dividing by their zero difference would give NaN.
   if (fx0 == fx1) return y0;
   return y0 + (static_cast<float>(x) - fx0) * ((y1 - y0) / (fx1 - fx0));
 }
 
-// Screen coordinates are truncated toward zero; values no int holds are
-// pinned rather than left undefined.
-std::int32_t truncate(double value) {
-  if (std::isnan(value)) return 0;
-  if (value >= 2147483647.0) return std::numeric_limits<std::int32_t>::max();
-  if (value <= -2147483648.0) return std::numeric_limits<std::int32_t>::min();
-  return static_cast<std::int32_t>(value);
+std::string withSeparator(std::string folder) {
+  const char separator = platform::pathSeparator();
+  if (folder.empty()) return folder;
+  if (folder.back() != separator && folder.back() != '/') folder += separator;
+  return folder;
 }
 
 }  // namespace
 
 PvcCurve::PvcCurve() : tempDir_(makeSnapshotDirectory()) {}
 
-PvcCurve::PvcCurve(std::string snapshotDirectory) : tempDir_(std::move(snapshotDirectory)) {}
+PvcCurve::PvcCurve(std::string snapshotDirectory) : tempDir_(withSeparator(std::move(snapshotDirectory))) {
+  if (!tempDir_.empty()) ensureDirectory(tempDir_.substr(0, tempDir_.size() - 1));
+}
 
 PvcCurve::~PvcCurve() = default;
 
@@ -40,18 +42,22 @@ bool PvcCurve::setLength(std::int32_t frames) {
 
 bool PvcCurve::resetFlat(std::int32_t frames) {
   points_.clear();
+  descents_ = 0;
   appendPoint(0, 1.0f, false);
-  appendPoint(frames - 1, 1.0f, false);
+  if (frames > 1) appendPoint(frames - 1, 1.0f, false);
   lastValue_ = 1.0f;
   return true;
 }
 
 void PvcCurve::clear() {
   points_.clear();
+  descents_ = 0;
   lastValue_ = 0.0f;
 }
 
 bool PvcCurve::acceptValue(float ratio) {
+  // Ratios are floats, so the threshold is the float 0.001: a difference of
+  // exactly that much is refused.
   if (std::fabs(lastValue_ - ratio) > 0.001f) {
     lastValue_ = ratio;
     return true;
@@ -61,42 +67,79 @@ bool PvcCurve::acceptValue(float ratio) {
 
 bool PvcCurve::appendPoint(std::int32_t position, float ratio, bool filter) {
   if (filter && !acceptValue(ratio)) return false;
+  if (!points_.empty() && points_.back().position >= position) ++descents_;
   points_.push_back(PvcPoint{position, ratio, 0, 0});
   return true;
 }
 
-bool PvcCurve::insertPoint(std::int32_t position, float ratio, bool filter) {
-  if (!(ratio > 0.0f) || position <= 0 || position >= length_ - 1) return true;
-  if (points_.size() < 2) return true;
-  // The points are strictly ascending, so the one gap that holds the
-  // position is found by bisection; detection passes insert in ascending
-  // order just before the end point, where the insertion itself is cheap.
+bool PvcCurve::descendsAt(std::size_t i) const { return points_[i].position >= points_[i + 1].position; }
+
+// The descending pairs that point i belongs to.
+std::size_t PvcCurve::descentsAround(std::size_t i) const {
+  std::size_t n = 0;
+  if (i > 0 && descendsAt(i - 1)) ++n;
+  if (i + 1 < points_.size() && descendsAt(i)) ++n;
+  return n;
+}
+
+void PvcCurve::recountDescents() {
+  descents_ = 0;
+  for (std::size_t i = 0; i + 1 < points_.size(); ++i)
+    if (descendsAt(i)) ++descents_;
+}
+
+std::optional<std::size_t> PvcCurve::gapAround(std::int32_t position) const {
+  const std::size_t n = points_.size();
+  if (n < 2) return std::nullopt;
+  auto holds = [&](std::size_t i) { return points_[i].position < position && position < points_[i + 1].position; };
+  if (descents_ > 0) {
+    for (std::size_t i = 0; i + 1 < n; ++i)
+      if (holds(i)) return i;
+    return std::nullopt;
+  }
+  // Ascending positions have at most one gap that holds the position.
+  // Passes insert in ascending order, mostly just before the end point, so
+  // the gap is usually the one after the last insertion or the last one.
+  if (lastInsert_ + 1 < n && holds(lastInsert_)) return lastInsert_;
+  if (holds(n - 2)) return n - 2;
   auto right = std::upper_bound(points_.begin(), points_.end(), position,
                                 [](std::int32_t p, const PvcPoint& point) { return p < point.position; });
-  if (right == points_.begin() || right == points_.end()) return true;
-  auto left = right - 1;
-  if (left->position >= position) return true;  // an existing point holds it
+  if (right == points_.begin() || right == points_.end()) return std::nullopt;
+  const std::size_t i = static_cast<std::size_t>(right - points_.begin()) - 1;
+  if (!holds(i)) return std::nullopt;
+  return i;
+}
+
+bool PvcCurve::insertPoint(std::int32_t position, float ratio, bool filter) {
+  if (!(ratio > 0.0f) || position <= 0 || position >= static_cast<std::int64_t>(length_) - 1) return true;
+  const std::optional<std::size_t> gap = gapAround(position);
+  if (!gap) return true;
   if (filter) {
-    lastValue_ = left->ratio;
+    // The filter compares with the left neighbour, not with the last insert.
+    lastValue_ = points_[*gap].ratio;
     if (!acceptValue(ratio)) return true;
   }
-  points_.insert(right, PvcPoint{position, ratio, 0, 0});
+  points_.insert(points_.begin() + static_cast<std::ptrdiff_t>(*gap + 1), PvcPoint{position, ratio, 0, 0});
+  lastInsert_ = *gap + 1;
   return true;
 }
 
 bool PvcCurve::deleteRange(std::int32_t from, std::int32_t to) {
   if (from > to) return true;
-  const std::int32_t end = length_ - 1;
+  const std::int64_t end = static_cast<std::int64_t>(length_) - 1;
   std::erase_if(points_, [&](const PvcPoint& p) {
     return p.position >= from && p.position <= to && p.position != 0 && p.position != end;
   });
+  recountDescents();
   return true;
 }
 
 bool PvcCurve::setPoint(unsigned index, std::int32_t position, float ratio) {
   if (index >= points_.size()) return false;
+  descents_ -= descentsAround(index);
   points_[index].position = position;
   points_[index].ratio = ratio;
+  descents_ += descentsAround(index);
   return true;
 }
 
@@ -105,23 +148,47 @@ float PvcCurve::ratioOf(unsigned i) const { return i < points_.size() ? points_[
 std::int32_t PvcCurve::columnOf(unsigned i) const { return i < points_.size() ? points_[i].column : -1; }
 std::int32_t PvcCurve::rowOf(unsigned i) const { return i < points_.size() ? points_[i].row : -1; }
 
-float PvcCurve::ratioBetween(std::size_t from, std::size_t to, std::int32_t sample, std::size_t* left) const {
-  if (sample < 0 || sample >= length_) return -1.0f;
-  if (from >= to) return -1.0f;
-  // First point at or after the sample, and the last one at or before it.
-  auto begin = points_.begin() + static_cast<std::ptrdiff_t>(from);
-  auto end = points_.begin() + static_cast<std::ptrdiff_t>(to);
-  auto right = std::lower_bound(begin, end, sample,
-                                [](const PvcPoint& point, std::int32_t s) { return point.position < s; });
-  if (right == end) return -1.0f;
-  // Before the first point there is no left neighbour: the curve holds the
-  // first point's ratio back to frame 0.
-  auto leftPoint = (right->position == sample || right == begin) ? right : right - 1;
-  if (left) *left = static_cast<std::size_t>(leftPoint - points_.begin());
-  return interpolate(leftPoint->position, leftPoint->ratio, right->position, right->ratio, sample);
+std::size_t PvcCurve::firstAtOrAfter(std::int32_t sample) const {
+  if (descents_ > 0) {
+    std::size_t i = 0;
+    while (i < points_.size() && points_[i].position < sample) ++i;
+    return i;
+  }
+  auto it = std::lower_bound(points_.begin(), points_.end(), sample,
+                             [](const PvcPoint& point, std::int32_t s) { return point.position < s; });
+  return static_cast<std::size_t>(it - points_.begin());
 }
 
-float PvcCurve::ratioAt(std::int32_t sample) const { return ratioBetween(0, points_.size(), sample, nullptr); }
+// The interpolation walk over points [from, to): the last point at or before
+// the sample is the left neighbour, the first one at or after it the right
+// one. Before any left neighbour the first point stands for both. left, when
+// given, follows every point taken as left neighbour.
+float PvcCurve::walk(std::size_t from, std::size_t to, std::int32_t sample, std::size_t* left) const {
+  std::optional<std::size_t> leftIndex;
+  for (std::size_t i = from; i < to; ++i) {
+    const PvcPoint& p = points_[i];
+    if (p.position <= sample) {
+      leftIndex = i;
+      if (left) *left = i;
+    }
+    if (p.position >= sample) {
+      const PvcPoint& a = points_[leftIndex.value_or(i)];
+      return interpolate(a.position, a.ratio, p.position, p.ratio, sample);
+    }
+  }
+  return -1.0f;
+}
+
+float PvcCurve::ratioAt(std::int32_t sample) const {
+  if (sample < 0 || sample >= length_) return -1.0f;
+  if (descents_ > 0) return walk(0, points_.size(), sample, nullptr);
+  // Ascending points: the walk would stop at the first point at or after
+  // the sample, with the point before it (or itself) on the left.
+  const std::size_t right = firstAtOrAfter(sample);
+  if (right == points_.size()) return -1.0f;
+  const std::size_t from = (right == 0 || points_[right].position == sample) ? right : right - 1;
+  return walk(from, right + 1, sample, nullptr);
+}
 
 void PvcCurve::rewind() {
   scanCursor_ = 0;
@@ -130,148 +197,7 @@ void PvcCurve::rewind() {
 
 float PvcCurve::ratioAtNext(std::int32_t sample) {
   if (sample < 0 || sample >= length_) return -1.0f;
-  if (scanEnd_ > points_.size()) scanEnd_ = points_.size();
-  // Ascending samples only move the cursor forward, so a whole pass costs
-  // one walk over the points.
-  bool haveLeft = false;
-  for (std::size_t i = scanCursor_; i < scanEnd_; ++i) {
-    const PvcPoint& p = points_[i];
-    if (p.position <= sample) {
-      scanCursor_ = i;
-      haveLeft = true;
-    }
-    if (p.position >= sample) {
-      const PvcPoint& a = haveLeft ? points_[scanCursor_] : p;
-      return interpolate(a.position, a.ratio, p.position, p.ratio, sample);
-    }
-  }
-  return -1.0f;
-}
-
-bool PvcCurve::setView(int width, int height, std::int32_t start, std::int32_t end) {
-  plotHeight_ = height - 2;
-  plotWidth_ = width - 1;
-  viewStart_ = start;
-  viewEnd_ = end;
-  viewLength_ = end - start;
-  return true;
-}
-
-float PvcCurve::columnsPerSample() const {
-  // An empty view maps everything to its first column.
-  return viewLength_ > 0 ? static_cast<float>(plotWidth_) / static_cast<float>(viewLength_) : 0.0f;
-}
-
-void PvcCurve::buildLeftEdge(const SpectrogramAnalyser& analyser) {
-  const float v = ratioAt(viewStart_);
-  *leftEdge_ = PvcPoint{viewStart_, v, 1, analyser.rowForRatio(v)};
-}
-
-void PvcCurve::buildRightEdge(const SpectrogramAnalyser& analyser, float r) {
-  const std::int32_t column = truncate(static_cast<double>(static_cast<float>(viewEnd_ - viewStart_) * r) + 1.0);
-  const float w = ratioAt(viewEnd_);
-  const int row = analyser.rowForRatio(w != -1.0f ? w : 1.0f);
-  *rightEdge_ = PvcPoint{viewEnd_, w, column, row};
-}
-
-bool PvcCurve::layout(const SpectrogramAnalyser& analyser) {
-  leftEdgeSynthetic_ = true;
-  rightEdgeSynthetic_ = true;
-  const float r = columnsPerSample();
-  buildLeftEdge(analyser);
-
-  auto first = std::lower_bound(points_.begin(), points_.end(), viewStart_,
-                                [](const PvcPoint& point, std::int32_t s) { return point.position < s; });
-  std::size_t i = static_cast<std::size_t>(first - points_.begin());
-  firstVisible_ = static_cast<std::int32_t>(i);
-  lastVisible_ = firstVisible_ - 1;
-  if (i < points_.size() && points_[i].position == viewStart_) {
-    setScreen(static_cast<unsigned>(i), 1, leftEdge_->row);
-    leftEdgeSynthetic_ = false;
-    lastVisible_ = firstVisible_;
-    ++i;
-  }
-  for (; i < points_.size(); ++i) {
-    PvcPoint& p = points_[i];
-    const std::int32_t column =
-        truncate(static_cast<double>(static_cast<float>(p.position - viewStart_) * r) + 1.0);
-    setScreen(static_cast<unsigned>(i), column, analyser.rowForRatio(p.ratio));
-    if (p.position == viewEnd_) {
-      rightEdgeSynthetic_ = false;
-      lastVisible_ = static_cast<std::int32_t>(i);
-      break;
-    }
-    if (p.position > viewEnd_) {
-      lastVisible_ = static_cast<std::int32_t>(i) - 1;
-      break;
-    }
-    lastVisible_ = static_cast<std::int32_t>(i);
-  }
-  if (rightEdgeSynthetic_) buildRightEdge(analyser, r);
-  return true;
-}
-
-bool PvcCurve::refreshEdges(const SpectrogramAnalyser& analyser) {
-  if (leftEdgeSynthetic_) buildLeftEdge(analyser);
-  if (rightEdgeSynthetic_) buildRightEdge(analyser, columnsPerSample());
-  return true;
-}
-
-bool PvcCurve::setScreen(unsigned i, std::int32_t column, std::int32_t row) {
-  if (i >= points_.size()) return false;
-  if (column <= 0) column = 1;
-  if (column > plotWidth_) column = plotWidth_;
-  if (row <= 0) row = 1;
-  if (row > plotHeight_) row = plotHeight_;
-  points_[i].column = column;
-  points_[i].row = row;
-  return true;
-}
-
-std::int32_t PvcCurve::sampleForColumn(int column) const {
-  if (viewLength_ <= 0) return -1;
-  const float s = static_cast<float>(plotWidth_) / static_cast<float>(viewLength_);
-  if (!(s > 0.0f)) return viewStart_;
-  const double offset = std::ceil((column - 1.0) / s);
-  const double sample = static_cast<double>(viewStart_) + offset;
-  if (sample <= viewStart_) return viewStart_;
-  if (sample >= viewEnd_) return viewEnd_;
-  return static_cast<std::int32_t>(sample);
-}
-
-bool PvcCurve::pointNear(int column, int row) const {
-  const std::int32_t last = std::min(lastVisible_, pointCount() - 1);
-  for (std::int32_t i = std::max(firstVisible_, 0); i <= last; ++i) {
-    const PvcPoint& p = points_[static_cast<std::size_t>(i)];
-    if (std::abs(p.column - column) < 4 && std::abs(p.row - row) < 4) return true;
-  }
-  return false;
-}
-
-bool PvcCurve::selectNear(int column, int row) {
-  const std::int32_t last = std::min(lastVisible_, pointCount() - 1);
-  for (std::int32_t i = std::max(firstVisible_, 0); i <= last; ++i) {
-    const PvcPoint& p = points_[static_cast<std::size_t>(i)];
-    if (std::abs(p.column - column) < 4 && std::abs(p.row - row) < 4) {
-      if (i == 0 || i >= pointCount() - 1) {
-        selectedPoint_ = -1;
-        return false;
-      }
-      selectedPoint_ = i;
-      grabColumn_ = p.column;
-      grabRow_ = p.row;
-      return true;
-    }
-  }
-  return false;
-}
-
-bool PvcCurve::moveSelected(float ratio) {
-  if (selectedPoint_ < 0 || selectedPoint_ >= pointCount()) return false;
-  const PvcPoint& p = points_[static_cast<std::size_t>(selectedPoint_)];
-  if (p.column == grabColumn_ && p.row == grabRow_) return false;
-  const std::int32_t position = sampleForColumn(p.column);
-  if (!(ratio >= 0.0f)) ratio = 0.0f;
-  if (ratio > 2.0f) ratio = 2.0f;
-  return setPoint(static_cast<unsigned>(selectedPoint_), position, ratio);
+  // The points may have changed since the rewind.
+  scanEnd_ = std::min(scanEnd_, points_.size());
+  return walk(scanCursor_, scanEnd_, sample, &scanCursor_);
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,8 +18,8 @@ class PvcCurve {
  public:
   // Creates the snapshot directory (see SnapshotDirectory.h).
   PvcCurve();
-  // For tests and tools: snapshots go to the given folder, which must end
-  // with a path separator.
+  // For tests and tools: snapshots go to the given folder, which is created
+  // when missing; a path separator is added when it has none.
   explicit PvcCurve(std::string snapshotDirectory);
   virtual ~PvcCurve();
   PvcCurve(const PvcCurve&) = delete;
@@ -27,6 +28,8 @@ class PvcCurve {
   // Size.
   bool setLength(std::int32_t frames);
   std::int32_t length() const { return length_; }
+  // A flat line at 1.0 from frame 0 to frames - 1; a single point at 0 when
+  // frames is 1 or less, so that positions stay ascending and not negative.
   bool resetFlat(std::int32_t frames);
   void clear();
 
@@ -35,6 +38,8 @@ class PvcCurve {
   bool insertPoint(std::int32_t position, float ratio, bool filter);
   bool deleteRange(std::int32_t from, std::int32_t to);
   bool setPoint(unsigned index, std::int32_t position, float ratio);
+  // Near-duplicate filter: true, and remembered, when the ratio differs from
+  // the last accepted one by more than 0.001.
   bool acceptValue(float ratio);
 
   // Queries; an index outside the points gives a fallback.
@@ -49,13 +54,19 @@ class PvcCurve {
   std::int32_t selectedPoint() const { return selectedPoint_; }
   bool leftEdgeSynthetic() const { return leftEdgeSynthetic_; }
   bool rightEdgeSynthetic() const { return rightEdgeSynthetic_; }
+  // firstVisible > lastVisible when no point lies in the view.
   std::int32_t firstVisible() const { return firstVisible_; }
   std::int32_t lastVisible() const { return lastVisible_; }
   const PvcPoint& leftEdge() const { return *leftEdge_; }
   const PvcPoint& rightEdge() const { return *rightEdge_; }
+  std::int32_t leftEdgeColumn() const { return leftEdge_->column; }
+  std::int32_t leftEdgeRow() const { return leftEdge_->row; }
+  std::int32_t rightEdgeColumn() const { return rightEdge_->column; }
+  std::int32_t rightEdgeRow() const { return rightEdge_->row; }
   float lastValue() const { return lastValue_; }
 
-  // Interpolation: -1.0 where the curve says nothing.
+  // Interpolation: -1.0 outside [0, length) and beyond the last point.
+  // Before the first point the first point's ratio holds.
   float ratioAt(std::int32_t sample) const;
   void rewind();
   // As ratioAt, for ascending samples after rewind: one walk in all.
@@ -75,17 +86,23 @@ class PvcCurve {
   std::int32_t viewEnd() const { return viewEnd_; }
   std::int32_t plotWidth() const { return plotWidth_; }
   std::int32_t plotHeight() const { return plotHeight_; }
+  std::int32_t viewLength() const { return viewLength_; }
+  std::int32_t grabColumn() const { return grabColumn_; }
+  std::int32_t grabRow() const { return grabRow_; }
 
-  // Curve files and undo snapshots.
+  // Curve files and undo snapshots. A read that yields no point fails and
+  // leaves the curve as it was.
   bool readFile(const std::string& path, bool snapshot);
   bool writeFile(const std::string& path, bool snapshot);
   bool pushSnapshot();
+  // 2: a new step was started; 1: the shown step was overwritten; 0: failed.
   int storeSnapshot();
   bool loadSnapshot(int step);
   void markPending() { snapshotPending_ = true; }
   void setSnapshotState(int n);
   void resetSnapshots();
   void clearSnapshots();
+  // The file that holds the given undo step of this curve's host file.
   std::string snapshotName(int step) const;
   std::int32_t snapshotCount() const { return snapshotCount_; }
   std::int32_t snapshotIndex() const { return snapshotIndex_; }
@@ -98,12 +115,24 @@ class PvcCurve {
   std::int32_t channelCount = 1;
 
  private:
-  float ratioBetween(std::size_t from, std::size_t to, std::int32_t sample, std::size_t* left) const;
+  float walk(std::size_t from, std::size_t to, std::int32_t sample, std::size_t* left) const;
+  std::size_t firstAtOrAfter(std::int32_t sample) const;
+  std::optional<std::size_t> gapAround(std::int32_t position) const;
+  bool descendsAt(std::size_t i) const;
+  std::size_t descentsAround(std::size_t i) const;
+  void recountDescents();
   void buildLeftEdge(const SpectrogramAnalyser& analyser);
   void buildRightEdge(const SpectrogramAnalyser& analyser, float columnsPerSample);
   float columnsPerSample() const;
+  std::int32_t columnOfPosition(std::int32_t position, float columnsPerSample) const;
 
   std::vector<PvcPoint> points_;
+  // Neighbour pairs whose positions do not ascend; only appendPoint and
+  // setPoint can make them. While there are none, searches may bisect and
+  // still give the answer of the front-to-back walk.
+  std::size_t descents_ = 0;
+  // Where the last insertion went: ascending inserts find their gap at once.
+  std::size_t lastInsert_ = 0;
   std::unique_ptr<PvcPoint> leftEdge_ = std::make_unique<PvcPoint>();
   std::unique_ptr<PvcPoint> rightEdge_ = std::make_unique<PvcPoint>();
   bool leftEdgeSynthetic_ = false;

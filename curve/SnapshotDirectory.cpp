@@ -4,10 +4,20 @@
 
 #include "platform/Platform.h"
 
+namespace {
+
+bool isDirectory(const std::string& path) {
+  const unsigned attributes = platform::fileAttributes(path);
+  return attributes != platform::kInvalidAttributes && (attributes & platform::kAttributeDirectory) != 0;
+}
+
+}  // namespace
+
 void createFixedDirectory(const std::string& path) {
   if (platform::fileAttributes(path) == platform::kAttributeDirectory) return;
   if (platform::createDirectory(path)) return;
-  // Make every folder on the way; the drive itself is neither tested nor made.
+  // Make every folder on the way; the drive itself is neither tested nor
+  // made. Doubled separators read as single ones.
   std::string partial;
   std::size_t start = 0;
   bool drive = true;
@@ -26,14 +36,23 @@ void createFixedDirectory(const std::string& path) {
   }
 }
 
+bool ensureDirectory(const std::string& path) {
+  if (isDirectory(path)) return true;
+  return platform::createDirectory(path) || isDirectory(path);
+}
+
 bool directoryWritable(const std::string& folder) {
-  if (platform::fileAttributes(folder) == platform::kInvalidAttributes) return false;
+  if (!isDirectory(folder)) return false;
   const std::string probe = folder + "~pelmora_probe.tmp";
   {
     std::ofstream out(probe, std::ios::binary);
     if (!out) return false;
     out << "probe";
-    if (!out) return false;
+    out.close();
+    if (!out) {
+      platform::deleteFile(probe);
+      return false;
+    }
   }
   platform::deleteFile(probe);
   return true;
@@ -47,6 +66,6 @@ std::string makeSnapshotDirectory() {
     if (directoryWritable(fixed)) return fixed;
   }
   const std::string fallback = platform::temporaryDirectory() + "TempPVC";
-  if (platform::fileAttributes(fallback) != platform::kAttributeDirectory) platform::createDirectory(fallback);
+  ensureDirectory(fallback);
   return fallback + separator;
 }

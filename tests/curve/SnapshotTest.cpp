@@ -1,0 +1,243 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "CurveTestFolder.h"
+#include "curve/PvcCurve.h"
+#include "curve/PvcHistory.h"
+#include "curve/SnapshotDirectory.h"
+#include "platform/Platform.h"
+
+namespace {
+
+class Snapshots : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    curve.fileId = 3;
+    curve.resetFlat(1000);
+    curve.setLength(1000);
+  }
+  // Makes the curve recognisable by the ratio of its middle point.
+  void mark(float ratio) {
+    curve.deleteRange(1, 998);
+    curve.insertPoint(500, ratio, false);
+  }
+  float markOf(const std::string& name) {
+    PvcCurve reader{folder.dir()};
+    reader.setLength(1000);
+    return reader.readFile(folder.file(name), true) ? reader.ratioAt(500) : -1.0f;
+  }
+
+  CurveTestFolder folder;
+  PvcCurve curve{folder.dir()};
+};
+
+TEST_F(Snapshots, AreNamedAfterTheFileIdAndStep) {
+  EXPECT_EQ(curve.snapshotName(0), folder.dir() + "3~undopvc_0.dwt");
+  curve.fileId = -2;
+  EXPECT_EQ(curve.snapshotName(-1), folder.dir() + "-2~undopvc_-1.dwt");
+}
+
+TEST_F(Snapshots, TheFirstPushWritesStepZero) {
+  mark(1.1f);
+  EXPECT_TRUE(curve.pushSnapshot());
+  EXPECT_EQ(curve.snapshotCount(), 1);
+  EXPECT_EQ(curve.snapshotIndex(), 0);
+  EXPECT_EQ(markOf("3~undopvc_0.dwt"), 1.1f);
+}
+
+TEST_F(Snapshots, APushAfterUndoOverwritesTheStepAboveAndForgetsTheRest) {
+  mark(1.1f);
+  curve.pushSnapshot();
+  mark(1.2f);
+  curve.pushSnapshot();
+  mark(1.3f);
+  curve.pushSnapshot();
+  ASSERT_EQ(curve.snapshotCount(), 3);
+  ASSERT_TRUE(curve.loadSnapshot(0));
+  EXPECT_EQ(curve.ratioAt(500), 1.1f);
+  EXPECT_EQ(curve.snapshotIndex(), 0);
+  mark(1.4f);
+  EXPECT_TRUE(curve.pushSnapshot());
+  EXPECT_EQ(curve.snapshotIndex(), 1);
+  EXPECT_EQ(curve.snapshotCount(), 2);
+  EXPECT_EQ(markOf("3~undopvc_1.dwt"), 1.4f);
+  EXPECT_EQ(markOf("3~undopvc_0.dwt"), 1.1f);
+}
+
+TEST_F(Snapshots, StoreAfterLoadOverwritesTheShownStep) {
+  mark(1.1f);
+  curve.pushSnapshot();
+  mark(1.2f);
+  curve.pushSnapshot();
+  ASSERT_TRUE(curve.loadSnapshot(1));
+  mark(1.5f);
+  EXPECT_EQ(curve.storeSnapshot(), 1);
+  EXPECT_EQ(curve.snapshotCount(), 2);
+  EXPECT_EQ(markOf("3~undopvc_1.dwt"), 1.5f);
+  EXPECT_EQ(markOf("3~undopvc_0.dwt"), 1.1f);
+}
+
+TEST_F(Snapshots, APendingStoreStartsANewStep) {
+  mark(1.1f);
+  curve.pushSnapshot();
+  curve.markPending();
+  mark(1.2f);
+  EXPECT_EQ(curve.storeSnapshot(), 2);
+  EXPECT_FALSE(curve.snapshotPending());
+  EXPECT_EQ(curve.snapshotCount(), 2);
+  mark(1.3f);
+  EXPECT_EQ(curve.storeSnapshot(), 1);  // same tool, same step
+  EXPECT_EQ(curve.snapshotCount(), 2);
+  EXPECT_EQ(markOf("3~undopvc_1.dwt"), 1.3f);
+}
+
+TEST_F(Snapshots, StoreBeforeAnyPushWritesStepMinusOne) {
+  EXPECT_EQ(curve.storeSnapshot(), 1);
+  EXPECT_TRUE(folder.exists("3~undopvc_-1.dwt"));
+}
+
+TEST_F(Snapshots, AnUnwritableFolderLeavesTheCountersAlone) {
+  PvcCurve lost{folder.file("gone")};
+  std::filesystem::remove_all(folder.file("gone"));
+  lost.resetFlat(1000);
+  EXPECT_FALSE(lost.pushSnapshot());
+  EXPECT_EQ(lost.snapshotCount(), 0);
+  EXPECT_EQ(lost.snapshotIndex(), 0);
+  EXPECT_EQ(lost.storeSnapshot(), 0);
+  lost.markPending();
+  EXPECT_EQ(lost.storeSnapshot(), 2);  // the new step counts, written or not
+  EXPECT_EQ(lost.snapshotCount(), 0);
+}
+
+TEST_F(Snapshots, AMissingSnapshotLoadsNothing) {
+  mark(1.1f);
+  EXPECT_FALSE(curve.loadSnapshot(7));
+  EXPECT_EQ(curve.snapshotIndex(), 7);
+  EXPECT_EQ(curve.ratioAt(500), 1.1f);
+}
+
+TEST_F(Snapshots, StateCanBeSetAndReset) {
+  curve.setSnapshotState(5);
+  EXPECT_EQ(curve.snapshotIndex(), 5);
+  EXPECT_EQ(curve.snapshotCount(), 5);
+  curve.channelCount = 2;
+  curve.resetSnapshots();
+  EXPECT_EQ(curve.snapshotIndex(), -1);
+  EXPECT_EQ(curve.snapshotCount(), 0);
+  EXPECT_EQ(curve.fileId, 0);
+  EXPECT_EQ(curve.channelCount, 1);
+}
+
+TEST_F(Snapshots, ClearingRemovesEveryFilesSnapshotsAndNothingElse) {
+  curve.pushSnapshot();
+  curve.pushSnapshot();
+  curve.fileId = 9;
+  curve.pushSnapshot();
+  folder.write("12~undopvc_4.dwt", "0 1.0\r\n");
+  folder.write("keep.pvc", "0 1.0\r\n");
+  folder.write("keep.dwt.txt", "0 1.0\r\n");
+  curve.clearSnapshots();
+  EXPECT_EQ(curve.snapshotIndex(), -1);
+  EXPECT_EQ(curve.snapshotCount(), 0);
+  EXPECT_TRUE(platform::listFiles(folder.dir(), ".dwt").empty());
+  EXPECT_TRUE(folder.exists("keep.pvc"));
+  EXPECT_TRUE(folder.exists("keep.dwt.txt"));
+}
+
+TEST_F(Snapshots, ClearingAnEmptyFolderJustResetsTheCounters) {
+  curve.setSnapshotState(4);
+  curve.clearSnapshots();
+  EXPECT_EQ(curve.snapshotIndex(), -1);
+  EXPECT_EQ(curve.snapshotCount(), 0);
+}
+
+TEST(SnapshotDirectory, TheDefaultFolderIsThereAndWritable) {
+  PvcCurve curve;
+  const std::string dir = curve.tempDir();
+  ASSERT_FALSE(dir.empty());
+  EXPECT_EQ(dir.back(), platform::pathSeparator());
+  EXPECT_TRUE(directoryWritable(dir));
+  const std::string expectedEnd = std::string("TempPVC") + platform::pathSeparator();
+  EXPECT_EQ(dir.substr(dir.size() - expectedEnd.size()), expectedEnd);
+#ifdef _WIN32
+  // Where the fixed folder can be made and written (a Wine prefix can), it is used.
+  if (directoryWritable(std::string(kFixedSnapshotDirectory) + "\\"))
+    EXPECT_EQ(dir, std::string(kFixedSnapshotDirectory) + "\\");
+  else
+    EXPECT_EQ(dir, platform::temporaryDirectory() + "TempPVC\\");
+#else
+  EXPECT_EQ(dir, platform::temporaryDirectory() + "TempPVC/");
+#endif
+}
+
+#ifndef _WIN32
+TEST(SnapshotDirectory, FollowsTmpdirOnPosix) {
+  CurveTestFolder folder;
+  const char* old = std::getenv("TMPDIR");
+  const std::string saved = old ? old : "";
+  ::setenv("TMPDIR", folder.dir().c_str(), 1);
+  PvcCurve curve;
+  if (old)
+    ::setenv("TMPDIR", saved.c_str(), 1);
+  else
+    ::unsetenv("TMPDIR");
+  EXPECT_EQ(curve.tempDir(), folder.dir() + "TempPVC/");
+  EXPECT_TRUE(folder.exists("TempPVC"));
+  EXPECT_FALSE(std::filesystem::exists("C:\\Program Files\\Steinberg\\VstPlugins\\TempPVC"));
+}
+#endif
+
+TEST(SnapshotDirectory, AGivenFolderIsCreatedAndGetsItsSeparator) {
+  CurveTestFolder folder;
+  PvcCurve curve{folder.file("mine")};
+  EXPECT_EQ(curve.tempDir(), folder.file("mine") + platform::pathSeparator());
+  EXPECT_TRUE(folder.exists("mine"));
+}
+
+TEST(History, RecordsUpTo511Steps) {
+  PvcHistory history;
+  EXPECT_FALSE(history.canUndo());
+  for (int i = 0; i < 511; ++i) ASSERT_TRUE(history.record(i % 8));
+  EXPECT_EQ(history.currentStep(), 511);
+  EXPECT_EQ(history.topStep(), 511);
+  EXPECT_FALSE(history.record(3));
+  EXPECT_EQ(history.currentStep(), 511);
+  EXPECT_EQ(history.topStep(), 511);
+  EXPECT_EQ(history.tagOf(510), 510 % 8);
+}
+
+TEST(History, UndoAndRedoStayWithinTheRecordedSteps) {
+  PvcHistory history;
+  history.undo();
+  EXPECT_EQ(history.currentStep(), 0);
+  history.record(4);
+  history.record(3);
+  history.redo();
+  EXPECT_EQ(history.currentStep(), 2);
+  history.undo();
+  history.undo();
+  EXPECT_FALSE(history.canUndo());
+  history.undo();
+  EXPECT_EQ(history.currentStep(), 0);
+  history.redo();
+  EXPECT_EQ(history.currentStep(), 1);
+  EXPECT_EQ(history.topStep(), 2);
+}
+
+TEST(History, RecordingAfterUndoDropsTheRedoSteps) {
+  PvcHistory history;
+  for (int i = 0; i < 5; ++i) history.record(6);
+  history.undo();
+  history.undo();
+  EXPECT_TRUE(history.record(7));
+  EXPECT_EQ(history.currentStep(), 4);
+  EXPECT_EQ(history.topStep(), 4);
+  history.redo();
+  EXPECT_EQ(history.currentStep(), 4);
+  EXPECT_EQ(history.tagOf(3), 7);
+}
+
+}  // namespace
