@@ -14,14 +14,15 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: pelmora-host info [--plugin PATH]\n"
-    "       pelmora-host correct IN.wav OUT.wav [--plugin PATH] [--block FRAMES]\n"
+    "       pelmora-host correct IN.wav OUT.wav [--plugin PATH] [--block FRAMES] [--curve FILE.pvc]\n"
     "The default plug-in is Pelmora.dll beside pelmora-host. correct runs the plug-in's\n"
     "reading pass and then its own process on IN.wav and writes the new file to\n"
-    "OUT.wav as 32-bit float.\n";
+    "OUT.wav as 32-bit float. --curve hands Pelmora a curve file for IN.wav.\n";
 
 struct Arguments {
   std::vector<std::string> positional;
   std::string plugin;
+  std::string curve;
   int blockSize = 4096;
   std::string problem;
 };
@@ -30,7 +31,7 @@ Arguments parse(const std::vector<std::string>& args, std::size_t from) {
   Arguments parsed;
   for (std::size_t i = from; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a == "--plugin" || a == "--block") {
+    if (a == "--plugin" || a == "--block" || a == "--curve") {
       if (i + 1 >= args.size()) {
         parsed.problem = a + " needs a value";
         return parsed;
@@ -38,6 +39,8 @@ Arguments parse(const std::vector<std::string>& args, std::size_t from) {
       const std::string& value = args[++i];
       if (a == "--plugin") {
         parsed.plugin = value;
+      } else if (a == "--curve") {
+        parsed.curve = value;
       } else {
         int block = 0;
         auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), block);
@@ -64,7 +67,7 @@ int usageError(std::ostream& err, const std::string& problem) {
 
 }  // namespace
 
-int runCommandLine(const std::vector<std::string>& args, const std::string& defaultPlugin, std::ostream& out,
+int runCommandLine(const std::vector<std::string>& args, const PluginSource& source, std::ostream& out,
                    std::ostream& err) {
   if (args.empty()) return usageError(err, "no command given");
   const std::string& command = args[0];
@@ -79,12 +82,17 @@ int runCommandLine(const std::vector<std::string>& args, const std::string& defa
   const std::size_t wanted = command == "info" ? 0 : 2;
   if (parsed.positional.size() != wanted)
     return usageError(err, command + (wanted == 0 ? " takes no file names" : " needs IN.wav and OUT.wav"));
-  const std::string pluginPath = parsed.plugin.empty() ? defaultPlugin : parsed.plugin;
+  if (!parsed.curve.empty() && command != "correct") return usageError(err, "only correct takes a curve");
+  if (!parsed.curve.empty() && !source.curveLocation)
+    return usageError(err, "this host cannot hand a curve to the plug-in");
+  const bool linked = parsed.plugin.empty() && source.linkedEntry;
+  const std::string pluginPath = !parsed.plugin.empty() ? parsed.plugin : linked ? "(linked in)" : source.defaultPath;
 
   HostOptions options;
   options.blockSize = parsed.blockSize;
   OfflineHost host(options);
-  PluginInstance::Loaded loaded = PluginInstance::load(pluginPath, &OfflineHost::callback);
+  PluginInstance::Loaded loaded = linked ? PluginInstance::fromEntry(source.linkedEntry, &OfflineHost::callback)
+                                         : PluginInstance::load(pluginPath, &OfflineHost::callback);
   if (!loaded.plugin) {
     err << "pelmora-host: " << loaded.message << '\n';
     return kExitPlugin;
@@ -98,7 +106,8 @@ int runCommandLine(const std::vector<std::string>& args, const std::string& defa
     out << "plug-in: " << pluginPath << '\n';
     describePlugin(host, out);
   } else {
-    status = runCorrection(host, {parsed.positional[0], parsed.positional[1]}, out, err);
+    status = runCorrection(host, {parsed.positional[0], parsed.positional[1], parsed.curve, source.curveLocation},
+                           out, err);
   }
   // effClose comes from the plug-in's owner; the host stops answering first.
   host.detach();

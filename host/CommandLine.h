@@ -1,17 +1,28 @@
 // pelmora-host's commands, apart from the program's entry so that tests can
 // run them in-process:
 //   info [--plugin PATH]
-//   correct IN.wav OUT.wav [--plugin PATH] [--block FRAMES]
+//   correct IN.wav OUT.wav [--plugin PATH] [--block FRAMES] [--curve FILE.pvc]
 #pragma once
 
 #include <iosfwd>
 #include <string>
 #include <vector>
 
+#include "host/Correction.h"
+#include "host/PluginInstance.h"
+
 namespace host {
 
-// args excludes the program name; defaultPlugin is used without --plugin.
-int runCommandLine(const std::vector<std::string>& args, const std::string& defaultPlugin, std::ostream& out,
+// Where the plug-in comes from when no --plugin is given, and what the
+// program knows about it.
+struct PluginSource {
+  std::string defaultPath;
+  PluginEntry linkedEntry = nullptr;  // a plug-in linked into the program, taken before defaultPath
+  CurveLocation curveLocation;        // offers --curve when set
+};
+
+// args excludes the program name.
+int runCommandLine(const std::vector<std::string>& args, const PluginSource& source, std::ostream& out,
                    std::ostream& err);
 
 }  // namespace host

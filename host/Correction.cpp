@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <ostream>
 
+#include "host/CurveHandoff.h"
 #include "host/OfflineHost.h"
 #include "host/WavFile.h"
 
@@ -64,7 +65,23 @@ int runCorrection(OfflineHost& host, const CorrectionRequest& request, std::ostr
 
   const int channels = input.audio.channelCount();
   const double rate = input.audio.sampleRate;
-  const std::size_t index = host.addFile(std::move(input.audio), std::filesystem::path(request.input).stem().string());
+  const std::string title = std::filesystem::path(request.input).stem().string();
+
+  // The curve must be in place before the plug-in first hears of the file.
+  CurveHandoff handoff;
+  if (!request.curve.empty()) {
+    std::string problem;
+    if (!request.curveLocation) {
+      err << "pelmora-host: this host cannot hand a curve to the plug-in\n";
+      return kExitUsage;
+    }
+    if (!handoff.place(request.curve, request.curveLocation(title), problem)) {
+      err << "pelmora-host: " << problem << '\n';
+      return kExitInput;
+    }
+  }
+
+  const std::size_t index = host.addFile(std::move(input.audio), title);
   host.setCurrentFile(index);
   host.setProgressObserver(ProgressPrinter(err));
 

@@ -2,6 +2,7 @@
 // its own process, and the new file it writes is saved.
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <string>
 
@@ -18,9 +19,14 @@ enum ExitCode {
   kExitOutput = 6,   // the output file cannot be written
 };
 
+// Where the plug-in looks for the curve of a file with this title.
+using CurveLocation = std::function<std::string(const std::string& title)>;
+
 struct CorrectionRequest {
   std::string input;
   std::string output;
+  std::string curve;            // a .pvc file for the plug-in to use; empty for none
+  CurveLocation curveLocation;  // needed when curve is given
 };
 
 // The host must be attached to an opened plug-in. Progress goes to err.

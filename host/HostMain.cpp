@@ -7,6 +7,10 @@
 
 #include "host/CommandLine.h"
 
+#if defined(PELMORA_HOST_CURVE_HANDOFF)
+#include "curve/SnapshotDirectory.h"
+#endif
+
 namespace {
 
 // Pelmora.dll beside the program, wherever it was started from.
@@ -22,5 +26,11 @@ std::string defaultPluginPath() {
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
-  return host::runCommandLine(args, defaultPluginPath(), std::cout, std::cerr);
+  host::PluginSource source;
+  source.defaultPath = defaultPluginPath();
+#if defined(PELMORA_HOST_CURVE_HANDOFF)
+  // Pelmora reads the curve of a new file from its snapshot folder.
+  source.curveLocation = [](const std::string& title) { return makeSnapshotDirectory() + title + ".pvc"; };
+#endif
+  return host::runCommandLine(args, source, std::cout, std::cerr);
 }

@@ -7,8 +7,10 @@
 
 #include "host/CommandLine.h"
 #include "host/Correction.h"
+#include "host/CurveHandoff.h"
 #include "host/WavFile.h"
 #include "platform/Platform.h"
+#include "tests/host/CopyPluginEntry.h"
 
 using host::AudioData;
 using host::SampleFormat;
@@ -26,9 +28,9 @@ struct RunResult {
   std::string err;
 };
 
-RunResult run(std::vector<std::string> args, const std::string& defaultPlugin = kCopyPlugin) {
+RunResult run(std::vector<std::string> args, host::PluginSource source = {kCopyPlugin, nullptr, {}}) {
   std::ostringstream out, err;
-  const int status = host::runCommandLine(args, defaultPlugin, out, err);
+  const int status = host::runCommandLine(args, source, out, err);
   return {status, out.str(), err.str()};
 }
 
@@ -78,6 +80,12 @@ TEST(HostInfo, SaysWhyAPlugInCannotBeLoaded) {
   std::remove(text.c_str());
 }
 
+TEST(HostInfo, UsesAPlugInLinkedIntoTheProgram) {
+  const RunResult r = run({"info"}, {"no-such.dll", &copyPluginMain, {}});
+  EXPECT_EQ(r.status, host::kExitOk) << r.err;
+  EXPECT_NE(r.out.find("'Copy'"), std::string::npos);
+}
+
 TEST(HostCommandLine, RejectsWrongUse) {
   for (const std::vector<std::string>& args :
        std::vector<std::vector<std::string>>{{},
@@ -87,7 +95,8 @@ TEST(HostCommandLine, RejectsWrongUse) {
                                              {"info", "--plugin"},
                                              {"correct", "a", "b", "--block", "0"},
                                              {"correct", "a", "b", "--block", "12x"},
-                                             {"info", "--colour"}}) {
+                                             {"info", "--colour"},
+                                             {"correct", "a", "b", "--curve", "c.pvc"}}) {
     const RunResult r = run(args);
     EXPECT_EQ(r.status, host::kExitUsage) << (args.empty() ? "" : args[0]);
     EXPECT_NE(r.err.find("usage:"), std::string::npos);
@@ -165,6 +174,57 @@ TEST_F(HostCorrectFails, WhenTheOutputCannotBeWritten) {
   ASSERT_TRUE(host::writeWav(in, testSignal(1, 100, 8000.0), SampleFormat::Pcm16).ok());
   const RunResult r = run({"correct", in, temp("no-such-folder") + "/out.wav"});
   EXPECT_EQ(r.status, host::kExitOutput) << r.err;
+}
+
+TEST(CurveHandoff, PutsBackWhatWasThere) {
+  const std::string curve = temp("curve.pvc");
+  const std::string place = temp("place.pvc");
+  auto content = [](const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    return f ? s.str() : std::string("(none)");
+  };
+  {
+    std::ofstream(curve, std::ios::binary) << "0 1.000000\r\n";
+    std::ofstream(place, std::ios::binary) << "old";
+  }
+  {
+    host::CurveHandoff handoff;
+    std::string problem;
+    ASSERT_TRUE(handoff.place(curve, place, problem)) << problem;
+    EXPECT_EQ(content(place), "0 1.000000\r\n");
+  }
+  EXPECT_EQ(content(place), "old");
+  std::remove(place.c_str());
+  {
+    host::CurveHandoff handoff;
+    std::string problem;
+    ASSERT_TRUE(handoff.place(curve, place, problem));
+  }
+  EXPECT_EQ(platform::fileAttributes(place), platform::kInvalidAttributes);
+  host::CurveHandoff handoff;
+  std::string problem;
+  EXPECT_FALSE(handoff.place(temp("no-curve.pvc"), place, problem));
+  EXPECT_FALSE(problem.empty());
+  std::remove(curve.c_str());
+}
+
+TEST_F(HostCorrect, HandsTheCurveOverForTheRunOnly) {
+  ASSERT_TRUE(host::writeWav(in, testSignal(1, 1000, 8000.0), SampleFormat::Pcm16).ok());
+  const std::string curve = temp("given.pvc");
+  const std::string place = temp("handoff.pvc");
+  std::ofstream(curve, std::ios::binary) << "0 1.000000\r\n999 1.000000\r\n";
+  std::string askedFor;
+  host::PluginSource source{kCopyPlugin, nullptr, [&](const std::string& title) {
+                              askedFor = title;
+                              return place;
+                            }};
+  EXPECT_EQ(run({"correct", in, out, "--curve", curve}, source).status, host::kExitOk);
+  EXPECT_EQ(askedFor, "pelmora-cli-in");
+  EXPECT_EQ(platform::fileAttributes(place), platform::kInvalidAttributes);
+  EXPECT_EQ(run({"correct", in, out, "--curve", temp("no-curve.pvc")}, source).status, host::kExitInput);
+  std::remove(curve.c_str());
 }
 
 }  // namespace

@@ -78,8 +78,13 @@ int runWowgen(const std::vector<std::string>& args, std::ostream& out, std::ostr
     err << "wowgen: " << problem << '\n';
     return 1;
   }
+  // A correction with the true curve plays the content at constant speed:
+  // one output frame per frame of content time, up to the last input frame.
+  const double lastFrame = static_cast<double>(recipe.frames() - 1);
+  const double corrected = std::floor(speedCurveOf(recipe).contentTime(lastFrame / recipe.sampleRate) * recipe.sampleRate) + 1;
   out << recipe.output << ": " << recipe.frames() << " frames, " << recipe.channels << " channels, "
-      << recipe.sampleRate << " Hz; curve " << recipe.curveFile << '\n';
+      << recipe.sampleRate << " Hz; curve " << recipe.curveFile << "; corrected length about "
+      << static_cast<long long>(corrected) << " frames\n";
   return 0;
 }
 
