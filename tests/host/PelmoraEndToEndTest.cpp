@@ -1,0 +1,137 @@
+// pelmora-host with the real plug-in: natively linked in, under Windows
+// loaded from Pelmora.dll and also run as the shipped program.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <iostream>
+#include <numbers>
+#include <sstream>
+#include <string>
+
+#include "host/CommandLine.h"
+#include "host/WavFile.h"
+#include "platform/Platform.h"
+
+#include "curve/SnapshotDirectory.h"
+#if !defined(_WIN32)
+#include "plugin/PluginEntry.h"
+#endif
+#if defined(PELMORA_WOW_TOOLS)
+#include "tools/wowgen/WowgenCommand.h"
+#include "tools/wowmeter/WowMeter.h"
+#endif
+
+using host::AudioData;
+using host::SampleFormat;
+
+namespace {
+
+host::PluginSource pelmora() {
+  host::PluginSource source;
+#if defined(_WIN32)
+  source.defaultPath = "Pelmora.dll";
+#else
+  source.linkedEntry = &createPelmora;
+#endif
+  source.curveLocation = [](const std::string& title) { return makeSnapshotDirectory() + title + ".pvc"; };
+  return source;
+}
+
+std::string temp(const std::string& name) { return platform::temporaryDirectory() + "pelmora-e2e-" + name; }
+
+int correct(const std::string& in, const std::string& out, std::vector<std::string> extra = {}) {
+  std::vector<std::string> args = {"correct", in, out};
+  args.insert(args.end(), extra.begin(), extra.end());
+  std::ostringstream o, e;
+  const int status = host::runCommandLine(args, pelmora(), o, e);
+  EXPECT_EQ(status, host::kExitOk) << e.str();
+  return status;
+}
+
+AudioData music(int channels, std::size_t frames, double rate) {
+  AudioData audio = AudioData::silence(channels, frames, rate);
+  for (int c = 0; c < channels; ++c)
+    for (std::size_t i = 0; i < frames; ++i)
+      audio.channels[c][i] = static_cast<float>(0.4 * std::sin(0.031 * i + c) + 0.2 * std::sin(0.0007 * i * i / 1e3));
+  return audio;
+}
+
+// With a flat curve every output frame is its input frame times the window
+// weight of the centre tap; the other taps fall on zeros of the sinc.
+void expectFlatGain(const AudioData& in, const std::string& outPath) {
+  const auto out = host::readWav(outPath);
+  ASSERT_TRUE(out.ok()) << out.message;
+  EXPECT_EQ(out.format, SampleFormat::Float32);
+  EXPECT_EQ(out.audio.sampleRate, in.sampleRate);
+  ASSERT_EQ(out.audio.channelCount(), in.channelCount());
+  ASSERT_EQ(out.audio.frames(), in.frames());
+  const double gain = (1.0 - std::cos(16.0 * std::numbers::pi / 17.0)) / 2.0;
+  double worst = 0.0;
+  for (int c = 0; c < in.channelCount(); ++c)
+    for (std::size_t i = 0; i < in.frames(); ++i)
+      worst = std::max(worst, std::fabs(out.audio.channels[c][i] - in.channels[c][i] * gain));
+  EXPECT_LT(worst, 1e-7);
+  std::cout << "[ measured ] " << in.channelCount() << " channels, " << in.frames()
+            << " frames: largest difference from the flat-curve gain " << worst << '\n';
+}
+
+class PelmoraFlatCurve : public ::testing::TestWithParam<int> {
+ protected:
+  void TearDown() override {
+    std::remove(in.c_str());
+    std::remove(out.c_str());
+  }
+  const std::string in = temp("flat-in.wav");
+  const std::string out = temp("flat-out.wav");
+};
+
+TEST_P(PelmoraFlatCurve, KeepsTheLengthAndScalesEveryFrameByTheCentreTap) {
+  const AudioData source = music(GetParam(), 30011, 44100.0);
+  ASSERT_TRUE(host::writeWav(in, source, SampleFormat::Float32).ok());
+  correct(in, out, {"--block", "4096"});
+  expectFlatGain(source, out);
+}
+
+INSTANTIATE_TEST_SUITE_P(MonoAndStereo, PelmoraFlatCurve, ::testing::Values(1, 2));
+
+#if defined(_WIN32)
+TEST_F(PelmoraFlatCurve, ThroughTheShippedProgram) {
+  const AudioData source = music(2, 20000, 48000.0);
+  ASSERT_TRUE(host::writeWav(in, source, SampleFormat::Pcm24).ok());
+  const AudioData read = host::readWav(in).audio;
+  const std::string command = "pelmora-host.exe correct \"" + in + "\" \"" + out + "\" 2> NUL";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  expectFlatGain(read, out);
+}
+#endif
+
+#if defined(PELMORA_WOW_TOOLS)
+TEST(PelmoraTrueCurve, RemovesTheWowOfAWowgenRecording) {
+  const std::string rec = temp("wow.wav");
+  const std::string curve = temp("wow.pvc");
+  const std::string out = temp("wow-out.wav");
+  std::ostringstream made, err;
+  ASSERT_EQ(wowgen::runWowgen({rec, "--rate", "16000", "--seconds", "8", "--tone", "1000:0.5", "--hum", "50:0.05:3",
+                               "--wow", "0.5:0.4", "--drift", "0.3"},
+                              made, err),
+            0);
+  correct(rec, out, {"--curve", curve});
+  const auto corrected = host::readWav(out);
+  ASSERT_TRUE(corrected.ok());
+  const std::string summary = made.str();
+  const long long expected = std::stoll(summary.substr(summary.find("about ") + 6));
+  EXPECT_NEAR(static_cast<double>(corrected.audio.frames()), static_cast<double>(expected), 2.0);
+
+  wowmeter::WowReading before, after;
+  std::string problem;
+  ASSERT_TRUE(wowmeter::measureWow(host::readWav(rec).audio.channels[0], 16000.0, {}, before, problem));
+  ASSERT_TRUE(wowmeter::measureWow(corrected.audio.channels[0], 16000.0, {}, after, problem)) << problem;
+  EXPECT_GT(before.rms, 0.002);
+  EXPECT_LT(after.rms, 0.00002);
+  std::cout << "[ measured ] residual wow " << after.rms * 100 << " % RMS (from " << before.rms * 100 << " %)\n";
+  for (const auto& f : {rec, curve, out}) std::remove(f.c_str());
+}
+#endif
+
+}  // namespace
