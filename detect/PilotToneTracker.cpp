@@ -76,7 +76,9 @@ void PilotToneTracker::setLength(float v) {
   weights_.setWindowLength(N_);
   weights_.setEmphasis(bins(), weights_.order());
   smoother_.setBins(bins());
-  L_ = roundHalfUp(fmin_ * 2.0f * static_cast<float>(N_ / 2 + 1) / fs_);
+  // Past the top bin the band is empty; kept finite for any rate.
+  const float lowest = fmin_ * 2.0f * static_cast<float>(N_ / 2 + 1) / fs_;
+  L_ = std::isfinite(lowest) && lowest < float(kCapacity) ? std::max(roundHalfUp(lowest), 0) : kCapacity;
   setOverlap(values_[1]);
 }
 

@@ -29,9 +29,9 @@ Histogram histogramOf(const SpectralTrack& track, int top) {
   Histogram h;
   h.share.assign(static_cast<std::size_t>(top + 1), 0.0f);
   h.low = top + 1;
-  for (const TrackPoint& p : track.points) {
-    if (p.frequency < 0.0f) continue;
-    const int j = classOf(p.frequency, top);
+  for (float frequency : track.frequencies) {
+    if (frequency < 0.0f) continue;
+    const int j = classOf(frequency, top);
     if (j < 0) continue;
     h.share[static_cast<std::size_t>(j)] += 1.0f;
     h.low = std::min(h.low, j);
@@ -76,6 +76,13 @@ void SpectralFamilies::collect(const std::vector<const SpectralTrack*>& tracks, 
     }
   }
 
+  // Only tracks that were not set aside can join a family; keep them apart
+  // so that the joining does not walk every short track again and again.
+  std::vector<std::size_t> candidates;
+  for (std::size_t t = 0; t < count; ++t) {
+    if (!taken[t]) candidates.push_back(t);
+  }
+
   std::vector<std::size_t> order(count);
   std::iota(order.begin(), order.end(), std::size_t{0});
   std::stable_sort(order.begin(), order.end(),
@@ -87,7 +94,7 @@ void SpectralFamilies::collect(const std::vector<const SpectralTrack*>& tracks, 
     std::vector<std::size_t> members = {opener};
     std::vector<float> familyHistogram = histograms[opener].share;
     float familyLength = static_cast<float>(tracks[opener]->length());
-    for (std::size_t j = 0; j < count; ++j) {
+    for (std::size_t j : candidates) {
       if (taken[j]) continue;
       const Histogram& h = histograms[j];
       if (!(overlapOf(familyHistogram, h) > kMinOverlap)) continue;
@@ -117,7 +124,7 @@ void SpectralFamilies::collect(const std::vector<const SpectralTrack*>& tracks, 
     for (std::size_t m : members) {
       const SpectralTrack& track = *tracks[m];
       for (int f = std::max(track.first, family.first); f <= std::min(track.last, family.last); ++f) {
-        family.frequency[family.slot(f)] = track.at(f).frequency;
+        family.frequency[family.slot(f)] = track.frequencyAt(f);
         family.weight[family.slot(f)] = duration[m];
       }
     }

@@ -74,7 +74,7 @@ void SpectralPvcDetector::analyseFrame() {
   } else {
     for (int id : table_.alive()) {
       int taken = -1;
-      if (matchTrack(table_.track(id).latest(), taken)) {
+      if (matchTrack(table_.track(id).latest, taken)) {
         table_.extend(id, frameNo, pointAt(candidates_[static_cast<std::size_t>(taken)].bin));
         takeCandidate(taken);
       } else {

@@ -6,7 +6,6 @@ namespace detect {
 
 void SpectralTrackTable::reset(int capacity) {
   tracks_.clear();
-  released_.clear();
   shortStopped_.clear();
   alive_.clear();
   capacity_ = std::max(capacity, 0);
@@ -19,9 +18,9 @@ bool SpectralTrackTable::start(int frame, const TrackPoint& point) {
   track.first = frame;
   track.last = frame;
   track.alive = true;
-  track.points.push_back(point);
+  track.latest = point;
+  track.frequencies.push_back(point.frequency);
   tracks_.push_back(std::move(track));
-  released_.push_back(0);
   alive_.push_back(static_cast<int>(tracks_.size()) - 1);
   ++used_;
   return true;
@@ -29,7 +28,8 @@ bool SpectralTrackTable::start(int frame, const TrackPoint& point) {
 
 void SpectralTrackTable::extend(int id, int frame, const TrackPoint& point) {
   SpectralTrack& track = tracks_[static_cast<std::size_t>(id)];
-  track.points.push_back(point);
+  track.frequencies.push_back(point.frequency);
+  track.latest = point;
   track.last = frame;
 }
 
@@ -46,19 +46,28 @@ void SpectralTrackTable::settleAlive() {
 
 void SpectralTrackTable::grow(int slots) {
   for (int id : shortStopped_) {
-    released_[static_cast<std::size_t>(id)] = 1;
-    tracks_[static_cast<std::size_t>(id)].points = {};
+    SpectralTrack& track = tracks_[static_cast<std::size_t>(id)];
+    track.released = true;
+    track.frequencies = {};
     --used_;
   }
   shortStopped_.clear();
   capacity_ += std::max(slots, 0);
+
+  if (static_cast<std::size_t>(used_) * 2 < tracks_.size()) {
+    std::erase_if(tracks_, [](const SpectralTrack& t) { return t.released; });
+    alive_.clear();
+    for (std::size_t id = 0; id < tracks_.size(); ++id) {
+      if (tracks_[id].alive) alive_.push_back(static_cast<int>(id));
+    }
+  }
 }
 
 std::vector<const SpectralTrack*> SpectralTrackTable::tracks() const {
   std::vector<const SpectralTrack*> held;
   held.reserve(static_cast<std::size_t>(used_));
-  for (std::size_t id = 0; id < tracks_.size(); ++id) {
-    if (!released_[id]) held.push_back(&tracks_[id]);
+  for (const SpectralTrack& track : tracks_) {
+    if (!track.released) held.push_back(&track);
   }
   return held;
 }

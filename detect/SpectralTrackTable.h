@@ -1,7 +1,8 @@
 // The spectral detector's partial tracks. A track is started at a peak and
 // extended frame by frame while it finds a matching peak; once it misses it
-// stays stopped. Each track keeps only its own frames, so the table costs
-// memory in proportion to what was tracked, not to tracks times frames.
+// stays stopped. Each track keeps only its own frames' frequencies and its
+// latest peak, so the table costs memory in proportion to what was tracked,
+// not to tracks times frames.
 //
 // The table has a slot capacity. When more new tracks are due than free
 // slots remain, it grows by the shortfall and, in the same step, lets go of
@@ -24,11 +25,12 @@ struct SpectralTrack {
   int first = -1;
   int last = -1;
   bool alive = false;
-  std::vector<TrackPoint> points;  // frames first..last
+  bool released = false;
+  TrackPoint latest;
+  std::vector<float> frequencies;  // frames first..last
 
   int length() const { return last - first + 1; }
-  const TrackPoint& at(int frame) const { return points[static_cast<std::size_t>(frame - first)]; }
-  const TrackPoint& latest() const { return points.back(); }
+  float frequencyAt(int frame) const { return frequencies[static_cast<std::size_t>(frame - first)]; }
 };
 
 class SpectralTrackTable {
@@ -49,20 +51,22 @@ class SpectralTrackTable {
   void extend(int id, int frame, const TrackPoint& point);
   void stop(int id);
   // Adds `slots` to the capacity and lets go of the short stopped tracks.
+  // Ids held from before are not valid afterwards.
   void grow(int slots);
 
   // Ids of the alive tracks in slot order.
   const std::vector<int>& alive() const { return alive_; }
   // Drops ids of tracks that stopped since the last call, keeping slot order.
   void settleAlive();
+  const SpectralTrack& track(int id) const { return tracks_[static_cast<std::size_t>(id)]; }
   // The tracks held in slots, in slot order.
   std::vector<const SpectralTrack*> tracks() const;
-  const SpectralTrack& track(int id) const { return tracks_[static_cast<std::size_t>(id)]; }
 
  private:
-  std::vector<SpectralTrack> tracks_;  // every track started, in slot order
-  std::vector<char> released_;
-  std::vector<int> shortStopped_;      // stopped, shorter than kMinKept, still held
+  // Every track not yet compacted away, in slot order; released ones stay
+  // until they are the majority, so that letting go costs constant time.
+  std::vector<SpectralTrack> tracks_;
+  std::vector<int> shortStopped_;  // stopped, shorter than kMinKept, still held
   std::vector<int> alive_;
   int capacity_ = kInitialCapacity;
   int used_ = 0;

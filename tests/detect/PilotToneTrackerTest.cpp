@@ -271,3 +271,12 @@ TEST(PilotToneTracker, FollowsAKnownSpeedCurve) {
   const double rms = std::sqrt(sum / count);
   EXPECT_LT(rms, 0.0008) << "RMS error " << rms;  // well under the 0.4 % wow
 }
+
+TEST(PilotToneTracker, BandAboveHalfTheRateReadsNominalSpeed) {
+  // At 24 kHz the 14 kHz floor lies above the top bin: nothing to track.
+  PilotToneTracker t(24000.0f);
+  EXPECT_GT(t.lowestBin(), t.fftLength() / 2);
+  const std::vector<float> out = run(t, detect_test::tone(24000.0, 24000, 11000.0, 0.1));
+  for (std::size_t i = 1023; i < out.size(); ++i) ASSERT_EQ(out[i], 1.0f) << i;
+  EXPECT_EQ(t.referenceFrequency(), 0.0f);
+}

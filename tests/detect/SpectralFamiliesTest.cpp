@@ -15,7 +15,7 @@ SpectralTrack makeTrack(int first, const std::vector<float>& frequencies) {
   SpectralTrack t;
   t.first = first;
   t.last = first + static_cast<int>(frequencies.size()) - 1;
-  for (float f : frequencies) t.points.push_back({static_cast<int>(f / 10.0f), f, -20.0f});
+  t.frequencies = frequencies;
   return t;
 }
 std::vector<const SpectralTrack*> pointers(const std::vector<SpectralTrack>& tracks) {

@@ -274,3 +274,27 @@ TEST(SpectralPvcDetector, PartialsUnderAKnownCurveGiveACurveThatFollowsIt) {
   const double wowRms = std::sqrt(flat / d.pointCount());
   EXPECT_LT(rms, 0.25 * wowRms) << "RMS error " << rms << " against wow " << wowRms;
 }
+
+TEST(SpectralPvcDetector, OddBandsAndRatesAreHandled) {
+  const std::vector<float> noise = [] {
+    std::vector<float> v(30000, 0.0f);
+    detect_test::addNoise(v, 0.3, 77u);
+    return v;
+  }();
+  const struct {
+    int fs;
+    float low, high;
+  } cases[] = {{44100, 0.0f, 0.0f}, {44100, 5000.0f, 1000.0f}, {44100, 0.0f, 1e6f}, {44100, -100.0f, 50.0f},
+               {8000, 1000.0f, 3000.0f}, {192000, 1000.0f, 90000.0f}, {0, 1000.0f, 3000.0f}};
+  for (float length : {0.0f, 1.0f}) {
+    for (const auto& c : cases) {
+      SpectralPvcDetector d;
+      d.setParamValue(0, length);
+      analyse(d, noise, c.fs, c.low, c.high);
+      for (int i = 0; i < d.pointCount(); ++i) ASSERT_TRUE(std::isfinite(d.value(i)) && d.value(i) > 0.0f);
+      if (c.fs <= 0) {
+        EXPECT_EQ(d.pointCount(), 0);
+      }
+    }
+  }
+}
