@@ -222,11 +222,3 @@ TEST(DetectorEngines, NameAndLabelWrappersForwardAndAnswerTrue) {
   EXPECT_EQ(f.engines.engineDelay(), 4096);
   EXPECT_TRUE(f.engines.engineProcess(8192, 1, nullptr, nullptr));
 }
-
-TEST(DetectorEngines, UseSorvaniteIsAPlainFlag) {
-  Fixture f;
-  f.engines.setUseSorvanite(true);
-  EXPECT_TRUE(f.engines.useSorvanite());
-  f.engines.setUseSorvanite(false);
-  EXPECT_FALSE(f.engines.useSorvanite());
-}

@@ -71,10 +71,3 @@ TEST(BoundedCopy, CopiesAShortTextWithItsTerminator) {
   EXPECT_STREQ(buffer, "smpl");
   EXPECT_EQ(buffer[5], 1);  // the rest of the buffer is left as it was
 }
-
-TEST(BoundedCopy, AnEmptyBufferGetsOnlyItsTerminator) {
-  char buffer[4] = {0, 7, 7, 0};
-  detect::copyBounded("Overlap", buffer);
-  EXPECT_EQ(buffer[0], 0);
-  EXPECT_EQ(buffer[1], 7);
-}

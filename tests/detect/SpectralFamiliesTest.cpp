@@ -51,16 +51,6 @@ TEST(SpectralTrackTable, GrowingLetsGoOfShortStoppedTracksAndKeepsOrder) {
   EXPECT_EQ(held[1]->first, 12);
 }
 
-TEST(SpectralTrackTable, RefusesToStartBeyondItsCapacity) {
-  SpectralTrackTable table;
-  table.reset(2);
-  EXPECT_TRUE(table.start(0, {}));
-  EXPECT_TRUE(table.start(0, {}));
-  EXPECT_FALSE(table.start(0, {}));
-  table.grow(1);
-  EXPECT_TRUE(table.start(0, {}));
-}
-
 TEST(SpectralFamilies, TracksInTheSameRangeFormOneFamilyOthersTheirOwn) {
   std::vector<SpectralTrack> tracks;
   tracks.push_back(makeTrack(0, std::vector<float>(50, 1000.0f)));
