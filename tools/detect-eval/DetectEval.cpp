@@ -13,6 +13,10 @@
 //               [--band LOW HIGH] [--steady] [--dump]
 // --steady replaces the changing programme by one harmonic tone held throughout.
 //
+// Build without the sanitizers for throughput figures:
+//   cmake -S . -B build/eval -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELMORA_SANITIZE=OFF
+//   cmake --build build/eval --target detect-eval && build/eval/bin/detect-eval
+//
 // Figures, per case and rate: RMS error against the true speed (in %), the
 // same against the truth as the detector can know it (relative to the first
 // analysed frame for the tracker, to the run's median for the spectral
