@@ -84,6 +84,11 @@ int runCorrection(OfflineHost& host, const CorrectionRequest& request, std::ostr
   const std::size_t index = host.addFile(std::move(input.audio), title);
   host.setCurrentFile(index);
   host.setProgressObserver(ProgressPrinter(err));
+  // The printer writes to err, which need not outlive the host.
+  struct ObserverReset {
+    OfflineHost& host;
+    ~ObserverReset() { host.setProgressObserver(nullptr); }
+  } observerReset{host};
 
   host.dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(rate));
   host.dispatch(effMainsChanged, 0, 1);

@@ -8,16 +8,19 @@
 #include "host/CommandLine.h"
 #include "host/Correction.h"
 #include "host/CurveHandoff.h"
+#include "host/OfflineHost.h"
 #include "host/WavFile.h"
 #include "platform/Platform.h"
 #include "tests/host/CopyPluginEntry.h"
+#include "tests/host/FakePlugin.h"
+#include "tests/host/TempPath.h"
 
 using host::AudioData;
 using host::SampleFormat;
 
 namespace {
 
-// The test libraries are built beside the test programs, which run there.
+// The test libraries, built beside the test programs.
 const std::string kCopyPlugin = COPY_PLUGIN_FILE;
 const std::string kNullPlugin = NULL_PLUGIN_FILE;
 const std::string kNoEntryLibrary = NO_ENTRY_LIBRARY_FILE;
@@ -34,7 +37,7 @@ RunResult run(std::vector<std::string> args, host::PluginSource source = {kCopyP
   return {status, out.str(), err.str()};
 }
 
-std::string temp(const std::string& name) { return platform::temporaryDirectory() + "pelmora-cli-" + name; }
+std::string temp(const std::string& name) { return tempPath("cli-" + name); }
 
 AudioData testSignal(int channels, std::size_t frames, double rate) {
   AudioData audio = AudioData::silence(channels, frames, rate);
@@ -221,10 +224,28 @@ TEST_F(HostCorrect, HandsTheCurveOverForTheRunOnly) {
                               return place;
                             }};
   EXPECT_EQ(run({"correct", in, out, "--curve", curve}, source).status, host::kExitOk);
-  EXPECT_EQ(askedFor, "pelmora-cli-in");
+  EXPECT_EQ(askedFor + ".wav", in.substr(in.find_last_of("/\\") + 1));
   EXPECT_EQ(platform::fileAttributes(place), platform::kInvalidAttributes);
   EXPECT_EQ(run({"correct", in, out, "--curve", temp("no-curve.pvc")}, source).status, host::kExitInput);
   std::remove(curve.c_str());
+}
+
+TEST_F(HostCorrectFails, WhenThePlugInDeclinesOrFailsItsProcess) {
+  ASSERT_TRUE(host::writeWav(in, testSignal(1, 100, 8000.0), SampleFormat::Pcm16).ok());
+  for (bool startsAndFails : {false, true}) {
+    host::OfflineHost offline;
+    FakePlugin plugin(&host::OfflineHost::callback);
+    offline.attach(&plugin.effect);
+    plugin.onNotify = [&](VstAudioFile* files, VstInt32 count, bool start) -> VstIntPtr {
+      if (!start) return 1;
+      return startsAndFails ? plugin.start(files, count, 1) : 0;
+    };
+    plugin.onRun = [&](VstOfflineTask*, VstInt32 count) { return count == 1; };  // only the reading pass works
+    std::ostringstream o, e;
+    EXPECT_EQ(host::runCorrection(offline, {in, out, {}, {}}, o, e), host::kExitRefused);
+    EXPECT_NE(e.str().find(startsAndFails ? "process failed" : "declined"), std::string::npos) << e.str();
+    EXPECT_EQ(platform::fileAttributes(out), platform::kInvalidAttributes);
+  }
 }
 
 }  // namespace

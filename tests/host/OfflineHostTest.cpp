@@ -458,17 +458,6 @@ TEST_F(CursorAndSelection, StayInsideTheFile) {
   EXPECT_EQ(host.file(0).selectionSize, 100.0);
 }
 
-TEST_F(CursorAndSelection, OtherOptionsAreNotKept) {
-  host.addFile(ramp(1, 10), "a");
-  plugin.onRun = [&](VstOfflineTask* tasks, VstInt32) {
-    EXPECT_FALSE(plugin.read(&tasks[0], kVstOfflinePeaks));
-    EXPECT_FALSE(plugin.write(&tasks[0], kVstOfflineMarker));
-    EXPECT_FALSE(plugin.write(&tasks[0], kVstOfflineParameter));
-    return true;
-  };
-  EXPECT_TRUE(process().succeeded);
-}
-
 using FileQueries = HostTest;
 
 TEST_F(FileQueries, AreAnsweredOnceTheHostsCallReturns) {

@@ -12,6 +12,7 @@
 #include "host/CommandLine.h"
 #include "host/WavFile.h"
 #include "platform/Platform.h"
+#include "tests/host/TempPath.h"
 
 #include "curve/SnapshotDirectory.h"
 #if !defined(_WIN32)
@@ -38,7 +39,7 @@ host::PluginSource pelmora() {
   return source;
 }
 
-std::string temp(const std::string& name) { return platform::temporaryDirectory() + "pelmora-e2e-" + name; }
+std::string temp(const std::string& name) { return tempPath("e2e-" + name); }
 
 int correct(const std::string& in, const std::string& out, std::vector<std::string> extra = {}) {
   std::vector<std::string> args = {"correct", in, out};

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "host/WavFile.h"
-#include "platform/Platform.h"
+#include "tests/host/TempPath.h"
 
 using host::AudioData;
 using host::SampleFormat;
@@ -127,7 +127,7 @@ TEST(WavWriter, RoundsAndClipsPcm) {
 }
 
 TEST(WavWriter, RefusesWhatAWavFileCannotHoldAndLeavesAnExistingFileAlone) {
-  const std::string path = platform::temporaryDirectory() + "pelmora-host-keep.wav";
+  const std::string path = tempPath("keep.wav");
   {
     std::ofstream keep(path, std::ios::binary);
     keep << "precious";
@@ -238,7 +238,7 @@ TEST(WavReader, SaysWhyItCannotRead) {
 }
 
 TEST(WavReader, ReportsAMissingFile) {
-  const auto read = host::readWav(platform::temporaryDirectory() + "pelmora-no-such-file.wav");
+  const auto read = host::readWav(tempPath("no-such-file.wav"));
   EXPECT_EQ(read.status, WavStatus::CannotOpen);
 }
 

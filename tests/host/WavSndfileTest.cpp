@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "host/WavFile.h"
-#include "platform/Platform.h"
+#include "tests/host/TempPath.h"
 
 using host::AudioData;
 using host::SampleFormat;
@@ -20,8 +20,6 @@ struct Case {
   SampleFormat ours;
   int channels;
 };
-
-std::string tempPath(const std::string& name) { return platform::temporaryDirectory() + "pelmora-sf-" + name; }
 
 // A signal that uses the whole range, beyond it, and fine detail.
 std::vector<float> interleavedSignal(int channels, int frames) {
@@ -48,7 +46,7 @@ class SndfileCrossCheck : public ::testing::TestWithParam<Case> {};
 TEST_P(SndfileCrossCheck, OurReaderReadsWhatLibsndfileWrites) {
   const Case c = GetParam();
   const int frames = 3001;
-  const std::string path = tempPath("in.wav");
+  const std::string path = tempPath("sf-in.wav");
   SF_INFO info{};
   info.samplerate = 44100;
   info.channels = c.channels;
@@ -83,7 +81,7 @@ TEST_P(SndfileCrossCheck, LibsndfileReadsWhatOurWriterWrites) {
   AudioData audio = AudioData::silence(c.channels, frames, 96000.0);
   for (int i = 0; i < frames; ++i)
     for (int ch = 0; ch < c.channels; ++ch) audio.channels[ch][i] = signal[static_cast<std::size_t>(i * c.channels + ch)];
-  const std::string path = tempPath("out.wav");
+  const std::string path = tempPath("sf-out.wav");
   ASSERT_TRUE(host::writeWav(path, audio, c.ours).ok());
 
   std::vector<float> theirs;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/Platform.h"
+#include "tests/host/TempPath.h"
 #include "tools/wowgen/WowRecipe.h"
 #include "tools/wowgen/WowSynth.h"
 #include "tools/wowgen/WowgenCommand.h"
@@ -123,7 +124,7 @@ TEST(WowgenCurve, HoldsTheSpeedTheMeterMeasuresAtEachPoint) {
 }
 
 TEST(WowgenCurve, IsWrittenAsCurveTextWithCrLf) {
-  const std::string path = platform::temporaryDirectory() + "pelmora-wowgen-curve.pvc";
+  const std::string path = tempPath("wowgen-curve.pvc");
   std::string problem;
   ASSERT_TRUE(wowgen::writeCurveFile(path, {{0, 1.0}, {256, 1.0031234567}, {999, 0.9975}}, problem));
   std::ifstream in(path, std::ios::binary);
@@ -135,7 +136,7 @@ TEST(WowgenCurve, IsWrittenAsCurveTextWithCrLf) {
 }
 
 TEST(WowgenRecipe, ReadsARecipeFileAndRefusesWhatItCannotUse) {
-  const std::string path = platform::temporaryDirectory() + "pelmora-wowgen.recipe";
+  const std::string path = tempPath("wowgen.recipe");
   {
     std::ofstream f(path);
     f << "# test recording\nrate 22050\nchannels 2\nseconds 1.5\n\ntone 1000 0.3  # reference\n"
@@ -169,8 +170,8 @@ TEST(WowgenRecipe, ReadsARecipeFileAndRefusesWhatItCannotUse) {
 }
 
 TEST(WowTools, CommandLinesMakeAndMeasureAFile) {
-  const std::string wav = platform::temporaryDirectory() + "pelmora-wowtools.wav";
-  const std::string pvc = platform::temporaryDirectory() + "pelmora-wowtools.pvc";
+  const std::string wav = tempPath("wowtools.wav");
+  const std::string pvc = tempPath("wowtools.pvc");
   std::ostringstream out, err;
   ASSERT_EQ(wowgen::runWowgen({wav, "--rate", "16000", "--seconds", "4", "--channels", "2", "--wow", "1:0.25",
                                "--format", "pcm24"},

@@ -3,6 +3,7 @@
 #include <fftw3.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <complex>
 #include <memory>
@@ -56,6 +57,10 @@ bool speedDeviation(const std::vector<float>& signal, double sampleRate, const M
     return false;
   }
   const std::size_t m = transformLength(n);
+  if (m > 0x7FFFFFFF) {
+    problem = "the recording is too long for one transform";
+    return false;
+  }
   auto real = allocate<double>(m);
   auto spectrum = allocate<fftw_complex>(m / 2 + 1);
   auto analytic = allocate<fftw_complex>(m);
