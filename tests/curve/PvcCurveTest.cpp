@@ -89,6 +89,17 @@ TEST_F(Curve, InsertPointIgnoresEndsTakenPositionsAndRatiosNotAboveZero) {
   EXPECT_EQ(curve.ratioOf(1), 1.1f);
 }
 
+TEST_F(Curve, InsertPointBeyondTheLastPointChangesNothing) {
+  // A curve read before the file's length was known can end early.
+  curve.appendPoint(0, 1.0f, false);
+  curve.appendPoint(500, 1.0f, false);
+  curve.setLength(1000);
+  curve.insertPoint(700, 1.2f, false);
+  curve.insertPoint(300, 1.2f, false);
+  curve.insertPoint(800, 1.2f, false);  // right after the last insertion, still beyond
+  EXPECT_EQ(positions(), (std::vector<std::int32_t>{0, 300, 500}));
+}
+
 TEST_F(Curve, InsertPointNeedsALengthBeyondThePosition) {
   curve.resetFlat(1000);  // length still 0: every position is outside
   curve.insertPoint(500, 1.1f, false);
