@@ -1,8 +1,8 @@
 #include "host/Correction.h"
 
-#include <filesystem>
 #include <ostream>
 
+#include "host/AudioFiles.h"
 #include "host/CurveHandoff.h"
 #include "host/OfflineHost.h"
 #include "host/WavFile.h"
@@ -52,21 +52,7 @@ std::string lastProblem(const OfflineHost& host, std::size_t since) {
 }  // namespace
 
 int runCorrection(OfflineHost& host, const CorrectionRequest& request, std::ostream& out, std::ostream& err) {
-  WavReadResult input = readWav(request.input);
-  if (!input.ok()) {
-    err << "pelmora-host: " << request.input << ": " << input.message << '\n';
-    return kExitInput;
-  }
-  if (input.audio.frames() == 0) {
-    err << "pelmora-host: " << request.input << ": the file holds no audio\n";
-    return kExitInput;
-  }
-  if (input.truncated) err << "pelmora-host: " << request.input << ": the file is cut short; reading what is there\n";
-
-  const int channels = input.audio.channelCount();
-  const double rate = input.audio.sampleRate;
-  const std::string title = std::filesystem::path(request.input).stem().string();
-
+  const std::string title = titleOf(request.input);
   // The curve must be in place before the plug-in first hears of the file.
   CurveHandoff handoff;
   if (!request.curve.empty()) {
@@ -81,7 +67,19 @@ int runCorrection(OfflineHost& host, const CorrectionRequest& request, std::ostr
     }
   }
 
-  const std::size_t index = host.addFile(std::move(input.audio), title);
+  std::size_t index = 0;
+  const WavReadResult input = openAudioFile(host, request.input, index);
+  if (!input.ok()) {
+    err << "pelmora-host: " << request.input << ": " << input.message << '\n';
+    return kExitInput;
+  }
+  if (input.truncated) err << "pelmora-host: " << request.input << ": the file is cut short; reading what is there\n";
+  const int channels = host.file(index).audio.channelCount();
+  const double rate = host.file(index).audio.sampleRate;
+  if (host.file(index).audio.frames() == 0) {
+    err << "pelmora-host: " << request.input << ": the file holds no audio\n";
+    return kExitInput;
+  }
   host.setCurrentFile(index);
   host.setProgressObserver(ProgressPrinter(err));
   // The printer writes to err, which need not outlive the host.
@@ -124,7 +122,7 @@ int runCorrection(OfflineHost& host, const CorrectionRequest& request, std::ostr
   host.dispatch(effMainsChanged, 0, 0);
 
   const HostFile& result = host.file(correction->newFiles.front());
-  WavWriteResult written = writeWav(request.output, result.audio, SampleFormat::Float32);
+  WavWriteResult written = saveAudioFile(result, request.output, SampleFormat::Float32);
   if (!written.ok()) {
     err << "pelmora-host: " << request.output << ": " << written.message << '\n';
     return kExitOutput;
