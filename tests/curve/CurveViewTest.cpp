@@ -39,15 +39,6 @@ class CurveView : public ::testing::Test {
   SpectrogramAnalyser analyser;
 };
 
-TEST_F(CurveView, SetViewDerivesThePlotSize) {
-  curve.setView(kWidth, kHeight, 200, 1200);
-  EXPECT_EQ(curve.plotWidth(), 669);
-  EXPECT_EQ(curve.plotHeight(), 258);
-  EXPECT_EQ(curve.viewStart(), 200);
-  EXPECT_EQ(curve.viewEnd(), 1200);
-  EXPECT_EQ(curve.viewLength(), 1000);
-}
-
 TEST_F(CurveView, FullViewPlacesEveryPointAndTheRightEdgeAtNominal) {
   sampleCurve();
   curve.setView(kWidth, kHeight, 0, 1000);  // viewEnd = length

@@ -31,17 +31,6 @@ class Curve : public ::testing::Test {
   PvcCurve curve{folder.dir()};
 };
 
-TEST_F(Curve, StartsEmptyWithNothingSelected) {
-  EXPECT_EQ(curve.pointCount(), 0);
-  EXPECT_EQ(curve.selectedPoint(), -1);
-  EXPECT_EQ(curve.fileId, 0);
-  EXPECT_EQ(curve.channelCount, 1);
-  EXPECT_EQ(curve.snapshotCount(), 0);
-  EXPECT_EQ(curve.snapshotIndex(), -1);
-  EXPECT_EQ(curve.ratioAt(0), -1.0f);
-  EXPECT_EQ(curve.tempDir(), folder.dir());
-}
-
 TEST_F(Curve, ResetFlatGivesTheTwoEndsAtNominalSpeed) {
   flat(1000);
   ASSERT_EQ(curve.pointCount(), 2);
@@ -54,12 +43,6 @@ TEST_F(Curve, ResetFlatGivesTheTwoEndsAtNominalSpeed) {
   EXPECT_EQ(curve.ratioAt(999), 1.0f);
   EXPECT_EQ(curve.ratioAt(1000), -1.0f);
   EXPECT_EQ(curve.ratioAt(-1), -1.0f);
-}
-
-TEST_F(Curve, ResetFlatDoesNotChangeTheLength) {
-  curve.setLength(50);
-  curve.resetFlat(1000);
-  EXPECT_EQ(curve.length(), 50);
 }
 
 TEST_F(Curve, ResetFlatOfOneFrameOrNoneKeepsASinglePointAtZero) {

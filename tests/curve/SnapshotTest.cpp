@@ -119,18 +119,6 @@ TEST_F(Snapshots, AMissingSnapshotLoadsNothing) {
   EXPECT_EQ(curve.ratioAt(500), 1.1f);
 }
 
-TEST_F(Snapshots, StateCanBeSetAndReset) {
-  curve.setSnapshotState(5);
-  EXPECT_EQ(curve.snapshotIndex(), 5);
-  EXPECT_EQ(curve.snapshotCount(), 5);
-  curve.channelCount = 2;
-  curve.resetSnapshots();
-  EXPECT_EQ(curve.snapshotIndex(), -1);
-  EXPECT_EQ(curve.snapshotCount(), 0);
-  EXPECT_EQ(curve.fileId, 0);
-  EXPECT_EQ(curve.channelCount, 1);
-}
-
 TEST_F(Snapshots, ClearingRemovesEveryFilesSnapshotsAndNothingElse) {
   curve.pushSnapshot();
   curve.pushSnapshot();
@@ -145,13 +133,6 @@ TEST_F(Snapshots, ClearingRemovesEveryFilesSnapshotsAndNothingElse) {
   EXPECT_TRUE(platform::listFiles(folder.dir(), ".dwt").empty());
   EXPECT_TRUE(folder.exists("keep.pvc"));
   EXPECT_TRUE(folder.exists("keep.dwt.txt"));
-}
-
-TEST_F(Snapshots, ClearingAnEmptyFolderJustResetsTheCounters) {
-  curve.setSnapshotState(4);
-  curve.clearSnapshots();
-  EXPECT_EQ(curve.snapshotIndex(), -1);
-  EXPECT_EQ(curve.snapshotCount(), 0);
 }
 
 TEST(SnapshotDirectory, TheDefaultFolderIsThereAndWritable) {
