@@ -6,7 +6,7 @@
 BlockReader::BlockReader(OfflineEffect& effect, VstOfflineTask& task, bool showProgress)
     : effect_(effect), task_(task), showProgress_(showProgress) {}
 
-bool BlockReader::readBlocks(double frames, const std::function<void(const VstOfflineTask&)>& perBlock) {
+bool BlockReader::eachBlock(double frames, const std::function<bool(const VstOfflineTask&, bool last)>& perBlock) {
   // A host that offers no buffer would make the loop read nothing forever.
   if (task_.sizeInputBuffer <= 0 || !task_.inputBuffer) return false;
   double remaining = frames;
@@ -19,8 +19,8 @@ bool BlockReader::readBlocks(double frames, const std::function<void(const VstOf
     if (!effect_.offlineRead(&task_, kVstOfflineAudio, true)) return false;
     // Never trust a count beyond the buffer the host declared.
     if (task_.readCount <= 0 || task_.readCount > task_.sizeInputBuffer) return false;
-    perBlock(task_);
     remaining -= task_.readCount;
+    if (!perBlock(task_, remaining < 1.0)) return false;
   }
   return true;
 }
@@ -29,5 +29,8 @@ int BlockReader::channelCount() const { return effect_.channelCount; }
 
 bool BlockReader::count(double frames, double* total) {
   *total = 0.0;
-  return readBlocks(frames, [&](const VstOfflineTask& task) { *total += task.readCount; });
+  return eachBlock(frames, [&](const VstOfflineTask& task, bool /*last*/) {
+    *total += task.readCount;
+    return true;
+  });
 }

@@ -19,7 +19,7 @@ class BlockReader {
   template <class PerSample>
   bool read(double frames, PerSample&& perSample) {
     const int channels = channelCount();
-    return readBlocks(frames, [&](const VstOfflineTask& task) {
+    return eachBlock(frames, [&](const VstOfflineTask& task, bool /*last*/) {
       auto** inputs = static_cast<float**>(task.inputBuffer);
       const int n = task.readCount;
       if (channels == 1) {
@@ -30,14 +30,18 @@ class BlockReader {
         const float* right = inputs[1];
         for (int i = 0; i < n; ++i) perSample((left[i] + right[i]) * 0.5f);
       }
+      return true;
     });
   }
   // Reads frames without using them; the count actually delivered goes to *total.
   bool count(double frames, double* total);
+  // Reads frames block by block and hands each block to perBlock, with last
+  // set for the block after which less than one frame remains. False when a
+  // read fails, the host answers an impossible count, or perBlock answers false.
+  bool eachBlock(double frames, const std::function<bool(const VstOfflineTask&, bool last)>& perBlock);
 
  private:
   int channelCount() const;
-  bool readBlocks(double frames, const std::function<void(const VstOfflineTask&)>& perBlock);
 
   OfflineEffect& effect_;
   VstOfflineTask& task_;

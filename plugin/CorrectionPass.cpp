@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "curve/PvcCurve.h"
+#include "plugin/BlockReader.h"
 #include "plugin/BlockResampler.h"
 #include "plugin/OfflineEffect.h"
 #include "plugin/Passes.h"
@@ -54,8 +55,7 @@ bool runCorrectionPass(OfflineEffect& effect, VstOfflineTask* tasks, VstInt32 co
   PvcCurve& curve = effect.curve();
 
   source.readPosition = source.positionToProcessFrom;
-  double remaining = source.numFramesToProcess;
-  const double total = remaining;
+  const double length = source.numFramesToProcess;
   std::strcpy(source.progressText, "Copy file");
   target.writePosition = 0;
 
@@ -82,17 +82,10 @@ bool runCorrectionPass(OfflineEffect& effect, VstOfflineTask* tasks, VstInt32 co
   curve.rewind();
   bool first = true;
   std::int32_t k = 0;
-  while (remaining > 0.0) {
-    source.progress = 1.0 - remaining / total;
+  BlockReader reader(effect, source, false);
+  return reader.eachBlock(length, [&](const VstOfflineTask& block, bool last) {
     target.progress = -1.0;
-    source.readCount = remaining < blockLength ? static_cast<VstInt32>(remaining) : blockLength;
-    if (source.readCount <= 0) break;  // less than one frame left
-    if (!effect.offlineRead(&source, kVstOfflineAudio, true)) return false;
-    const int n = source.readCount;
-    if (n <= 0 || n > blockLength) return false;
-    remaining -= n;
-    const bool last = remaining == 0.0 || remaining < 1.0;
-
+    const int n = block.readCount;
     for (int i = 0; i < n; ++i) ratios[static_cast<size_t>(i)] = curve.ratioAtNext(k++);
     const std::span<const float> blockRatios(ratios.data(), static_cast<size_t>(n));
     std::size_t produced = 0;
@@ -106,6 +99,6 @@ bool runCorrectionPass(OfflineEffect& effect, VstOfflineTask* tasks, VstInt32 co
     const float* channelsOut[2] = {frames[0].data(), frames[1].data()};
     for (std::size_t i = 0; i < produced; ++i)
       if (!writer.put(channelsOut, i, last)) return false;
-  }
-  return true;
+    return true;
+  });
 }
