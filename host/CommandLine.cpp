@@ -15,14 +15,18 @@ namespace {
 constexpr const char* kUsage =
     "usage: pelmora-host info [--plugin PATH]\n"
     "       pelmora-host correct IN.wav OUT.wav [--plugin PATH] [--block FRAMES] [--curve FILE.pvc]\n"
+    "                            [--detect hum|pilot|spectral]\n"
     "The default plug-in is Pelmora.dll beside pelmora-host. correct runs the plug-in's\n"
     "reading pass and then its own process on IN.wav and writes the new file to\n"
-    "OUT.wav as 32-bit float. --curve hands Pelmora a curve file for IN.wav.\n";
+    "OUT.wav as 32-bit float. --curve hands Pelmora a curve file for IN.wav. --detect\n"
+    "has the plug-in find the curve first, from mains hum, a pilot tone above 14 kHz\n"
+    "or the partials of the music (whole file, whole band).\n";
 
 struct Arguments {
   std::vector<std::string> positional;
   std::string plugin;
   std::string curve;
+  int detector = 0;
   int blockSize = 4096;
   std::string problem;
 };
@@ -31,7 +35,7 @@ Arguments parse(const std::vector<std::string>& args, std::size_t from) {
   Arguments parsed;
   for (std::size_t i = from; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a == "--plugin" || a == "--block" || a == "--curve") {
+    if (a == "--plugin" || a == "--block" || a == "--curve" || a == "--detect") {
       if (i + 1 >= args.size()) {
         parsed.problem = a + " needs a value";
         return parsed;
@@ -41,6 +45,12 @@ Arguments parse(const std::vector<std::string>& args, std::size_t from) {
         parsed.plugin = value;
       } else if (a == "--curve") {
         parsed.curve = value;
+      } else if (a == "--detect") {
+        parsed.detector = detectorMode(value);
+        if (parsed.detector == 0) {
+          parsed.problem = "--detect needs hum, pilot or spectral";
+          return parsed;
+        }
       } else {
         int block = 0;
         auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), block);
@@ -83,6 +93,7 @@ int runCommandLine(const std::vector<std::string>& args, const PluginSource& sou
   if (parsed.positional.size() != wanted)
     return usageError(err, command + (wanted == 0 ? " takes no file names" : " needs IN.wav and OUT.wav"));
   if (!parsed.curve.empty() && command != "correct") return usageError(err, "only correct takes a curve");
+  if (parsed.detector != 0 && command != "correct") return usageError(err, "only correct takes a detector");
   if (!parsed.curve.empty() && !source.curveLocation)
     return usageError(err, "this host cannot hand a curve to the plug-in");
   const bool linked = parsed.plugin.empty() && source.linkedEntry;
@@ -106,8 +117,9 @@ int runCommandLine(const std::vector<std::string>& args, const PluginSource& sou
     out << "plug-in: " << pluginPath << '\n';
     describePlugin(host, out);
   } else {
-    status = runCorrection(host, {parsed.positional[0], parsed.positional[1], parsed.curve, source.curveLocation},
-                           out, err);
+    status = runCorrection(
+        host, {parsed.positional[0], parsed.positional[1], parsed.curve, source.curveLocation, parsed.detector}, out,
+        err);
   }
   // effClose comes from the plug-in's owner; the host stops answering first.
   host.detach();

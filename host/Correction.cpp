@@ -14,6 +14,17 @@ namespace {
 constexpr float kModeRead = 1.0f;
 constexpr float kModeCorrect = 2.0f;
 
+const char* detectorName(int mode) {
+  switch (mode) {
+    case 3:
+      return "hum";
+    case 4:
+      return "pilot-tone";
+    default:
+      return "spectral-domain";
+  }
+}
+
 // One line per tenth of each process, so a log stays short; a fraction that
 // falls back means the next pass has begun.
 class ProgressPrinter {
@@ -50,6 +61,13 @@ std::string lastProblem(const OfflineHost& host, std::size_t since) {
 }
 
 }  // namespace
+
+int detectorMode(const std::string& name) {
+  if (name == "hum") return 3;
+  if (name == "pilot") return 4;
+  if (name == "spectral") return 7;
+  return 0;
+}
 
 int runCorrection(OfflineHost& host, const CorrectionRequest& request, std::ostream& out, std::ostream& err) {
   const std::string title = titleOf(request.input);
@@ -104,6 +122,26 @@ int runCorrection(OfflineHost& host, const CorrectionRequest& request, std::ostr
   if (!reading.succeeded) {
     err << "pelmora-host: the reading pass failed: " << reading.problem << '\n';
     return kExitRefused;
+  }
+
+  // A detection, requested as the plug-in's editor requests one: the mode
+  // names it and the next file list makes the plug-in start it.
+  if (request.detector != 0) {
+    host.setParameter(0, static_cast<float>(request.detector));
+    const std::size_t before = host.processes().size();
+    host.notifyFiles();
+    const auto& processes = host.processes();
+    if (processes.size() == before) {
+      err << "pelmora-host: the plug-in could not set up its " << detectorName(request.detector) << " detector for "
+          << request.input << '\n';
+      return kExitRefused;
+    }
+    if (!processes.back().succeeded) {
+      const std::string& problem = processes.back().problem;
+      err << "pelmora-host: the " << detectorName(request.detector) << " detection failed"
+          << (problem.empty() ? "" : ": " + problem) << '\n';
+      return kExitRefused;
+    }
   }
 
   // The plug-in's own process, started as a user starts it from the host.

@@ -27,7 +27,12 @@ struct CorrectionRequest {
   std::string output;
   std::string curve;            // a .pvc file for the plug-in to use; empty for none
   CurveLocation curveLocation;  // needed when curve is given
+  int detector = 0;             // mode of a detection pass run before the correction; 0 for none
 };
+
+// The detection mode a name on the command line stands for: "hum" 3,
+// "pilot" 4, "spectral" 7; 0 for any other name.
+int detectorMode(const std::string& name);
 
 // The host must be attached to an opened plug-in. Progress goes to err.
 int runCorrection(OfflineHost& host, const CorrectionRequest& request, std::ostream& out, std::ostream& err);

@@ -9,7 +9,9 @@
 
 class SpectrogramAnalyser;
 class PvcCurve;
+namespace detect {
 class SpectralPvcDetector;
+}
 
 // The editor's view of the current file, read and written by the passes.
 struct EditorView {
@@ -27,6 +29,8 @@ struct EditorView {
   double markEnd = 0.0;
   std::int32_t analysisStart = 0;  // range the spectral detector analyses
   std::int32_t analysisEnd = 0;
+  float analysisLow = 0.0f;  // its band, Hz
+  float analysisHigh = 0.0f;
   int toolId = 0;
 };
 
@@ -51,7 +55,7 @@ class EditorLink {
   virtual void drawSpectrogramColumn(int column, const SpectrogramAnalyser& analyser) = 0;
   virtual void drawCurve(const PvcCurve& curve) = 0;
   virtual void drawCurveWithBounds(const PvcCurve& curve, int upperRow, int lowerRow) = 0;
-  virtual void drawDetectorOverlay(const SpectralPvcDetector& detector) = 0;
+  virtual void drawDetectorOverlay(const detect::SpectralPvcDetector& detector) = 0;
 
   // A detection pass stored a snapshot: one more undo step of the current
   // file, tagged with the algorithm that made it.

@@ -2,7 +2,9 @@
 
 #include <string>
 
+#include "analysis/SpectrogramAnalyser.h"
 #include "curve/PvcCurve.h"
+#include "detect/DetectorEngines.h"
 #include "plugin/EditorFactory.h"
 #include "plugin/OfflineEffect.h"
 
@@ -13,6 +15,55 @@ EditorParts createEditor(OfflineEffect& effect) {
 }
 
 HeadlessEditor::HeadlessEditor(OfflineEffect& effect) : effect_(effect) {}
+
+HeadlessEditor::~HeadlessEditor() { effect_.engines().release(algorithm_); }
+
+// With no algorithm list to choose from, a host picks a detector by setting
+// the mode; the engine is prepared as the editor's list would prepare it.
+bool HeadlessEditor::selectAlgorithm(int algorithm) {
+  detect::DetectorEngines& engines = effect_.engines();
+  auto prepared = [&] {
+    switch (algorithm) {
+      case detect::kAlgorithmHum:
+        return engines.engineHandle() != 0;
+      case detect::kAlgorithmPilotTone:
+        return engines.trackerEngine() != nullptr;
+      case detect::kAlgorithmSpectral:
+        return engines.spectralEngine() != nullptr;
+      default:
+        return true;
+    }
+  };
+  if (algorithm == algorithm_ && prepared()) return true;
+  if (algorithm != algorithm_ && !engines.release(algorithm_)) return false;
+  message_.clear();
+  if (!engines.prepare(algorithm, static_cast<float>(effect_.analyser().sampleRate()))) {
+    if (algorithm == detect::kAlgorithmHum) {
+      message_ = "Wybrano k_ofl_hum.";
+    } else if (algorithm == detect::kAlgorithmPilotTone) {
+      message_ = "Sampling frequency is too low! Please, select another algorithm.";
+    } else {
+      message_ = "Could not init SDPvc! Please, select another algorithm.";
+    }
+    algorithm_ = 0;
+    return false;
+  }
+  algorithm_ = algorithm;
+  return true;
+}
+
+// Without a range drawn with the mouse, the spectral detector looks at the
+// whole file and its whole band.
+void HeadlessEditor::markWholeFileUnlessMarked() {
+  if (view_.analysisEnd <= view_.analysisStart) {
+    view_.analysisStart = 0;
+    view_.analysisEnd = view_.fileLength;
+  }
+  if (!(view_.analysisHigh > view_.analysisLow)) {
+    view_.analysisLow = 0.0f;
+    view_.analysisHigh = static_cast<float>(effect_.analyser().sampleRate()) / 2.0f;
+  }
+}
 
 bool HeadlessEditor::getRect(ERect** rect) {
   *rect = &rect_;
@@ -31,7 +82,7 @@ void HeadlessEditor::drawCurveWithBounds(const PvcCurve& /*curve*/, int /*upperR
   ++curveDrawings_;
 }
 
-void HeadlessEditor::drawDetectorOverlay(const SpectralPvcDetector& /*detector*/) {}
+void HeadlessEditor::drawDetectorOverlay(const detect::SpectralPvcDetector& /*detector*/) {}
 
 void HeadlessEditor::recordUndoStep(int algorithm) {
   ++undoSteps_;
@@ -101,6 +152,11 @@ void HeadlessEditor::takeUpFile(VstAudioFile* files, VstInt32 count) {
   editCursor_ = first.editCursorPosition;
   const int mode = effect_.operationMode();
   if (mode == kModeHum || mode == kModePilotTone || mode == kModeNone || mode == kModeSpectral) {
+    if (!selectAlgorithm(mode)) {
+      effect_.setOperationMode(kModeCorrect);
+      return;
+    }
+    if (mode == kModeSpectral) markWholeFileUnlessMarked();
     first.flags |= kVstOfflineCanProcessSelection | kVstOfflineWantRead;
     effect_.offlineStart(files, count, 0);
     effect_.setOperationMode(kModeCorrect);

@@ -13,6 +13,9 @@ class OfflineEffect;
 class HeadlessEditor : public AEffEditor, public EditorLink {
  public:
   explicit HeadlessEditor(OfflineEffect& effect);
+  ~HeadlessEditor() override;
+  HeadlessEditor(const HeadlessEditor&) = delete;
+  HeadlessEditor& operator=(const HeadlessEditor&) = delete;
 
   bool getRect(ERect** rect) override;
 
@@ -25,7 +28,7 @@ class HeadlessEditor : public AEffEditor, public EditorLink {
   void drawSpectrogramColumn(int column, const SpectrogramAnalyser& analyser) override;
   void drawCurve(const PvcCurve& curve) override;
   void drawCurveWithBounds(const PvcCurve& curve, int upperRow, int lowerRow) override;
-  void drawDetectorOverlay(const SpectralPvcDetector& detector) override;
+  void drawDetectorOverlay(const detect::SpectralPvcDetector& detector) override;
   void recordUndoStep(int algorithm) override;
 
   // What a test or a host log can read back.
@@ -35,9 +38,15 @@ class HeadlessEditor : public AEffEditor, public EditorLink {
   int curveDrawings() const { return curveDrawings_; }
   int undoSteps() const { return undoSteps_; }
   int lastUndoAlgorithm() const { return lastUndoAlgorithm_; }
+  // The detection algorithm whose engine is prepared, 0 for none, and what
+  // the message area would show after a failed selection.
+  int algorithm() const { return algorithm_; }
+  const std::string& message() const { return message_; }
 
  private:
   void takeUpFile(VstAudioFile* files, VstInt32 count);
+  bool selectAlgorithm(int algorithm);
+  void markWholeFileUnlessMarked();
 
   OfflineEffect& effect_;
   ERect rect_{0, 0, 470, 780};
@@ -50,4 +59,6 @@ class HeadlessEditor : public AEffEditor, public EditorLink {
   int undoSteps_ = 0;
   int lastUndoAlgorithm_ = 0;
   double editCursor_ = -1.0;
+  int algorithm_ = 0;
+  std::string message_;
 };

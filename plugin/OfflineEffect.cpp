@@ -5,6 +5,7 @@
 
 #include "analysis/SpectrogramAnalyser.h"
 #include "curve/PvcCurve.h"
+#include "detect/DetectorEngines.h"
 #include "plugin/EditorFactory.h"
 #include "plugin/EditorLink.h"
 #include "plugin/OfflinePasses.h"
@@ -36,6 +37,7 @@ OfflineEffect::OfflineEffect(audioMasterCallback audioMaster) : AudioEffectX(aud
   programs_.resize(static_cast<size_t>(numPrograms));
   setProgram(0);
   setUniqueID(kUniqueId);
+  engines_ = std::make_unique<detect::DetectorEngines>();
   analyser_ = std::make_unique<SpectrogramAnalyser>();
   curve_ = std::make_unique<PvcCurve>();
   EditorParts parts = createEditor(*this);
@@ -48,7 +50,10 @@ OfflineEffect::~OfflineEffect() {
   curve_.reset();
   analyser_.reset();
   files_.forget();
-  // The base teardown deletes the editor.
+  // The editor releases the engine of its algorithm when it goes, so it
+  // must go while the engines are still here, not in the base teardown.
+  setEditor(nullptr);
+  editorLink_ = nullptr;
 }
 
 int OfflineEffect::operationMode() const {

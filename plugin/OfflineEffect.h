@@ -15,6 +15,9 @@
 class SpectrogramAnalyser;
 class PvcCurve;
 class EditorLink;
+namespace detect {
+class DetectorEngines;
+}
 
 // Operation modes: the value of parameter 0, truncated.
 enum OperationMode : int {
@@ -72,6 +75,7 @@ class OfflineEffect : public AudioEffectX {
   PvcCurve& curve() { return *curve_; }
   SpectrogramAnalyser& analyser() { return *analyser_; }
   EditorLink& editorLink() { return *editorLink_; }
+  detect::DetectorEngines& engines() { return *engines_; }
   const OfflineProgram& currentProgram() const { return current_; }
   float hostSampleRate() const { return sampleRate; }
   VstInt32 hostBlockSize() const { return blockSize; }
@@ -86,6 +90,7 @@ class OfflineEffect : public AudioEffectX {
   bool undoAfterZoom = false;
 
  private:
+  std::unique_ptr<detect::DetectorEngines> engines_;
   std::unique_ptr<PvcCurve> curve_;
   std::unique_ptr<SpectrogramAnalyser> analyser_;
   std::string curveFileName_;

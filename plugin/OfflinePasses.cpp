@@ -9,6 +9,12 @@ bool runOfflinePass(OfflineEffect& effect, int mode, VstOfflineTask* tasks, VstI
       return runCorrectionPass(effect, tasks, count);
     case kModeRead:
       return runReadingPass(effect, tasks[0]);
+    case kModeHum:
+      return runHumPass(effect, tasks[0]);
+    case kModePilotTone:
+      return runPilotTonePass(effect, tasks[0]);
+    case kModeSpectral:
+      return runSpectralPass(effect, tasks[0]);
     case kModeZoom:
       return runZoomPass(effect, tasks[0]);
     case kModeSelection:

@@ -11,6 +11,10 @@ bool runReadingPass(OfflineEffect& effect, VstOfflineTask& task);
 bool runZoomPass(OfflineEffect& effect, VstOfflineTask& task);
 bool runSelectionPass(OfflineEffect& effect, VstOfflineTask& task);
 bool runCorrectionPass(OfflineEffect& effect, VstOfflineTask* tasks, VstInt32 count);
+bool runHumPass(OfflineEffect& effect, VstOfflineTask& task);
+bool runTwoStageHumPass(OfflineEffect& effect, VstOfflineTask& task);
+bool runPilotTonePass(OfflineEffect& effect, VstOfflineTask& task);
+bool runSpectralPass(OfflineEffect& effect, VstOfflineTask& task);
 
 // Host frame counts are doubles; positions are 32-bit frame indices.
 std::int32_t framesToPosition(double frames);

@@ -99,7 +99,9 @@ TEST(HostCommandLine, RejectsWrongUse) {
                                              {"correct", "a", "b", "--block", "0"},
                                              {"correct", "a", "b", "--block", "12x"},
                                              {"info", "--colour"},
-                                             {"correct", "a", "b", "--curve", "c.pvc"}}) {
+                                             {"correct", "a", "b", "--curve", "c.pvc"},
+                                             {"correct", "a", "b", "--detect", "cog"},
+                                             {"info", "--detect", "hum"}}) {
     const RunResult r = run(args);
     EXPECT_EQ(r.status, host::kExitUsage) << (args.empty() ? "" : args[0]);
     EXPECT_NE(r.err.find("usage:"), std::string::npos);

@@ -1,0 +1,85 @@
+// The detection passes that replace the whole curve: the hum pass, which
+// hands the file to the outside hum engine, and the pilot-tone pass. Both
+// read the file twice: once to count its frames, once to draw it and feed
+// the detector.
+#include "analysis/SpectrogramAnalyser.h"
+#include "curve/PvcCurve.h"
+#include "detect/DetectorEngines.h"
+#include "plugin/DetectionFrame.h"
+#include "plugin/EditorLink.h"
+#include "plugin/OfflineEffect.h"
+#include "plugin/Passes.h"
+
+namespace {
+
+constexpr int kHumBlock = 8192;
+constexpr int kPilotBlock = 1024;
+constexpr double kPilotMinSampleRate = 24000.0;
+
+}  // namespace
+
+bool runHumPass(OfflineEffect& effect, VstOfflineTask& task) {
+  detect::DetectorEngines& engines = effect.engines();
+  if (engines.engineHandle() == 0) return false;
+  if (engines.useSorvanite()) return runTwoStageHumPass(effect, task);
+
+  detection::ProgressBarScope progressBar(effect);
+  detection::useWholeFile(effect, task);
+  std::int32_t frames = 0;
+  if (!detection::countFrames(effect, task, frames)) return false;
+  EditorView& view = effect.editorLink().view();
+  view.viewLength = frames;
+
+  SpectrogramAnalyser& analyser = effect.analyser();
+  if (effect.analysisChanged) {
+    analyser.freeColumns();
+    analyser.setFftLength(view.fftLength);
+    analyser.setWindow(view.window);
+    analyser.allocateColumns();
+    analyser.setZoom(1.0f);
+    effect.analysisChanged = false;
+  }
+  analyser.prepare(0, frames, frames);
+  effect.curve().resetFlat(frames);
+
+  // A fresh instance with the same settings: one left from an earlier pass
+  // would go on with that pass's stream and smear its end into this start.
+  if (!engines.prepare(detect::kAlgorithmHum, static_cast<float>(analyser.sampleRate()))) return false;
+  const int delay = engines.engineDelay();
+  detection::PointCollector points(effect, kHumBlock, 0, delay, false);
+  auto run = [&](float* input, float* output) { return engines.engineProcess(kHumBlock, 1, &input, &output); };
+  if (!detection::readIntoDetector(effect, task, points, true, run)) return false;
+  detection::flushDetector(points, frames, run);
+  detection::finishDetectedCurve(effect, 0, frames, detect::kAlgorithmHum);
+  return true;
+}
+
+bool runPilotTonePass(OfflineEffect& effect, VstOfflineTask& task) {
+  if (!(task.sourceSampleRate >= kPilotMinSampleRate)) return false;
+  detect::PilotToneTracker* tracker = effect.engines().trackerEngine();
+  if (!tracker) return false;
+
+  detection::ProgressBarScope progressBar(effect);
+  detection::useWholeFile(effect, task);
+  std::int32_t frames = 0;
+  if (!detection::countFrames(effect, task, frames)) return false;
+  effect.editorLink().view().viewLength = frames;
+
+  SpectrogramAnalyser& analyser = effect.analyser();
+  analyser.setZoom(1.0f);
+  analyser.prepare(0, frames, frames);
+  effect.curve().resetFlat(frames);
+
+  const int delay = tracker->getDelay();
+  detect::PilotTrackingState state;
+  detection::PointCollector points(effect, kPilotBlock, 0, delay, true);
+  auto run = [&](float* input, float* output) {
+    const float* const inputs[1] = {input};
+    float* const outputs[1] = {output};
+    return tracker->process(kPilotBlock, 1, inputs, outputs, state);
+  };
+  if (!detection::readIntoDetector(effect, task, points, true, run)) return false;
+  detection::flushDetector(points, frames, run);
+  detection::finishDetectedCurve(effect, 0, frames, detect::kAlgorithmPilotTone);
+  return true;
+}
