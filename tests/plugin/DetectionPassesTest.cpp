@@ -38,13 +38,8 @@ std::vector<float> wowTones(double rate, double seconds, const std::vector<std::
   return v;
 }
 
-class DetectionPasses : public ::testing::Test {
+class DetectionPasses : public MiniHostTest {
  protected:
-  void SetUp() override { MiniHost::current = &host; }
-  void TearDown() override {
-    if (host.effect) host.effect->dispatcher(host.effect, effClose, 0, 0, nullptr, 0);
-    MiniHost::current = nullptr;
-  }
 
   // Opens the plug-in and notifies the file, which the plug-in then reads.
   void open() {
@@ -84,7 +79,6 @@ class DetectionPasses : public ::testing::Test {
     return n ? 100.0 * std::sqrt(sum / n) : 1e9;
   }
 
-  MiniHost host;
 };
 
 TEST_F(DetectionPasses, HumPassFollowsTheSpeedOfTheMainsHum) {

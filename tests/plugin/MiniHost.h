@@ -3,6 +3,8 @@
 // writes that advance the positions, and a read that can be made to fail.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <vector>
 
@@ -90,3 +92,14 @@ struct MiniHost {
   }
 };
 
+// A test with a host of its own; the plug-in it opened is closed at the end.
+class MiniHostTest : public ::testing::Test {
+ protected:
+  void SetUp() override { MiniHost::current = &host; }
+  void TearDown() override {
+    if (host.effect) host.effect->dispatcher(host.effect, effClose, 0, 0, nullptr, 0);
+    MiniHost::current = nullptr;
+  }
+
+  MiniHost host;
+};

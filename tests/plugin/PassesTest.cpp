@@ -11,13 +11,8 @@
 
 namespace {
 
-class Passes : public ::testing::Test {
+class Passes : public MiniHostTest {
  protected:
-  void SetUp() override { MiniHost::current = &host; }
-  void TearDown() override {
-    if (host.effect) host.effect->dispatcher(host.effect, effClose, 0, 0, nullptr, 0);
-    MiniHost::current = nullptr;
-  }
   // Notifies the file (the plug-in reads it), then starts the correction.
   bool readAndCorrect() {
     host.effect = createPelmora(MiniHost::callback);
@@ -27,7 +22,6 @@ class Passes : public ::testing::Test {
     VstAudioFile g = host.file();
     return host.effect->dispatcher(host.effect, effOfflineNotify, 1, 1, &g, 0) != 0 && host.lastRun;
   }
-  MiniHost host;
 };
 
 std::vector<float> tone(size_t n, double frequency, double rate) {
