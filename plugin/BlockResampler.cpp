@@ -38,11 +38,22 @@ BlockResampler::Kernel::Kernel() {
 }
 
 float BlockResampler::Kernel::operator()(std::span<const double, kTaps> window, double d) const {
+    if (d == 0.0) return onSample(window);
+    Weights w;
+    weights(d, w);
+    return apply(window, w);
+}
+
+void BlockResampler::Kernel::weights(double d, Weights& w) const {
+    if (d == 0.0) {
+        w.sinc = sincOnSample_;
+        w.hann = hannOnSample_;
+        return;
+    }
     // The sinc's angle, (d - s) pi, is taken relative to the tap nearest the
     // read position: that tap gets the sine exactly as the plain formula
     // does, and the others stay far from zero, where angle addition loses
     // nothing that a float can hold.
-    if (d == 0.0) return onSample(window);
     const int k = d < 0.5 ? 0 : 1;
     const double base = (d - k) * kPi;
     const double sinBase = std::sin(base);
@@ -51,18 +62,15 @@ float BlockResampler::Kernel::operator()(std::span<const double, kTaps> window, 
     const double sinHannBase = std::sin(hannBase);
     const double cosHannBase = std::cos(hannBase);
 
-    std::array<double, kTaps> sinc{};
-    std::array<double, kTaps> hann{};
     for (int t = 0; t < kTaps; ++t) {
         const int s = t - kHalf;
         const int step = s - k + kHalf + 1;
         const double u = (d - s) * kPi;
         const double sinU = sinBase * cosStep_[step] - cosBase * sinStep_[step];
-        sinc[t] = sinU / u;  // d > 0 here, so u is never 0
+        w.sinc[t] = sinU / u;  // d > 0 here, so u is never 0
         const double cosV = cosHannBase * cosHann_[t] - sinHannBase * sinHann_[t];
-        hann[t] = (1.0 - cosV) / 2.0;
+        w.hann[t] = (1.0 - cosV) / 2.0;
     }
-    return weightedSum(window, sinc, hann);
 }
 
 float BlockResampler::Kernel::onSample(std::span<const double, kTaps> window) const {
@@ -171,6 +179,32 @@ std::span<const float> BlockResampler::render() {
     const std::size_t n = count_;
     render(std::span<float>(output_.data(), n));
     return {output_.data(), n};
+}
+
+bool BlockResampler::renderBoth(BlockResampler& a, BlockResampler& b, std::span<const float>& outA,
+                                std::span<const float>& outB) {
+    if (!a.loaded_ || !b.loaded_ || a.count_ != b.count_ || a.start_ != b.start_ || a.end_ != b.end_ ||
+        a.fraction_ != b.fraction_ || a.workSteps_ != b.workSteps_ || a.workInput_.size() != b.workInput_.size())
+        return false;
+    const std::size_t n = a.count_;
+    if (a.output_.size() < n) a.output_.resize(n);
+    if (b.output_.size() < n) b.output_.resize(n);
+    std::size_t i = 0;
+    Kernel::Weights w;
+    const WalkEnd at = a.walk([&](std::int64_t p, double x) {
+        a.kernel_.weights(x - static_cast<double>(p), w);
+        const auto from = static_cast<std::size_t>(p - kHalfWidth);
+        a.output_[i] = Kernel::apply(std::span<const double, kTaps>(a.workInput_.data() + from, kTaps), w);
+        b.output_[i] = Kernel::apply(std::span<const double, kTaps>(b.workInput_.data() + from, kTaps), w);
+        ++i;
+    });
+    a.carryOver(at);
+    b.carryOver(at);
+    a.loaded_ = false;
+    b.loaded_ = false;
+    outA = {a.output_.data(), n};
+    outB = {b.output_.data(), n};
+    return true;
 }
 
 void BlockResampler::carryOver(const WalkEnd& at) {

@@ -35,9 +35,21 @@ public:
     // the per-tap constants are computed once here.
     class Kernel {
     public:
+        // The two factors of every tap's weight at one read position.
+        struct Weights {
+            std::array<double, kTaps> sinc;
+            std::array<double, kTaps> hann;
+        };
+
         Kernel();
         // window holds the input samples at the read position - 8 .. + 8.
         float operator()(std::span<const double, kTaps> window, double d) const;
+        // The same in two steps, so that channels read at the same position
+        // share the weights.
+        void weights(double d, Weights& w) const;
+        static float apply(std::span<const double, kTaps> window, const Weights& w) {
+            return weightedSum(window, w.sinc, w.hann);
+        }
 
     private:
         float onSample(std::span<const double, kTaps> window) const;
@@ -73,6 +85,13 @@ public:
     // returns the frames (empty when no block is loaded).
     bool render(std::span<float> out);
     std::span<const float> render();
+
+    // Renders two resamplers loaded with the same ratios (the channels of
+    // one file) in a single walk, each into its own buffer: the same frames
+    // as two renders, for little more than the cost of one. False, rendering
+    // nothing, when either is not loaded or their walks differ.
+    static bool renderBoth(BlockResampler& a, BlockResampler& b, std::span<const float>& outA,
+                           std::span<const float>& outB);
 
 private:
     struct WalkEnd {

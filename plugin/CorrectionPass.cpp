@@ -89,11 +89,16 @@ bool runCorrectionPass(OfflineEffect& effect, VstOfflineTask* tasks, VstInt32 co
     for (int i = 0; i < n; ++i) ratios[static_cast<size_t>(i)] = curve.ratioAtNext(k++);
     const std::span<const float> blockRatios(ratios.data(), static_cast<size_t>(n));
     std::size_t produced = 0;
-    std::span<const float> frames[2];
     for (int c = 0; c < channels; ++c) {
-      BlockResampler& r = resamplers[static_cast<size_t>(c)];
-      produced = r.countOutput(blockRatios, std::span<const float>(inputs[c], static_cast<size_t>(n)), first, last);
-      frames[c] = r.render();
+      produced = resamplers[static_cast<size_t>(c)].countOutput(
+          blockRatios, std::span<const float>(inputs[c], static_cast<size_t>(n)), first, last);
+    }
+    std::span<const float> frames[2];
+    // The channels share their ratios, so one walk serves both.
+    if (channels == 2) {
+      if (!BlockResampler::renderBoth(resamplers[0], resamplers[1], frames[0], frames[1])) return false;
+    } else {
+      frames[0] = resamplers[0].render();
     }
     first = false;
     const float* channelsOut[2] = {frames[0].data(), frames[1].data()};

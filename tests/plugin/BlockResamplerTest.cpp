@@ -287,6 +287,44 @@ TEST(BlockResampler, StereoChannelsAreIndependent) {
     EXPECT_EQ(outB, std::vector<float>(outA.size(), 0.0f));
 }
 
+// Both channels in one walk give exactly the frames of two renders, across
+// blocks of changing size (ratios with a wide swing, so that blocks carry
+// different fractions), and a pair loaded with different ratios is refused.
+TEST(BlockResampler, TwoChannelsInOneWalkMatchSeparateRenders) {
+    const auto left = noise(20000, 11);
+    const auto right = noise(left.size(), 12);
+    const auto ratios = wow(left.size(), 0.3, 2500.0);
+    BlockResampler a, b;
+    ASSERT_TRUE(a.initialise(8, 1000) && b.initialise(8, 1000));
+    std::vector<float> outA, outB;
+    const std::size_t sizes[] = {1000, 17, 1, 640};
+    std::size_t at = 0;
+    for (std::size_t k = 0; at < left.size(); ++k) {
+        const std::size_t n = std::min(sizes[k % 4], left.size() - at);
+        const bool first = at == 0, last = at + n == left.size();
+        const auto r = std::span(ratios).subspan(at, n);
+        const std::size_t count = a.countOutput(r, std::span(left).subspan(at, n), first, last);
+        ASSERT_EQ(b.countOutput(r, std::span(right).subspan(at, n), first, last), count);
+        std::span<const float> fa, fb;
+        ASSERT_TRUE(BlockResampler::renderBoth(a, b, fa, fb));
+        ASSERT_EQ(fa.size(), count);
+        outA.insert(outA.end(), fa.begin(), fa.end());
+        outB.insert(outB.end(), fb.begin(), fb.end());
+        at += n;
+    }
+    BlockResampler single;
+    ASSERT_TRUE(single.initialise(8, 1000));
+    EXPECT_EQ(outA, resample(single, left, ratios, {1000, 17, 1, 640}));
+    EXPECT_EQ(outB, resample(single, right, ratios, {1000, 17, 1, 640}));
+
+    const std::vector<float> other(100, 1.5f), ones(100, 1.0f);
+    a.countOutput(ones, std::span(left).first(100), true, false);
+    b.countOutput(other, std::span(right).first(100), true, false);
+    std::span<const float> fa, fb;
+    EXPECT_FALSE(BlockResampler::renderBoth(a, b, fa, fb));
+    EXPECT_FALSE(a.render().empty()) << "a refused pair stays loaded";
+}
+
 TEST(BlockResampler, FirstBlockRestartsTheStream) {
     const auto in = noise(5000, 10);
     const auto ratios = wow(in.size(), 0.02, 1000.0);
