@@ -16,7 +16,11 @@ EditorParts createEditor(OfflineEffect& effect) {
 
 HeadlessEditor::HeadlessEditor(OfflineEffect& effect) : effect_(effect) {}
 
-HeadlessEditor::~HeadlessEditor() { effect_.engines().release(algorithm_); }
+// The editor's snapshots serve only its own undo steps, which end with it.
+HeadlessEditor::~HeadlessEditor() {
+  effect_.engines().release(algorithm_);
+  effect_.curve().clearSnapshots();
+}
 
 // With no algorithm list to choose from, a host picks a detector by setting
 // the mode; the engine is prepared as the editor's list would prepare it.

@@ -46,14 +46,14 @@ OfflineEffect::OfflineEffect(audioMasterCallback audioMaster) : AudioEffectX(aud
 }
 
 OfflineEffect::~OfflineEffect() {
+  // The editor releases the engine of its algorithm and clears the curve's
+  // snapshots when it goes, so it goes first, not in the base teardown.
+  setEditor(nullptr);
+  editorLink_ = nullptr;
   programs_.clear();
   curve_.reset();
   analyser_.reset();
   files_.forget();
-  // The editor releases the engine of its algorithm when it goes, so it
-  // must go while the engines are still here, not in the base teardown.
-  setEditor(nullptr);
-  editorLink_ = nullptr;
 }
 
 int OfflineEffect::operationMode() const {

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
+#include <string>
 #include <functional>
 #include <vector>
 
@@ -82,6 +84,7 @@ class DetectionPasses : public MiniHostTest {
 };
 
 TEST_F(DetectionPasses, HumPassFollowsTheSpeedOfTheMainsHum) {
+  host.uniqueId = 41;  // snapshot names of its own
   host.source = {wowTones(44100.0, 8.0, {{50.0, 0.05}, {100.0, 0.02}, {150.0, 0.01}, {441.0, 0.3}, {1250.0, 0.2}})};
   open();
   ASSERT_TRUE(detect(kModeHum));
@@ -110,6 +113,13 @@ TEST_F(DetectionPasses, HumPassFollowsTheSpeedOfTheMainsHum) {
   ASSERT_EQ(static_cast<size_t>(curve.pointCount()), first.size());
   for (unsigned i = 0; i < first.size(); ++i) ASSERT_EQ(curve.ratioOf(i), first[i]) << "point " << i;
   EXPECT_EQ(editor().undoSteps(), 2);
+
+  // Closing the plug-in takes its undo snapshots with it.
+  const std::string snapshot = curve.snapshotName(curve.snapshotIndex());
+  ASSERT_GT(curve.snapshotCount(), 0) << "a snapshot was written";
+  host.effect->dispatcher(host.effect, effClose, 0, 0, nullptr, 0);
+  host.effect = nullptr;
+  EXPECT_FALSE(std::ifstream(snapshot).good()) << snapshot;
 }
 
 TEST_F(DetectionPasses, TwoStageHumPassShowsTheReducedSignalAndStoresNoStep) {

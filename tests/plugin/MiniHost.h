@@ -16,6 +16,7 @@ struct MiniHost {
   std::vector<std::vector<float>> written;
   double sampleRate = 44100.0;
   int block = 1000;
+  int uniqueId = 3;
   int starts = 0;
   bool lastRun = false;
   int audioReads = 0;
@@ -82,7 +83,7 @@ struct MiniHost {
   VstAudioFile file() const {
     VstAudioFile f{};
     std::strcpy(f.name, "passes-test-take");
-    f.uniqueId = 3;
+    f.uniqueId = uniqueId;
     f.sampleRate = sampleRate;
     f.numChannels = static_cast<VstInt32>(source.size());
     f.numFrames = static_cast<double>(source[0].size());
