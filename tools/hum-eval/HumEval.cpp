@@ -2,13 +2,17 @@
 // recordings, as the plug-in uses it: 8192-frame blocks, every 256th output
 // taken as a point at its input position minus the engine's delay.
 //   hum-eval [--mains 50|60] [--seconds S] [--rate R] [--hum-db D] [--noise-db D]
-//            [--pink-db D] [--lowest-note HZ] [--attack S] [--no-programme] [--seed N] [--set INDEX VALUE]...
+//            [--pink-db D] [--lowest-note HZ] [--attack S] [--no-programme] [--seed N] [--wow-shift S]
+//            [--set INDEX VALUE]...
+// --wow-shift starts the recording S seconds later on the same wow curve, so
+// the start of the file meets the wow at another phase.
 // With HUM_EVAL_DUMP set it also prints every point: position, measured, true.
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <numbers>
 #include <string>
 #include <utility>
 #include <vector>
@@ -34,6 +38,10 @@ int main(int argc, char** argv) {
     else if (a == "--attack") recipe.attack = next();
     else if (a == "--no-programme") recipe.programme = false;
     else if (a == "--seed") recipe.seed = static_cast<std::uint32_t>(next());
+    else if (a == "--wow-shift") {
+      double shift = next();
+      for (auto& part : recipe.wow.parts) part.phase += 2.0 * std::numbers::pi * part.hz * shift;
+    }
     else if (a == "--set" && i + 2 < argc) {
       int index = std::atoi(argv[++i]);
       overrides.push_back({index, static_cast<float>(std::atof(argv[++i]))});
@@ -68,8 +76,8 @@ int main(int argc, char** argv) {
 
   const int block = 8192;
   std::vector<float> out(block);
-  double sumAll = 0, sumInner = 0, worst = 0;
-  long countAll = 0, countInner = 0;
+  double sumAll = 0, sumInner = 0, worst = 0, sumFirst = 0, worstFirst = 0;
+  long countAll = 0, countInner = 0, countFirst = 0;
   double edge = recipe.rate;  // one second at each end
   auto t0 = std::chrono::steady_clock::now();
   for (std::size_t start = 0; start + block <= audio.size(); start += block) {
@@ -83,6 +91,11 @@ int main(int argc, char** argv) {
       if (std::getenv("HUM_EVAL_DUMP")) std::printf("%ld %.6f %.6f\n", pos, out[j], recipe.wow.speed(pos / recipe.rate));
       sumAll += err * err;
       ++countAll;
+      if (pos < edge) {
+        sumFirst += err * err;
+        ++countFirst;
+        worstFirst = std::max(worstFirst, std::fabs(err));
+      }
       if (pos >= edge && pos + edge <= static_cast<double>(audio.size())) {
         sumInner += err * err;
         ++countInner;
@@ -101,6 +114,8 @@ int main(int argc, char** argv) {
   std::printf("points: %ld, RMS error %.5f %%\n", countAll, countAll ? std::sqrt(sumAll / countAll) : 0.0);
   std::printf("points 1 s from either end: %ld, RMS error %.5f %%, peak %.5f %%\n", countInner,
               countInner ? std::sqrt(sumInner / countInner) : 0.0, worst);
+  std::printf("points in the first second: %ld, RMS error %.5f %%, peak %.5f %%\n", countFirst,
+              countFirst ? std::sqrt(sumFirst / countFirst) : 0.0, worstFirst);
   std::printf("throughput: %.1f x real time\n", recipe.seconds / seconds);
   return 0;
 }
