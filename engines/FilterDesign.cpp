@@ -1,5 +1,6 @@
 #include "engines/FilterDesign.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -46,6 +47,25 @@ std::vector<float> lowpassTaps(int length, double cutoff, double beta) {
   std::vector<float> taps(h.size());
   for (std::size_t i = 0; i < h.size(); ++i) taps[i] = static_cast<float>(h[i] / sum);
   return taps;
+}
+
+int leadingTaps(const std::vector<float>& taps, double share) {
+  double total = 0.0;
+  for (float t : taps) total += std::fabs(t);
+  double sum = 0.0;
+  int n = 0;
+  for (float t : taps) {
+    sum += std::fabs(t);
+    if (sum > share * total) break;
+    ++n;
+  }
+  return n;
+}
+
+int kaiserLength(double transition, double a) {
+  double gaps = std::ceil((a - 7.95) / (14.36 * transition));
+  int length = static_cast<int>(std::min(gaps, 1e6)) + 1;
+  return length | 1;
 }
 
 float dot(const float* a, const float* b, int n) {

@@ -6,9 +6,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "engines/DelayLine.h"
+#include "engines/PhaseStep.h"
+#include "engines/SpeedWindow.h"
+#include "engines/StartBand.h"
+#include "engines/StartEstimator.h"
 
 namespace humengine {
 
@@ -18,7 +23,10 @@ struct HarmonicDesign {
   double offsetLimit = 5.0;  // Hz, half the width of its band
   double nominal = 50.0;     // Hz, its frequency at speed 1
   double cutoff = 10.0;      // Hz, of the filter around it
+  double room = 0.0;         // Hz between its band and the nearest neighbour's; 0 when they touch
   double noiseScale = 1.0;   // SNR in its band = noiseScale / speed noise variance
+  double probeMoment = 0.0;  // Hz^3, the noise probe's response moment behind noiseScale
+  int dataStart = 0;         // first reduced sample that lies within the input
 };
 
 class HarmonicTrack {
@@ -33,42 +41,30 @@ class HarmonicTrack {
   float speed() const { return speed_; }
   double weight(double minSnr) const;
   // Variance of the smoothed speed's noise, as last estimated.
-  double noiseVariance() const { return noise_; }
+  double noiseVariance() const { return settled() ? noise_ : startNoise_; }
 
   // Reduced-rate samples from the input of step() to its smoothed output.
   double delay() const;
 
  private:
-  // A weighted mean under the speed filter over the samples marked valid.
-  // Raw speeds under the speed filter, weighted by the harmonic's power:
-  // where the hum fades or its phase slips the power is low, so those
-  // samples count little. Values are offsets from speed 1, so their squares
-  // keep precision.
-  struct Smoother {
-    explicit Smoother(int length) : values(length), squares(length), powers(length), raw(length), valid(length) {}
-    void push(float value, float power, bool ok) {
-      values.push(ok ? value * power : 0.0f);
-      squares.push(ok ? value * value * power : 0.0f);
-      powers.push(ok ? power : 0.0f);
-      raw.push(ok ? value : 0.0f);
-      valid.push(ok ? 1.0f : 0.0f);
-    }
-    DelayLine values, squares, powers, raw, valid;
-  };
   // Mean and share of valid samples; false when too few are valid.
-  bool smooth(const Smoother& s, float* mean, double* variance) const;
+  bool smooth(const SpeedWindow& s, float* mean, double* variance) const;
   void updateScatter(double variance, bool usable);
   void updateNoise(double probe, bool usable);
+  void watchStart(bool valid, float power);
+  void updateStart(std::int64_t m, int trusted);
+  bool settled() const;
 
   HarmonicDesign design_;
-  double rate_;
   double cyclesPerSample_;
-  std::vector<float> taps_;
   std::vector<float> speedTaps_;
-  DelayLine re_, im_;
-  Smoother first_;
+  PhaseStep band_;
+  std::int64_t trustedFrom_;          // first step whose phase step is trusted
+  std::unique_ptr<StartBand> early_;  // until then, where it helps
+  std::int64_t firstRaw_;             // first step with a trusted raw speed
+  SpeedWindow first_;
+  StartEstimator start_;
   DelayLine residual_;
-  float lastRe_ = 0.0f, lastIm_ = 0.0f;
   float speed_ = 1.0f;
   double noise_ = 1.0;     // running variance of the noise probe
   std::int64_t run_ = 0;   // steps since the result became usable
@@ -77,6 +73,14 @@ class HarmonicTrack {
   double usualScatter_ = 0.0;
   std::int64_t scatterCount_ = 0;
   double memory_;
+  // The start of a stream, before the noise probe can have settled: the
+  // scatter about the start's line, turned into the probe's terms, stands in.
+  double rawToProbe_;
+  std::int64_t startEnd_;
+  bool inStart_ = true;
+  double startNoise_ = 0.0;  // 0 while there is none
+  double startLow_ = 0.0, startHigh_ = 0.0;  // power of the trusted raw speeds so far
+  bool startSteady_ = true;
 };
 
 }  // namespace humengine

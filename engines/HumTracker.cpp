@@ -110,6 +110,10 @@ HumTracker::HumTracker(double sampleRate, const HumSettings& s)
   double transition = kaiserTransition(s.harmonicFilter, kHarmonicAttenuationDb) * rate_;
   // Highest frequency the reduced signal carries unharmed.
   double ceiling = std::min(s.upperLimit, 0.5 * rate_ - kaiserTransition(2 * s.resamplerOrder + 1, 80.0) * rate_);
+  // Reduced sample j is centred on input frame j * factor + factor - 1 - delay.
+  int factor = decimator_.factor();
+  double firstCentred = (decimator_.delay() - (factor - 1)) / factor;
+  int dataStart = std::max(0, static_cast<int>(std::ceil(firstCentred)));
   for (int k = 1; k <= std::min(s.harmonics, kMaxHarmonics); ++k) {
     // Harmonic k lies within k * half of k * centre; its neighbours, which
     // move with the same speed, come no nearer than centre - (k + 1) * half.
@@ -123,11 +127,13 @@ HumTracker::HumTracker(double sampleRate, const HumSettings& s)
     d.offsetLimit = pass;
     d.nominal = k * s.mains;
     d.cutoff = std::min(fits ? (pass + stop) / 2.0 : pass + transition / 2.0, 0.45 * rate_);
+    d.room = fits ? stop - pass : 0.0;
     d.noiseScale = moment / (2.0 * k * (s.bandHigh - s.bandLow) * d.nominal * d.nominal);
+    d.probeMoment = moment;
+    d.dataStart = dataStart;
     harmonics_.emplace_back(d, rate_, s.harmonicFilter, smooth, s.weightMemory);
   }
 
-  int factor = decimator_.factor();
   double lag = harmonics_.front().delay();
   timeOffset_ = -lag * factor + (factor - 1) - decimator_.delay();
   // The newest smoothed value describes input time frame + timeOffset_ -

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <vector>
 
 #include "tests/engines/EngineLibrary.h"
@@ -54,6 +55,26 @@ class Tracker : public ::testing::Test {
     return count ? std::sqrt(sum / count) : 1e9;
   }
 
+  // RMS and peak error in % of the points from `from` to `to` seconds
+  // (only positions above 0, as the plug-in takes them).
+  struct Errors {
+    double rms, peak;
+  };
+  static Errors errorsBetween(const std::vector<float>& out, int delay, const synth::WowCurve& wow, double rate,
+                              double from, double to) {
+    double sum = 0, peak = 0;
+    long count = 0;
+    for (std::size_t h = 0; h < out.size(); h += 256) {
+      long pos = static_cast<long>(h) - delay;
+      if (pos <= 0 || pos < from * rate || pos >= to * rate) continue;
+      double e = (out[h] - wow.speed(pos / rate)) * 100.0;
+      sum += e * e;
+      peak = std::max(peak, std::fabs(e));
+      ++count;
+    }
+    return {count ? std::sqrt(sum / count) : 1e9, peak};
+  }
+
   EngineLibrary lib;
   std::vector<PluginHandle> handles;
 };
@@ -104,6 +125,46 @@ TEST_F(Tracker, DelayIsTheTrueLatency) {
   // 1000 frames early or late is already a clear error at 2 Hz wow.
   EXPECT_GT(rmsError(out, delay, r.wow, r.rate, 1.0, 1000), 4 * right);
   EXPECT_GT(rmsError(out, delay, r.wow, r.rate, 1.0, -1000), 4 * right);
+}
+
+// The first points lie before the band and speed filters have a full
+// window of input; they are estimated from what follows them and must
+// follow the wow there too, not hold 1.0, whatever its phase at the start.
+TEST_F(Tracker, FollowsTheWowFromTheFirstPoint) {
+  for (bool sixty : {false, true}) {
+    for (double shift : {0.0, 0.8, 1.9}) {
+      synth::Recipe r;
+      r.seconds = 3.0;
+      if (sixty) {
+        r.mains = 60.0;
+        r.rate = 48000.0;
+      }
+      for (auto& part : r.wow.parts) part.phase += 2.0 * std::numbers::pi * part.hz * shift;
+      PluginHandle h = make(static_cast<float>(r.rate), sixty);
+      auto out = run(h, synth::makeRecording(r));
+      int delay = plugin_getDelay(h);
+      Errors first = errorsBetween(out, delay, r.wow, r.rate, 0.0, 1.0);
+      EXPECT_LT(first.rms, 0.07) << (sixty ? 60 : 50) << " Hz, shift " << shift;
+      EXPECT_LT(first.peak, 0.3) << (sixty ? 60 : 50) << " Hz, shift " << shift;
+      // Where the start estimate hands over to the full filters.
+      EXPECT_LT(errorsBetween(out, delay, r.wow, r.rate, 0.3, 1.5).rms, 0.015) << shift;
+    }
+  }
+}
+
+// Bass notes in the hum bands and loud noise look like hum for a moment;
+// the start must not take them for it and must hold 1.0, as later on.
+TEST_F(Tracker, NoHumGivesOneFromTheStartOn) {
+  synth::Recipe notes;
+  notes.lowestNote = 55.0;
+  synth::Recipe noise;
+  noise.noiseDb = -20.0;
+  for (synth::Recipe r : {notes, noise}) {
+    r.seconds = 3.0;
+    r.humDb = -300.0;
+    auto out = run(make(), synth::makeRecording(r));
+    for (std::size_t i = 0; i < out.size(); i += 256) ASSERT_EQ(out[i], 1.0f) << i;
+  }
 }
 
 TEST_F(Tracker, SameOutputWhateverTheBlockSizes) {
