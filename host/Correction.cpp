@@ -109,16 +109,24 @@ int runCorrection(OfflineHost& host, const CorrectionRequest& request, std::ostr
   host.dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(rate));
   host.dispatch(effMainsChanged, 0, 1);
 
+  const std::size_t beforeNotification = host.processes().size();
   if (!host.notifyFiles()) {
     err << "pelmora-host: the plug-in does not take " << request.input << " (" << channels << " channels, " << rate
         << " Hz)\n";
     return kExitRefused;
   }
 
-  // The reading pass, started as the plug-in's editor starts it.
-  host.setParameter(0, kModeRead);
-  const ProcessOutcome reading = host.runProcess(
-      {index}, 0, kVstOfflineCanProcessSelection | kVstOfflineWantRead | kVstOfflineNoChannelChange);
+  // The reading pass: Pelmora's editor starts it itself when it takes up a
+  // new file; for a plug-in that does not, it is started here as that
+  // editor starts it. Reading the file twice would only cost time.
+  ProcessOutcome reading;
+  if (host.processes().size() > beforeNotification) {
+    reading = host.processes().back();
+  } else {
+    host.setParameter(0, kModeRead);
+    reading = host.runProcess({index}, 0,
+                              kVstOfflineCanProcessSelection | kVstOfflineWantRead | kVstOfflineNoChannelChange);
+  }
   if (!reading.succeeded) {
     err << "pelmora-host: the reading pass failed: " << reading.problem << '\n';
     return kExitRefused;

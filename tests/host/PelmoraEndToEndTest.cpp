@@ -96,6 +96,20 @@ TEST_P(PelmoraFlatCurve, KeepsTheLengthAndScalesEveryFrameByTheCentreTap) {
 
 INSTANTIATE_TEST_SUITE_P(MonoAndStereo, PelmoraFlatCurve, ::testing::Values(1, 2));
 
+// Pelmora starts its reading pass itself when it hears of the file; the host
+// must not read the whole file a second time.
+TEST_F(PelmoraFlatCurve, ReadsTheFileOnceBeforeCorrecting) {
+  ASSERT_TRUE(host::writeWav(in, music(1, 20000, 44100.0), SampleFormat::Float32).ok());
+  std::ostringstream o, e;
+  ASSERT_EQ(host::runCommandLine({"correct", in, out}, pelmora(), o, e), host::kExitOk) << e.str();
+  const std::string log = e.str();
+  int readingPasses = 0;
+  for (auto at = log.find("Pelmora: Drawing... 0%"); at != std::string::npos;
+       at = log.find("Pelmora: Drawing... 0%", at + 1))
+    ++readingPasses;
+  EXPECT_EQ(readingPasses, 1) << log;
+}
+
 #if defined(_WIN32)
 TEST_F(PelmoraFlatCurve, ThroughTheShippedProgram) {
   const AudioData source = music(2, 20000, 48000.0);
