@@ -29,14 +29,27 @@ bool countFrames(OfflineEffect& effect, VstOfflineTask& task, std::int32_t& fram
   return ok;
 }
 
+bool countWholeFile(OfflineEffect& effect, VstOfflineTask& task, std::int32_t& frames) {
+  useWholeFile(effect, task);
+  if (!countFrames(effect, task, frames)) return false;
+  effect.editorLink().view().viewLength = frames;
+  return true;
+}
+
+void startOver(OfflineEffect& effect, std::int32_t frames) {
+  effect.analyser().prepare(0, frames, frames);
+  effect.curve().resetFlat(frames);
+}
+
 ProgressBarScope::~ProgressBarScope() { effect_.editorLink().setProgress(-1.0); }
 
-PointCollector::PointCollector(OfflineEffect& effect, int blockLength, std::int32_t rangeStart, std::int32_t delay,
-                               bool filter)
+PointCollector::PointCollector(OfflineEffect& effect, int blockLength, std::int32_t rangeStart,
+                               std::int64_t rangeLength, std::int32_t delay, bool filter)
     : effect_(effect),
       input_(static_cast<std::size_t>(blockLength)),
       output_(static_cast<std::size_t>(blockLength)),
       rangeStart_(rangeStart),
+      rangeLength_(rangeLength),
       delay_(delay),
       filter_(filter) {}
 
@@ -47,7 +60,7 @@ void PointCollector::finishBlock(bool outputValid) {
     for (int j = 0; j < filled_; j += kPointSpacing) {
       const std::int64_t h = blockStart_ + j;
       if (h - delay_ <= 0) continue;
-      if (h - delay_ >= limit_) break;
+      if (h - delay_ >= rangeLength_) break;
       const std::int64_t position = rangeStart_ + h - delay_;
       // Beyond any curve's length: the curve would refuse it anyway.
       if (position > kLast) break;

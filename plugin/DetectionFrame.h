@@ -23,6 +23,11 @@ void useWholeFile(OfflineEffect& effect, VstOfflineTask& task);
 // Reads the task's range once without using it; the frames the host really
 // delivered go to frames. False when a read fails.
 bool countFrames(OfflineEffect& effect, VstOfflineTask& task, std::int32_t& frames);
+// The start of the passes that detect over the whole file: the task set up
+// for it, its frames counted, and the editor's view as long as they are.
+bool countWholeFile(OfflineEffect& effect, VstOfflineTask& task, std::int32_t& frames);
+// Lays the analyser out over the frames and empties the curve to flat.
+void startOver(OfflineEffect& effect, std::int32_t frames);
 
 // Hides the editor's progress bar when a pass ends, however it ends.
 class ProgressBarScope {
@@ -38,10 +43,12 @@ class ProgressBarScope {
 
 // Collects mono samples into detector blocks and offers every 256th value of
 // each block's output to the curve, at range start + h - delay, where h
-// counts the range's frames. Positions not after 0 are left out.
+// counts the range's frames. Positions not after 0, and positions at or past
+// the range's end, are left out.
 class PointCollector {
  public:
-  PointCollector(OfflineEffect& effect, int blockLength, std::int32_t rangeStart, std::int32_t delay, bool filter);
+  PointCollector(OfflineEffect& effect, int blockLength, std::int32_t rangeStart, std::int64_t rangeLength,
+                 std::int32_t delay, bool filter);
 
   // Adds one sample; true when the block has just filled.
   bool add(float sample) {
@@ -49,7 +56,6 @@ class PointCollector {
     return filled_ == blockLength();
   }
   int blockLength() const { return static_cast<int>(input_.size()); }
-  int filled() const { return filled_; }
   float* input() { return input_.data(); }
   float* output() { return output_.data(); }
   // Ends the block: when the detector's output is valid its points go to
@@ -57,10 +63,8 @@ class PointCollector {
   void finishBlock(bool outputValid);
   // Makes the rest of the block silence, so it can be run.
   void padBlock();
-  // True while the output for some frame before `frames` is still to come.
-  bool awaitsOutputBefore(std::int64_t frames) const { return blockStart_ - delay_ < frames; }
-  // No points at or after this many frames into the range.
-  void limitTo(std::int64_t frames) { limit_ = frames; }
+  // True while the output for some frame of the range is still to come.
+  bool outputPending() const { return blockStart_ - delay_ < rangeLength_; }
 
  private:
   OfflineEffect& effect_;
@@ -69,37 +73,32 @@ class PointCollector {
   int filled_ = 0;
   std::int64_t blockStart_ = 0;
   std::int64_t rangeStart_;
+  std::int64_t rangeLength_;
   std::int64_t delay_;
   bool filter_;
-  std::int64_t limit_ = INT64_MAX;
 };
 
 // The main read of a detection pass: from the range start, every sample is
 // drawn (when draw is set) and collected; each full block is run through
-// run(input, output), which answers whether the output is valid. A partial
-// last block is not run.
+// run(input, output), which answers whether the output is valid.
+// A detector's output lags its input by its delay, so the range's last
+// frames would get no points and the curve would fall back to 1.0 there:
+// after the read, the rest of the last block and as many blocks as the
+// delay needs are run as silence. False when a read fails.
 template <class Run>
 bool readIntoDetector(OfflineEffect& effect, VstOfflineTask& task, PointCollector& points, bool draw, Run&& run) {
   task.readPosition = task.positionToProcessFrom;
   BlockReader reader(effect, task, true);
-  return reader.read(task.numFramesToProcess, [&](float sample) {
+  const bool read = reader.read(task.numFramesToProcess, [&](float sample) {
     if (draw) feedAnalyser(effect, sample);
     if (points.add(sample)) points.finishBlock(run(points.input(), points.output()));
   });
-}
-
-// A detector's output lags its input by its delay, and a last partial block
-// is not run by the main read, so the file's last frames would get no points
-// and the curve would fall back to 1.0 there. The rest of the last block and
-// as many blocks as the delay needs are run as silence, with points only
-// inside the range.
-template <class Run>
-void flushDetector(PointCollector& points, std::int64_t frames, Run&& run) {
-  points.limitTo(frames);
-  while (points.awaitsOutputBefore(frames)) {
+  if (!read) return false;
+  while (points.outputPending()) {
     points.padBlock();
     points.finishBlock(run(points.input(), points.output()));
   }
+  return true;
 }
 
 // Lays the new curve out over (from, to), draws it, marks it ready and

@@ -14,7 +14,6 @@ namespace {
 
 constexpr int kHumBlock = 8192;
 constexpr int kPilotBlock = 1024;
-constexpr double kPilotMinSampleRate = 24000.0;
 
 }  // namespace
 
@@ -24,13 +23,11 @@ bool runHumPass(OfflineEffect& effect, VstOfflineTask& task) {
   if (engines.useSorvanite()) return runTwoStageHumPass(effect, task);
 
   detection::ProgressBarScope progressBar(effect);
-  detection::useWholeFile(effect, task);
   std::int32_t frames = 0;
-  if (!detection::countFrames(effect, task, frames)) return false;
-  EditorView& view = effect.editorLink().view();
-  view.viewLength = frames;
+  if (!detection::countWholeFile(effect, task, frames)) return false;
 
   SpectrogramAnalyser& analyser = effect.analyser();
+  const EditorView& view = effect.editorLink().view();
   if (effect.analysisChanged) {
     analyser.freeColumns();
     analyser.setFftLength(view.fftLength);
@@ -39,47 +36,39 @@ bool runHumPass(OfflineEffect& effect, VstOfflineTask& task) {
     analyser.setZoom(1.0f);
     effect.analysisChanged = false;
   }
-  analyser.prepare(0, frames, frames);
-  effect.curve().resetFlat(frames);
+  detection::startOver(effect, frames);
 
   // A fresh instance with the same settings: one left from an earlier pass
   // would go on with that pass's stream and smear its end into this start.
   if (!engines.prepare(detect::kAlgorithmHum, static_cast<float>(analyser.sampleRate()))) return false;
   const int delay = engines.engineDelay();
-  detection::PointCollector points(effect, kHumBlock, 0, delay, false);
+  detection::PointCollector points(effect, kHumBlock, 0, frames, delay, false);
   auto run = [&](float* input, float* output) { return engines.engineProcess(kHumBlock, 1, &input, &output); };
   if (!detection::readIntoDetector(effect, task, points, true, run)) return false;
-  detection::flushDetector(points, frames, run);
   detection::finishDetectedCurve(effect, 0, frames, detect::kAlgorithmHum);
   return true;
 }
 
 bool runPilotTonePass(OfflineEffect& effect, VstOfflineTask& task) {
-  if (!(task.sourceSampleRate >= kPilotMinSampleRate)) return false;
+  if (!(task.sourceSampleRate >= detect::DetectorEngines::kPilotMinSampleRate)) return false;
   detect::PilotToneTracker* tracker = effect.engines().trackerEngine();
   if (!tracker) return false;
 
   detection::ProgressBarScope progressBar(effect);
-  detection::useWholeFile(effect, task);
   std::int32_t frames = 0;
-  if (!detection::countFrames(effect, task, frames)) return false;
-  effect.editorLink().view().viewLength = frames;
-
-  SpectrogramAnalyser& analyser = effect.analyser();
-  analyser.setZoom(1.0f);
-  analyser.prepare(0, frames, frames);
-  effect.curve().resetFlat(frames);
+  if (!detection::countWholeFile(effect, task, frames)) return false;
+  effect.analyser().setZoom(1.0f);
+  detection::startOver(effect, frames);
 
   const int delay = tracker->getDelay();
   detect::PilotTrackingState state;
-  detection::PointCollector points(effect, kPilotBlock, 0, delay, true);
+  detection::PointCollector points(effect, kPilotBlock, 0, frames, delay, true);
   auto run = [&](float* input, float* output) {
     const float* const inputs[1] = {input};
     float* const outputs[1] = {output};
     return tracker->process(kPilotBlock, 1, inputs, outputs, state);
   };
   if (!detection::readIntoDetector(effect, task, points, true, run)) return false;
-  detection::flushDetector(points, frames, run);
   detection::finishDetectedCurve(effect, 0, frames, detect::kAlgorithmPilotTone);
   return true;
 }

@@ -119,11 +119,11 @@ bool runTwoStageHumPass(OfflineEffect& effect, VstOfflineTask& task) {
   if (!engines.prepare(detect::kAlgorithmHum, static_cast<float>(rate.sourceRate()))) return true;
   const int delay = engines.engineDelay();
   PvcCurve& curve = effect.curve();
-  curve.resetFlat(framesToPosition(task.numFramesToProcess));
-  detection::PointCollector points(effect, kBlock, 0, delay, false);
+  const std::int32_t frames = framesToPosition(task.numFramesToProcess);
+  curve.resetFlat(frames);
+  detection::PointCollector points(effect, kBlock, 0, frames, delay, false);
   auto run = [&](float* input, float* output) { return engines.engineProcess(kBlock, 1, &input, &output); };
   if (!detection::readIntoDetector(effect, task, points, false, run)) return false;
-  detection::flushDetector(points, framesToPosition(task.numFramesToProcess), run);
 
   const EditorView& view = editor.view();
   curve.setView(view.drawingWidth, view.drawingHeight, 0, view.fileLength);
