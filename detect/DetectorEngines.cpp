@@ -73,6 +73,19 @@ bool DetectorEngines::prepare(int algorithm, float analyserSampleRate) {
   }
 }
 
+bool DetectorEngines::hasEngine(int algorithm) const {
+  switch (algorithm) {
+    case kAlgorithmHum:
+      return engineHandle_ != 0;
+    case kAlgorithmPilotTone:
+      return tracker_ != nullptr;
+    case kAlgorithmSpectral:
+      return spectral_ != nullptr;
+    default:
+      return true;
+  }
+}
+
 bool DetectorEngines::release(int algorithm) {
   switch (algorithm) {
     case kAlgorithmHum:

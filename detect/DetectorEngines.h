@@ -42,6 +42,10 @@ class DetectorEngines {
   // Destroys the engine of 3, 4 or 7, keeping its values; true otherwise.
   bool release(int algorithm);
 
+  // Whether the engine of 3, 4 or 7 exists; true for other numbers, which
+  // need none.
+  bool hasEngine(int algorithm) const;
+
   PluginHandle engineHandle() const { return engineHandle_; }
   PilotToneTracker* trackerEngine() { return tracker_.get(); }
   SpectralPvcDetector* spectralEngine() { return spectral_.get(); }

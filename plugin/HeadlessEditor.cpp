@@ -26,19 +26,7 @@ HeadlessEditor::~HeadlessEditor() {
 // the mode; the engine is prepared as the editor's list would prepare it.
 bool HeadlessEditor::selectAlgorithm(int algorithm) {
   detect::DetectorEngines& engines = effect_.engines();
-  auto prepared = [&] {
-    switch (algorithm) {
-      case detect::kAlgorithmHum:
-        return engines.engineHandle() != 0;
-      case detect::kAlgorithmPilotTone:
-        return engines.trackerEngine() != nullptr;
-      case detect::kAlgorithmSpectral:
-        return engines.spectralEngine() != nullptr;
-      default:
-        return true;
-    }
-  };
-  if (algorithm == algorithm_ && prepared()) return true;
+  if (algorithm == algorithm_ && engines.hasEngine(algorithm)) return true;
   if (algorithm != algorithm_ && !engines.release(algorithm_)) return false;
   message_.clear();
   if (!engines.prepare(algorithm, static_cast<float>(effect_.analyser().sampleRate()))) {

@@ -81,6 +81,8 @@ TEST(DetectorEngines, StartsWithNoEngines) {
   EXPECT_EQ(f.engines.engineDelay(), 0);
   EXPECT_FALSE(f.engines.engineProcess(8192, 1, nullptr, nullptr));
   for (int row = 0; row < 7; ++row) EXPECT_FALSE(f.engines.parameterMemory().hasValues(row));
+  for (int a : {3, 4, 7}) EXPECT_FALSE(f.engines.hasEngine(a)) << a;
+  EXPECT_TRUE(f.engines.hasEngine(5)) << "an algorithm without an engine needs none";
 }
 
 TEST(DetectorEngines, AlgorithmsWithoutAnEngineSucceedAndDoNothing) {
@@ -175,10 +177,12 @@ TEST(DetectorEngines, PilotToneNeedsTwentyFourKilohertz) {
   EXPECT_EQ(f.engines.trackerEngine(), nullptr);
   ASSERT_TRUE(f.engines.prepare(4, 24000.0f));
   ASSERT_NE(f.engines.trackerEngine(), nullptr);
+  EXPECT_TRUE(f.engines.hasEngine(4));
   EXPECT_EQ(f.engines.trackerEngine()->sampleRate(), 24000.0f);
   // A lower rate later also removes the tracker that was there.
   EXPECT_FALSE(f.engines.prepare(4, 22050.0f));
   EXPECT_EQ(f.engines.trackerEngine(), nullptr);
+  EXPECT_FALSE(f.engines.hasEngine(4));
   EXPECT_TRUE(f.engines.release(4));
 }
 
