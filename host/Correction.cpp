@@ -14,15 +14,18 @@ namespace {
 constexpr float kModeRead = 1.0f;
 constexpr float kModeCorrect = 2.0f;
 
+// The detectors the command line names, with the mode that runs each.
+struct Detector {
+  const char* option;
+  int mode;
+  const char* name;  // in messages
+};
+constexpr Detector kDetectors[] = {{"hum", 3, "hum"}, {"pilot", 4, "pilot-tone"}, {"spectral", 7, "spectral-domain"}};
+
 const char* detectorName(int mode) {
-  switch (mode) {
-    case 3:
-      return "hum";
-    case 4:
-      return "pilot-tone";
-    default:
-      return "spectral-domain";
-  }
+  for (const Detector& d : kDetectors)
+    if (d.mode == mode) return d.name;
+  return "";
 }
 
 // One line per tenth of each process, so a log stays short; a fraction that
@@ -63,9 +66,8 @@ std::string lastProblem(const OfflineHost& host, std::size_t since) {
 }  // namespace
 
 int detectorMode(const std::string& name) {
-  if (name == "hum") return 3;
-  if (name == "pilot") return 4;
-  if (name == "spectral") return 7;
+  for (const Detector& d : kDetectors)
+    if (name == d.option) return d.mode;
   return 0;
 }
 
