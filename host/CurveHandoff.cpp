@@ -1,30 +1,43 @@
 #include "host/CurveHandoff.h"
 
-#include <cstdio>
-#include <fstream>
-#include <sstream>
+#include <cstdint>
+#include <filesystem>
+#include <system_error>
+
+#include "host/DiskFile.h"
 
 namespace host {
 
 namespace {
 
+// A curve with a point per frame of an hour at 96 kHz stays well below this.
+constexpr std::uint64_t kMaxCurveBytes = std::uint64_t{1} << 30;
+
 std::optional<std::string> readWhole(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream content;
-  content << in.rdbuf();
-  if (in.bad()) return std::nullopt;
-  return content.str();
+  std::string text;
+  if (!readTextFile(path, text)) return std::nullopt;
+  return text;
 }
 
 bool writeWhole(const std::string& path, const std::string& content) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << content;
-  out.close();
-  return static_cast<bool>(out);
+  DiskFile file(path, DiskFile::Mode::Create);
+  if (!file.isOpen()) return false;
+  const bool written = content.empty() || file.writeAt(0, content.data(), content.size());
+  return file.close() && written;
 }
 
 }  // namespace
+
+bool readTextFile(const std::string& path, std::string& text) {
+  std::error_code error;
+  if (std::filesystem::is_directory(pathFromUtf8(path), error)) return false;
+  DiskFile file(path, DiskFile::Mode::Read);
+  if (!file.isOpen()) return false;
+  const std::uint64_t size = file.size();
+  if (size > kMaxCurveBytes) return false;
+  text.assign(static_cast<std::size_t>(size), '\0');
+  return size == 0 || file.readAt(0, text.data(), text.size());
+}
 
 CurveHandoff::~CurveHandoff() { restore(); }
 
@@ -46,11 +59,24 @@ bool CurveHandoff::place(const std::string& source, const std::string& destinati
   return true;
 }
 
+bool CurveHandoff::placeText(const std::string& text, const std::string& destination, std::string& problem) {
+  restore();
+  previous_ = readWhole(destination);
+  destination_ = destination;
+  placed_ = true;
+  if (!writeWhole(destination, text)) {
+    problem = "cannot put the curve where the plug-in reads it: " + destination;
+    restore();
+    return false;
+  }
+  return true;
+}
+
 void CurveHandoff::restore() {
   if (!placed_) return;
   placed_ = false;
   if (previous_) writeWhole(destination_, *previous_);
-  else std::remove(destination_.c_str());
+  else removeFile(destination_);
   previous_.reset();
 }
 

@@ -171,7 +171,7 @@ TEST_F(TaskSetUp, NewFilesTakeTheFormatThePlugInChooses) {
   };
   auto outcome = process(1);
   ASSERT_TRUE(outcome.succeeded);
-  const AudioData& made = host.file(outcome.newFiles.at(0)).audio;
+  const AudioData made = host::readAll(*host.file(outcome.newFiles.at(0)).audio);
   EXPECT_EQ(made.channelCount(), 2);
   EXPECT_EQ(made.sampleRate, 16000.0);
   EXPECT_EQ(made.channels[1][0], 0.5f);
@@ -221,8 +221,9 @@ TEST_F(AudioReads, CopyEveryChannelAndAdvanceThePosition) {
   };
   ASSERT_TRUE(process().succeeded);
   EXPECT_EQ(positions, (std::vector<double>{64.0, 100.0}));
-  EXPECT_EQ(left, host.file(0).audio.channels[0]);
-  EXPECT_EQ(right, host.file(0).audio.channels[1]);
+  const AudioData file = host::readAll(*host.file(0).audio);
+  EXPECT_EQ(left, file.channels[0]);
+  EXPECT_EQ(right, file.channels[1]);
 }
 
 TEST_F(AudioReads, ReadSilencePastTheEnd) {
@@ -307,9 +308,10 @@ TEST_F(AudioWrites, FillTheNewFileAndCommitItWhenTheRunSucceeds) {
   EXPECT_EQ(outcome.audioWrites, 3);
   const host::HostFile& made = host.file(outcome.newFiles[0]);
   EXPECT_EQ(made.title, "take (Stretch)");
-  EXPECT_EQ(made.audio.frames(), 150u);
-  EXPECT_EQ(made.audio.channels[0][149], 0.5f);
-  EXPECT_EQ(made.audio.channels[1][0], 1.5f);
+  const AudioData audio = host::readAll(*made.audio);
+  EXPECT_EQ(audio.frames(), 150u);
+  EXPECT_EQ(audio.channels[0][149], 0.5f);
+  EXPECT_EQ(audio.channels[1][0], 1.5f);
   EXPECT_NE(made.uniqueId, host.file(0).uniqueId);
 }
 
@@ -344,11 +346,12 @@ TEST_F(AudioWrites, ReachAnExistingFileOnlyWhenTheRunSucceeds) {
     return false;
   };
   process();
-  EXPECT_EQ(host.file(0).audio.channels[0][0], 0.0f);
+  EXPECT_EQ(host::readAll(*host.file(0).audio).channels[0][0], 0.0f);
   plugin.onRun = [&](VstOfflineTask* tasks, VstInt32) { return writeFrames(plugin, tasks[0], 4, -1.0f); };
   EXPECT_TRUE(process().succeeded);
-  EXPECT_EQ(host.file(0).audio.channels[0][3], -1.0f);
-  EXPECT_EQ(host.file(0).audio.channels[0][4], 4.0f);
+  const AudioData changed = host::readAll(*host.file(0).audio);
+  EXPECT_EQ(changed.channels[0][3], -1.0f);
+  EXPECT_EQ(changed.channels[0][4], 4.0f);
 }
 
 TEST_F(AudioWrites, AreRefusedForReadOnlyFilesAndBeyondTheLimit) {
@@ -521,7 +524,7 @@ TEST_F(StartRequests, LetThePlugInStartItsProcessWithANewFile) {
   ASSERT_EQ(host.processes().size(), 1u);
   EXPECT_TRUE(host.processes()[0].succeeded);
   EXPECT_EQ(host.fileCount(), 2u);
-  EXPECT_EQ(host.file(1).audio.frames(), 100u);
+  EXPECT_EQ(host.file(1).audio->frames(), 100u);
 }
 
 TEST_F(StartRequests, ThatThePlugInDeclinesStartNothing) {
