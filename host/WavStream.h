@@ -82,8 +82,10 @@ std::string whyNotWritable(int channels, double sampleRate, SampleFormat format)
 class WavStreamWriter {
  public:
   // roomToGrow reserves the header space RF64 needs, for files whose length
-  // is not known before they are written.
-  WavStreamWriter(ByteSink& sink, int channels, double sampleRate, SampleFormat format, bool roomToGrow);
+  // is not known before they are written. riffLimit is the largest RIFF size
+  // written as plain RIFF (lower only to try RF64 on small files).
+  WavStreamWriter(ByteSink& sink, int channels, double sampleRate, SampleFormat format, bool roomToGrow,
+                  std::uint64_t riffLimit = 0xFFFFFFFFull);
 
   bool begin();
   bool append(const float* const* channels, std::size_t count);
@@ -100,6 +102,7 @@ class WavStreamWriter {
   std::uint32_t sampleRate_;
   SampleFormat format_;
   bool roomToGrow_;
+  std::uint64_t riffLimit_;
   std::uint64_t dataOffset_ = 0;
   std::uint64_t frames_ = 0;
   std::vector<std::uint8_t> buffer_;

@@ -94,14 +94,15 @@ std::string whyNotWritable(int channels, double sampleRate, SampleFormat format)
 }
 
 WavStreamWriter::WavStreamWriter(ByteSink& sink, int channels, double sampleRate, SampleFormat format,
-                                 bool roomToGrow)
+                                 bool roomToGrow, std::uint64_t riffLimit)
     : sink_(sink),
       channels_(static_cast<std::uint32_t>(std::max(channels, 0))),
       sampleRate_(sampleRate >= 1.0 && sampleRate <= static_cast<double>(kMaxSampleRate)
                       ? static_cast<std::uint32_t>(sampleRate)
                       : 0),
       format_(format),
-      roomToGrow_(roomToGrow) {
+      roomToGrow_(roomToGrow),
+      riffLimit_(std::min<std::uint64_t>(riffLimit, 0xFFFFFFFFull)) {
   problem_ = whyNotWritable(channels, sampleRate, format);
 }
 
@@ -203,7 +204,7 @@ bool WavStreamWriter::finish() {
     if (!sink_.writeAt(dataOffset_ + dataBytes, &pad, 1)) return fail("the file cannot be written (is the disk full?)");
   }
   const std::uint64_t riffBytes = dataOffset_ - 8 + dataBytes + (dataBytes & 1);
-  const bool large = riffBytes > 0xFFFFFFFFull;
+  const bool large = riffBytes > riffLimit_;
   if (large && !roomToGrow_) return fail("the audio is too long for a WAV file");
   const bool withFact = isFloat(format_) || channels_ > 2;
   std::uint8_t b[8];
