@@ -42,6 +42,16 @@ bool readRatio(std::string_view s, double& value) {
   return result.ec == std::errc() && result.ptr == end;
 }
 
+// At most a few dozen bytes of the line, to show, not to reproduce.
+std::string quoted(std::string_view text) {
+  constexpr std::size_t kShown = 32;
+  std::string out(1, '"');
+  out.append(text.substr(0, kShown));
+  if (text.size() > kShown) out.append("...");
+  out.push_back('"');
+  return out;
+}
+
 std::string describe(double value) {
   char buffer[64];
   std::snprintf(buffer, sizeof buffer, "%g", value);
@@ -88,9 +98,9 @@ CurveCheck checkCurveText(std::string_view text) {
     if (blank == std::string_view::npos) {
       unusable("not a position and a ratio separated by a blank");
     } else if (!readPosition(line.substr(0, blank), position)) {
-      unusable("\"" + std::string(line.substr(0, blank)) + "\" is not a frame position");
+      unusable(quoted(line.substr(0, blank)) + " is not a frame position");
     } else if (!readRatio(trimmed(line.substr(blank + 1)), ratio) || std::isnan(ratio)) {
-      unusable("\"" + std::string(trimmed(line.substr(blank + 1))) + "\" is not a ratio");
+      unusable(quoted(trimmed(line.substr(blank + 1))) + " is not a ratio");
     } else if (!(ratio >= kLowestRatio && ratio <= kHighestRatio)) {
       check.refusal = "line " + std::to_string(lineNumber) + ": the ratio " + describe(ratio) +
                       " is outside the plausible range 0.25 to 4";

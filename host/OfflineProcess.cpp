@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 namespace host {
@@ -11,9 +12,9 @@ namespace {
 constexpr int kMaxTaskChannels = 64;
 
 // Host positions are doubles holding frame numbers; they are truncated.
-bool toFrame(double value, double limit, std::size_t& frame) {
+bool toFrame(double value, double limit, std::uint64_t& frame) {
   if (!std::isfinite(value) || value < 0.0 || value > limit) return false;
-  frame = static_cast<std::size_t>(value);
+  frame = static_cast<std::uint64_t>(value);
   return true;
 }
 
@@ -164,7 +165,7 @@ bool OfflineProcess::readAudio(int i, bool readSource) {
   VstOfflineTask& task = tasks_[static_cast<std::size_t>(i)];
   Binding& binding = bindings_[static_cast<std::size_t>(i)];
   pin(static_cast<std::size_t>(i));
-  std::size_t position = 0;
+  std::uint64_t position = 0;
   if (readSource && !binding.file) return refuse("the plug-in asked for the source of a new file");
   if (task.readCount < 0 || task.readCount > settings_.blockSize)
     return refuse("the plug-in asked to read " + std::to_string(task.readCount) + " frames into a buffer of " +
@@ -194,7 +195,7 @@ bool OfflineProcess::writeAudio(int i) {
   VstOfflineTask& task = tasks_[static_cast<std::size_t>(i)];
   Binding& binding = bindings_[static_cast<std::size_t>(i)];
   pin(static_cast<std::size_t>(i));
-  std::size_t position = 0;
+  std::uint64_t position = 0;
   if (task.writeCount < 0 || task.writeCount > settings_.blockSize)
     return refuse("the plug-in asked to write " + std::to_string(task.writeCount) + " frames from a buffer of " +
                   std::to_string(settings_.blockSize));

@@ -107,7 +107,7 @@ TEST_F(OutputCheck, FindsWhatWouldFailBeforeAnyWork) {
            {folder + "/", "names no file"},
            {folder + "/locked.wav", "read-only"},
            {input, "it is the input file"},
-           {folder + "/../" + folder.substr(folder.find_last_of('/') + 1) + "/in.wav", "it is the input file"},
+           {folder + "/../" + folder.substr(folder.find_last_of("/\\") + 1) + "/in.wav", "it is the input file"},
            {folder + "/in.wav/out.wav", "is not a folder"},
            {folder + "/aux.wav", "device"},
            {"AUX", "device"},
