@@ -46,7 +46,8 @@ bool readRatio(std::string_view s, double& value) {
 std::string quoted(std::string_view text) {
   constexpr std::size_t kShown = 32;
   std::string out(1, '"');
-  out.append(text.substr(0, kShown));
+  // Bytes of binary or UTF-16 files would garble the message.
+  for (const char c : text.substr(0, kShown)) out.push_back(c >= 0x20 && c < 0x7F ? c : '?');
   if (text.size() > kShown) out.append("...");
   out.push_back('"');
   return out;
