@@ -295,6 +295,41 @@ bool writeFrames(FakePlugin& plugin, VstOfflineTask& task, int count, float v) {
   return true;
 }
 
+TEST(HostScratch, AProcessWhoseNewAudioHasNowhereToGoFailsSayingWhy) {
+  host::HostOptions options;
+  options.blockSize = 64;
+  options.scratchFolder = "no-such-folder-for-scratch/inner";
+  OfflineHost host(options);
+  FakePlugin plugin(&OfflineHost::callback);
+  host.attach(&plugin.effect);
+  host.addFile(ramp(1, 10), "take");
+  plugin.onRun = [&](VstOfflineTask* tasks, VstInt32) { return writeFrames(plugin, tasks[1], 100, 0.5f); };
+  const host::ProcessOutcome outcome = host.runProcess({0}, 1, 0);
+  EXPECT_FALSE(outcome.succeeded);
+  EXPECT_NE(outcome.problem.find("cannot create a scratch file"), std::string::npos) << outcome.problem;
+  EXPECT_EQ(host.fileCount(), 1u);
+}
+
+TEST(HostScratch, ChangesToAFileOnDiskGoToACopyUntilTheRunSucceeds) {
+  OfflineHost host;  // scratch files in the temporary folder
+  FakePlugin plugin(&OfflineHost::callback);
+  host.attach(&plugin.effect);
+  host.addFile(ramp(2, 300), "take");
+  for (const bool succeed : {false, true}) {
+    plugin.onRun = [&](VstOfflineTask* tasks, VstInt32) {
+      tasks[0].writePosition = 100;
+      return writeFrames(plugin, tasks[0], 70, -1.0f) && succeed;
+    };
+    EXPECT_EQ(host.runProcess({0}, 0, 0).succeeded, succeed);
+    const AudioData audio = host::readAll(*host.file(0).audio);
+    ASSERT_EQ(audio.frames(), 300u);
+    EXPECT_EQ(audio.channels[1][99], 1099.0f);
+    EXPECT_EQ(audio.channels[1][100], succeed ? 0.0f : 1100.0f);
+    EXPECT_EQ(audio.channels[0][169], succeed ? -1.0f : 169.0f);
+    EXPECT_EQ(audio.channels[0][170], 170.0f);
+  }
+}
+
 TEST_F(AudioWrites, FillTheNewFileAndCommitItWhenTheRunSucceeds) {
   host.addFile(ramp(2, 10), "take");
   plugin.onRun = [&](VstOfflineTask* tasks, VstInt32) { return writeFrames(plugin, tasks[1], 150, 0.5f); };
