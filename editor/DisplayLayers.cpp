@@ -202,12 +202,11 @@ void DisplayLayers::traceCurve(const PvcCurve& curve, bool showPoints, bool colo
     // Rectangle leaves the pen position alone; the line goes on from p.
     moveTo(dc, p.column, p.row);
   }
-  // The line leaves the drawing towards the first point beyond the view;
-  // the layout placed that point only when no point sits on the view end.
-  if (curve.rightEdgeSynthetic() && last + 1 < count && last + 1 >= first) {
-    const PvcPoint& next = points[static_cast<std::size_t>(last + 1)];
-    lineTo(dc, next.column, next.row);
-  }
+  // With a point beyond the view the line leaves the drawing at the
+  // curve's value at the view end: the point itself is placed on the
+  // border by the layout, and a line to it would show a wrong slope.
+  if (curve.rightEdgeSynthetic() && last + 1 < count && last + 1 >= first)
+    lineTo(dc, curve.rightEdgeColumn(), curve.rightEdgeRow());
 }
 
 void DisplayLayers::drawCurve(const PvcCurve* curve, bool showPoints) {
