@@ -541,6 +541,11 @@ TEST_F(DisplayLayersTest, DetectedTracksDarkenTheSpectrogram) {
 TEST_F(DisplayLayersTest, PaintCopiesTheLayersAndTheSplashSurvivesTheLayers) {
   readSignal();
   TestCurve test(*analyser_);
+  // A curve with a few points, one of them grabbed, for the picture.
+  for (int k = 1; k < 8; ++k)
+    test.curve.insertPoint(kFrames / 8 * k, 1.0f + 0.04f * static_cast<float>((k % 3) - 1), false);
+  test.curve.layout(*analyser_);
+  test.curve.selectNear(test.curve.points()[3].column, test.curve.points()[3].row);
   layers_.drawCurve(&test.curve, true);
   layers_.composeLayers();
   const Picture composite = capture(layers_.compositeDc(), kWidth, kHeight);
@@ -549,9 +554,10 @@ TEST_F(DisplayLayersTest, PaintCopiesTheLayersAndTheSplashSurvivesTheLayers) {
   InvalidateRect(display_, nullptr, TRUE);
   UpdateWindow(display_);
   EXPECT_EQ(displayPicture(), composite);
-  layers_.drawCursorLine(kFrames / 3, 0, kFrames);
   layers_.drawHostSelection(kFrames / 2, kFrames / 10 * 7, 0, kFrames);
   saveBmp(displayPicture(), "editor_display.bmp");
+  layers_.drawCursorLine(kFrames / 3, 0, kFrames);
+  saveBmp(displayPicture(), "editor_cursor.bmp");
 
   // A splash picture selected into the spectrogram layer is shown, painted
   // over, and handed back intact when the layers go.
