@@ -139,8 +139,10 @@ class DisplayLayersTest : public ::testing::Test {
     cls.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
     cls.lpszClassName = "PelmoraDisplayTest";
     RegisterClassA(&cls);
-    top_ = CreateWindowExA(0, "PelmoraDisplayTest", "display test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 820,
-                           380, nullptr, nullptr, cls.hInstance, nullptr);
+    // Topmost and out of the corner where other tests' windows open: drawing
+    // into a window DC is clipped where another window covers it.
+    top_ = CreateWindowExA(WS_EX_TOPMOST, "PelmoraDisplayTest", "display test", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                           420, 620, 820, 380, nullptr, nullptr, cls.hInstance, nullptr);
     display_ = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_OWNERDRAW | SS_NOPREFIX | SS_NOTIFY, 75,
                                25, kWidth, kHeight, top_, reinterpret_cast<HMENU>(10), cls.hInstance, nullptr);
     staticProcedure = reinterpret_cast<WNDPROC>(
