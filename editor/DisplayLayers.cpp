@@ -165,7 +165,9 @@ struct CurveTools {
   Brush whiteFill{CreateSolidBrush(kWhite)};
 };
 
-void drawMarker(HDC dc, const PvcPoint& p) { Rectangle(dc, onLayer(p.column - 3LL), onLayer(p.row - 3LL), onLayer(p.column + 4LL), onLayer(p.row + 4LL)); }
+void drawMarker(HDC dc, const PvcPoint& p) {
+  Rectangle(dc, onLayer(p.column - 3LL), onLayer(p.row - 3LL), onLayer(p.column + 4LL), onLayer(p.row + 4LL));
+}
 
 }  // namespace
 

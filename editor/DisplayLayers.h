@@ -86,7 +86,9 @@ class DisplayLayers {
   // change), from its stored levels.
   void redrawSpectrogram(SpectrogramAnalyser& analyser, bool linear);
 
-  // Curve layer. Without a curve (nullptr) the layer is only cleared.
+  // Curve layer, from the curve's last layout. Without a curve (nullptr) the
+  // layer is only cleared. Where points lie beyond the view the line starts
+  // and ends at the curve's values at the view's edges.
   // showPoints draws a square around each point: grey for the curve's first
   // and last point, black for the grabbed one, white otherwise.
   void drawCurve(const PvcCurve* curve, bool showPoints);
