@@ -1,7 +1,10 @@
 #include "host/CurveHandoff.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <system_error>
 
 #include "host/DiskFile.h"
@@ -13,17 +16,23 @@ namespace {
 // A curve with a point per frame of an hour at 96 kHz stays well below this.
 constexpr std::uint64_t kMaxCurveBytes = std::uint64_t{1} << 30;
 
+// The destination is where the plug-in reads, and the plug-in opens it by
+// its narrow name: the host reads and writes it the same way, so that both
+// mean the same file whatever the name's script.
 std::optional<std::string> readWhole(const std::string& path) {
-  std::string text;
-  if (!readTextFile(path, text)) return std::nullopt;
-  return text;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::ostringstream content;
+  content << in.rdbuf();
+  if (in.bad()) return std::nullopt;
+  return content.str();
 }
 
 bool writeWhole(const std::string& path, const std::string& content) {
-  DiskFile file(path, DiskFile::Mode::Create);
-  if (!file.isOpen()) return false;
-  const bool written = content.empty() || file.writeAt(0, content.data(), content.size());
-  return file.close() && written;
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << content;
+  out.close();
+  return static_cast<bool>(out);
 }
 
 }  // namespace
@@ -43,15 +52,15 @@ CurveHandoff::~CurveHandoff() { restore(); }
 
 bool CurveHandoff::place(const std::string& source, const std::string& destination, std::string& problem) {
   restore();
-  const std::optional<std::string> curve = readWhole(source);
-  if (!curve) {
+  std::string curve;
+  if (!readTextFile(source, curve)) {
     problem = "cannot read the curve file " + source;
     return false;
   }
   previous_ = readWhole(destination);
   destination_ = destination;
   placed_ = true;
-  if (!writeWhole(destination, *curve)) {
+  if (!writeWhole(destination, curve)) {
     problem = "cannot put the curve where the plug-in reads it: " + destination;
     restore();
     return false;
@@ -76,7 +85,7 @@ void CurveHandoff::restore() {
   if (!placed_) return;
   placed_ = false;
   if (previous_) writeWhole(destination_, *previous_);
-  else removeFile(destination_);
+  else std::remove(destination_.c_str());
   previous_.reset();
 }
 
