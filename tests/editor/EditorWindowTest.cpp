@@ -353,6 +353,8 @@ TEST_F(EditorWindow, FirstFileShowsTheSplashAndAClickDrawsTheSpectrogram) {
   SelectObject(memory, old);
   DeleteDC(memory);
   DeleteObject(splash);
+  host.repaint();
+  EXPECT_TRUE(WindowCapture(host.frame).saveBmp("editor-splash.bmp"));
 
   click(300, 100);
   EXPECT_EQ(host.startedModes, std::vector<int>{kModeRead});
