@@ -5,6 +5,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -443,6 +444,36 @@ TEST_F(EditorWindow, HostSelectionAndCursorAreDrawnFromTheNotification) {
   const Pixel outside = picture.at(660, 60);
   EXPECT_FALSE((outside.red | outside.green | outside.blue) <= 160 && outside.blue != 0 && outside.red == 0)
       << "the selection beyond the view is not drawn";
+}
+
+// A recording with wow: the tone's row follows its speed across the
+// display, and twice as far after a frequency "+".
+TEST_F(EditorWindow, RecordingWithWowShowsAWaveringLine) {
+  host.makeTone(kRate, 4 * 44100, 1, 10000.0, 7, 0.05, 0.75);
+  openAndRead();
+  const SpectrogramAnalyser& analyser = plugin->analyser();
+  auto rowSpread = [&] {
+    int lowest = 1 << 30, highest = -1;
+    for (int column = 20; column < 640; column += 4) {
+      int loudest = 1;
+      for (int row = 1; row < 259; ++row)
+        if (analyser.levelAt(column, row) > analyser.levelAt(column, loudest)) loudest = row;
+      lowest = std::min(lowest, loudest);
+      highest = std::max(highest, loudest);
+    }
+    return highest - lowest;
+  };
+  const int spread = rowSpread();
+  // 5 % of 10 kHz either way is 1000 Hz, about 12 rows of 85 Hz.
+  EXPECT_GE(spread, 9);
+  EXPECT_LE(spread, 15);
+  host.repaint();
+  EXPECT_TRUE(WindowCapture(host.frame).saveBmp("editor-wow.bmp"));
+
+  press(14);
+  EXPECT_GE(rowSpread(), spread * 17 / 10);
+  host.repaint();
+  EXPECT_TRUE(WindowCapture(host.frame).saveBmp("editor-wow-zoomed.bmp"));
 }
 
 TEST_F(EditorWindow, NoFilesBlanksTheDisplayAndHidesTheViewControls) {
