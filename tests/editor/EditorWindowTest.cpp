@@ -624,6 +624,24 @@ TEST_F(EditorWindow, UndoHistoriesFollowTheFileForAnyId) {
   EXPECT_NE(path.find("4000~undopvc_1.dwt"), std::string::npos) << path;
 }
 
+// A host that told the plug-in its files before opening the editor: the
+// headless reading pass ran, and the window still draws the file after the
+// click on the splash picture.
+TEST_F(EditorWindow, FileTakenUpBeforeTheWindowOpenedIsDrawnAfterTheClick) {
+  EXPECT_TRUE(host.notify());
+  EXPECT_EQ(host.startedModes, std::vector<int>{kModeRead});
+  ASSERT_TRUE(host.openEditor());
+  EXPECT_TRUE(host.notify());
+  EXPECT_EQ(editor->displayState(), kDisplaySplash);
+  click(300, 100);
+  EXPECT_EQ(host.startedModes, (std::vector<int>{kModeRead, kModeRead}));
+  const SpectrogramAnalyser& analyser = plugin->analyser();
+  const int toneRow = analyser.rowForFrequency(1.0f, static_cast<float>(kToneHz));
+  EXPECT_EQ(WindowCapture(control(10)).at(301, toneRow).red, 255);
+  EXPECT_TRUE(host.notify());
+  EXPECT_EQ(host.startedModes.size(), 2u) << "read once";
+}
+
 // A host may number its first file 0, the plug-in's "no file" id.
 TEST_F(EditorWindow, AFileWithIdZeroIsReadToo) {
   host.file.uniqueId = 0;
