@@ -320,6 +320,12 @@ TEST_F(EditorWindow, RegistersTheClassOnceAndUnregistersAfterTheLastClose) {
   EXPECT_TRUE(GetClassInfoA(module, OfflineEditor::kWindowClass, &info));
   EXPECT_NE(control(72), nullptr);
   EXPECT_EQ(OfflineEditor::openInstances(), 1);
+
+  // An open without a parent window makes nothing and counts nothing.
+  host.dispatch(effEditClose, 0, 0, nullptr);
+  EXPECT_EQ(host.dispatch(effEditOpen, 0, 0, nullptr), 0);
+  EXPECT_EQ(OfflineEditor::openInstances(), 0);
+  EXPECT_FALSE(GetClassInfoA(module, OfflineEditor::kWindowClass, &info));
 }
 
 // The file list shows the splash picture; a click on it shows the view
