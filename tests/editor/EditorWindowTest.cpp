@@ -774,6 +774,35 @@ TEST_F(EditorWindow, FrequencyZoomButtonsRedrawWithoutAPass) {
   EXPECT_EQ(host.startedModes.size(), 1u);
 }
 
+// The frequency bar moves the zoomed band when released, the reference bar
+// moves the curve; neither reads the file again.
+TEST_F(EditorWindow, FrequencyAndReferenceBarsMoveTheViewWithoutAPass) {
+  openAndRead();
+  const SpectrogramAnalyser& analyser = plugin->analyser();
+  press(14);
+  HWND bar = control(12);
+  auto scrollFrequency = [&](WORD request, HWND which) {
+    SendMessageA(mainWindow(), WM_VSCROLL, MAKEWPARAM(request, 0), reinterpret_cast<LPARAM>(which));
+  };
+  const SCROLLINFO before = scrollOf(bar);
+  const float top = analyser.topFrequency();
+  scrollFrequency(SB_LINEDOWN, bar);
+  EXPECT_EQ(scrollOf(bar).nPos, before.nPos + static_cast<int>(before.nPage) / 2);
+  scrollFrequency(SB_ENDSCROLL, bar);
+  // Down the bar is down the band, by half the page in Hz.
+  EXPECT_NEAR(analyser.topFrequency(), top - static_cast<float>(before.nPage / 2), 2.0f * 44100.0f / 1024.0f);
+  EXPECT_EQ(textOf(control(19)), std::to_string(static_cast<int>(analyser.topFrequency())));
+  EXPECT_EQ(host.startedModes.size(), 1u);
+
+  HWND reference = control(11);
+  const int curveRow = plugin->curve().rowOf(0);
+  scrollFrequency(SB_PAGEDOWN, reference);
+  const SCROLLINFO r = scrollOf(reference);
+  EXPECT_FLOAT_EQ(analyser.refFrequency(), static_cast<float>(r.nMax + r.nMin - r.nPos));
+  EXPECT_GT(plugin->curve().rowOf(0), curveRow) << "a lower reference draws the curve lower";
+  EXPECT_EQ(host.startedModes.size(), 1u);
+}
+
 // Time "+" then "Zoom All": the redraw pass reads the whole file again.
 TEST_F(EditorWindow, ZoomAllGoesBackToTheWholeFile) {
   openAndRead();
