@@ -25,7 +25,10 @@ bool BlockReader::eachBlock(double frames, const std::function<bool(const VstOff
   return true;
 }
 
-int BlockReader::channelCount() const { return effect_.channelCount; }
+int BlockReader::channelCount() const {
+  if (task_.numSourceChannels < 1) return 0;
+  return task_.numSourceChannels < effect_.channelCount ? task_.numSourceChannels : effect_.channelCount;
+}
 
 bool BlockReader::count(double frames, double* total) {
   *total = 0.0;

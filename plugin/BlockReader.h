@@ -1,6 +1,8 @@
 // Reads a task's range from the host block by block and hands on each sample
 // as the reading passes use it: channel 0 of a mono file, the mean of the two
-// channels of a stereo file, nothing for other channel counts.
+// channels of a stereo file, nothing for other channel counts. The task's own
+// channel count decides which input buffers exist: a stereo file whose task
+// brings one buffer is read as mono.
 #pragma once
 
 #include <functional>
@@ -19,6 +21,7 @@ class BlockReader {
   template <class PerSample>
   bool read(double frames, PerSample&& perSample) {
     const int channels = channelCount();
+    if (channels < 1) return false;
     return eachBlock(frames, [&](const VstOfflineTask& task, bool /*last*/) {
       auto** inputs = static_cast<float**>(task.inputBuffer);
       const int n = task.readCount;
@@ -41,6 +44,8 @@ class BlockReader {
   bool eachBlock(double frames, const std::function<bool(const VstOfflineTask&, bool last)>& perBlock);
 
  private:
+  // The channels read: the file's, but never more than the task brings;
+  // 0 when the task brings no input channel at all.
   int channelCount() const;
 
   OfflineEffect& effect_;
