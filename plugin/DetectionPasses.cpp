@@ -55,12 +55,16 @@ bool runHumPass(OfflineEffect& effect, VstOfflineTask& task) {
   return true;
 }
 
+std::string pilotRateTooLow(double sampleRate) {
+  return "The pilot-tone detector needs a sample rate of at least " +
+         detection::hertz(detect::DetectorEngines::kPilotMinSampleRate) + "; this file has " +
+         detection::hertz(sampleRate) + ".";
+}
+
 bool runPilotTonePass(OfflineEffect& effect, VstOfflineTask& task) {
   const double rate = task.sourceSampleRate;
   if (!(rate >= detect::DetectorEngines::kPilotMinSampleRate)) {
-    effect.reportPassMessage(task, "The pilot-tone detector needs a sample rate of at least " +
-                                       detection::hertz(detect::DetectorEngines::kPilotMinSampleRate) + "; this file has " +
-                                       detection::hertz(rate) + ".");
+    effect.reportPassMessage(task, pilotRateTooLow(rate));
     return false;
   }
   detect::PilotToneTracker* tracker = effect.engines().trackerEngine();

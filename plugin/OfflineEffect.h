@@ -82,6 +82,8 @@ class OfflineEffect : public AudioEffectX {
   // task's outputText, flagged as the plug-in's error, for the host.
   const std::string& lastPassMessage() const { return passMessage_; }
   void reportPassMessage(VstOfflineTask& task, const std::string& text);
+  // The same without a task: for a request refused before any pass starts.
+  void notePassMessage(const std::string& text) { passMessage_ = text; }
   void clearPassMessage() { passMessage_.clear(); }
   float hostSampleRate() const { return sampleRate; }
   VstInt32 hostBlockSize() const { return blockSize; }

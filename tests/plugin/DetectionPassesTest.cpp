@@ -166,6 +166,8 @@ TEST_F(DetectionPasses, PilotToneNeedsARateOf24000) {
   EXPECT_FALSE(detect(kModePilotTone));
   EXPECT_EQ(host.starts, starts) << "no pass is started without an engine";
   EXPECT_EQ(editor().message(), "Sampling frequency is too low! Please, select another algorithm.");
+  EXPECT_EQ(plugin().lastPassMessage(),
+            "The pilot-tone detector needs a sample rate of at least 24000 Hz; this file has 22050 Hz.");
   // Run directly, the pass itself refuses the rate.
   host.effect->setParameter(host.effect, 0, static_cast<float>(kModePilotTone));
   host.start(0);
