@@ -40,13 +40,17 @@ class BlockReader {
   bool count(double frames, double* total);
   // Reads frames block by block and hands each block to perBlock, with last
   // set for the block after which less than one frame remains. False when a
-  // read fails, the host answers an impossible count, or perBlock answers false.
+  // read fails, the host answers an impossible count (both said, with the
+  // frame, as the pass's message), or perBlock answers false.
   bool eachBlock(double frames, const std::function<bool(const VstOfflineTask&, bool last)>& perBlock);
 
  private:
   // The channels read: the file's, but never more than the task brings;
   // 0 when the task brings no input channel at all.
   int channelCount() const;
+  // Says what went wrong where (the editor's message area, the task's
+  // outputText for the host); always false.
+  bool failed(const char* what, double frame);
 
   OfflineEffect& effect_;
   VstOfflineTask& task_;

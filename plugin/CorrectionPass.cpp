@@ -1,6 +1,7 @@
 // The speed correction: resamples every channel of the source along the
 // curve into the host's new file, so that the result plays at constant speed.
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <span>
 #include <vector>
@@ -35,7 +36,12 @@ class FrameWriter {
   // its own, so the end of the pass always flushes.
   bool flush() {
     if (target_.writeCount <= 0) return true;
-    if (!effect_.offlineWrite(&target_, kVstOfflineAudio)) return false;
+    if (!effect_.offlineWrite(&target_, kVstOfflineAudio)) {
+      char text[80];
+      std::snprintf(text, sizeof text, "Writing the corrected file failed at frame %.0f.", target_.writePosition);
+      effect_.reportPassMessage(target_, text);
+      return false;
+    }
     target_.writeCount = 0;
     return true;
   }

@@ -504,6 +504,9 @@ TEST_F(DetectionPasses, AFailedReadAtAnyBlockFailsThePass) {
       host.start(0);
       if (host.audioReads <= at) break;  // the failure was never reached
       EXPECT_FALSE(host.lastRun) << "mode " << mode << ", read " << at;
+      EXPECT_EQ(plugin().lastPassMessage().rfind("Reading the file failed at frame ", 0), 0u)
+          << plugin().lastPassMessage();
+      EXPECT_STREQ(host.lastTask.outputText, plugin().lastPassMessage().c_str());
       EXPECT_LT(editor().progress(), 0.0);
       ++failures;
     }

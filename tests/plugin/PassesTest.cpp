@@ -345,7 +345,8 @@ TEST_F(Passes, ReadingPassSetsTheCurveUp) {
 }
 
 // A read or a write failing at any block of the correction ends it with
-// false; the sanitizers see nothing leak or go out of bounds.
+// false and says which and where; the sanitizers see nothing leak or go out
+// of bounds.
 TEST_F(Passes, AFailedReadOrWriteAtAnyBlockFailsTheCorrection) {
   host.source = {tone(5500, 441.0, host.sampleRate), tone(5500, 882.0, host.sampleRate)};
   open();
@@ -362,6 +363,9 @@ TEST_F(Passes, AFailedReadOrWriteAtAnyBlockFailsTheCorrection) {
         break;
       }
       EXPECT_FALSE(corrected) << "failure at " << at;
+      const std::string said = failAt == &host.failReadAt ? "Reading the file failed at frame "
+                                                          : "Writing the corrected file failed at frame ";
+      EXPECT_EQ(plugin().lastPassMessage().rfind(said, 0), 0u) << plugin().lastPassMessage();
       ++failures;
     }
     EXPECT_GE(failures, 5);
