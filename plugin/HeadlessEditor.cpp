@@ -5,14 +5,8 @@
 #include "analysis/SpectrogramAnalyser.h"
 #include "curve/PvcCurve.h"
 #include "detect/DetectorEngines.h"
-#include "plugin/EditorFactory.h"
 #include "plugin/OfflineEffect.h"
-
-EditorParts createEditor(OfflineEffect& effect) {
-  auto editor = std::make_unique<HeadlessEditor>(effect);
-  EditorLink* link = editor.get();
-  return {std::move(editor), link};
-}
+#include "plugin/Passes.h"
 
 HeadlessEditor::HeadlessEditor(OfflineEffect& effect) : effect_(effect) {}
 
@@ -34,6 +28,7 @@ bool HeadlessEditor::selectAlgorithm(int algorithm) {
       message_ = "Wybrano k_ofl_hum.";
     } else if (algorithm == detect::kAlgorithmPilotTone) {
       message_ = "Sampling frequency is too low! Please, select another algorithm.";
+      effect_.notePassMessage(pilotRateTooLow(effect_.analyser().sampleRate()));
     } else {
       message_ = "Could not init SDPvc! Please, select another algorithm.";
     }
