@@ -276,12 +276,20 @@ ProcessOutcome OfflineHost::run(const std::vector<OfflineProcess::Source>& sourc
   const VstIntPtr ran = dispatch(effOfflineRun, 0, process.count(), process.tasks());
   outcome.audioReads = process.audioReads;
   outcome.audioWrites = process.audioWrites;
+  // What the plug-in wrote in its tasks' output text, if anything.
+  std::string said;
+  for (VstInt32 i = 0; i < process.count() && said.empty(); ++i)
+    said = boundedText(process.tasks()[i].outputText, sizeof process.tasks()[i].outputText);
   if (ran == 0) {
-    outcome.problem = process.failure().empty() ? "the plug-in stopped it" : process.failure();
+    // The host's own reason first; the plug-in's words only add to it.
+    if (!process.failure().empty())
+      outcome.problem = process.failure() + (said.empty() ? "" : " (the plug-in: " + said + ")");
+    else
+      outcome.problem = said.empty() ? "the plug-in stopped it" : said;
     return outcome;
   }
   if (process.pluginFlaggedError()) {
-    outcome.problem = "the plug-in reported an error in its process";
+    outcome.problem = "the plug-in reported an error in its process" + (said.empty() ? "" : ": " + said);
     return outcome;
   }
   outcome.succeeded = true;

@@ -310,6 +310,33 @@ TEST(HostScratch, AProcessWhoseNewAudioHasNowhereToGoFailsSayingWhy) {
   EXPECT_EQ(host.fileCount(), 1u);
 }
 
+TEST(HostScratch, AFailedProcessSaysTheHostsReasonAndThePlugInsWords) {
+  OfflineHost host;
+  FakePlugin plugin(&OfflineHost::callback);
+  host.attach(&plugin.effect);
+  host.addFile(ramp(1, 10), "take");
+  struct Case {
+    bool hostRefuses;
+    const char* pluginText;
+    std::string problem;
+  };
+  for (const Case& c : std::vector<Case>{
+           {false, "", "the plug-in stopped it"},
+           {false, "no curve", "no curve"},
+           {true, "", "the plug-in asked to write 99999 frames from a buffer of 4096"},
+           {true, "write failed", "the plug-in asked to write 99999 frames from a buffer of 4096 (the plug-in: write failed)"}}) {
+    plugin.onRun = [&](VstOfflineTask* tasks, VstInt32) {
+      if (c.hostRefuses) {
+        tasks[1].writeCount = 99999;
+        plugin.write(&tasks[1], kVstOfflineAudio);
+      }
+      std::strcpy(tasks[0].outputText, c.pluginText);
+      return false;
+    };
+    EXPECT_EQ(host.runProcess({0}, 1, 0).problem, c.problem);
+  }
+}
+
 TEST(HostScratch, ChangesToAFileOnDiskGoToACopyUntilTheRunSucceeds) {
   OfflineHost host;  // scratch files in the temporary folder
   FakePlugin plugin(&OfflineHost::callback);
