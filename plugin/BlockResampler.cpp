@@ -9,6 +9,19 @@ namespace {
 // depend on this exact value, in the sinc and in the window alike.
 constexpr double kPi = 3.1415926535;
 constexpr int kHalf = BlockResampler::kHalfWidth;
+constexpr int kSteps = BlockResampler::Kernel::kSteps;
+constexpr double kHannScale = 2.0 * kPi / 17.0;
+
+// sin and cos of y for |y| <= pi / (2 kSteps): the series is cut where its
+// next term falls below a thousandth of a double's step.
+double shortSin(double y) {
+    const double y2 = y * y;
+    return y + y * (y2 * (-1.0 / 6.0 + y2 * (1.0 / 120.0 + y2 * (-1.0 / 5040.0))));
+}
+double shortCos(double y) {
+    const double y2 = y * y;
+    return 1.0 + y2 * (-0.5 + y2 * (1.0 / 24.0 + y2 * (-1.0 / 720.0)));
+}
 
 }  // namespace
 
@@ -19,26 +32,47 @@ double BlockResampler::usableRatio(float ratio) {
 }
 
 BlockResampler::Kernel::Kernel() {
-    for (int j = -kHalf - 1; j <= kHalf; ++j) {
-        const double angle = static_cast<double>(j) * kPi;
-        sinStep_[j + kHalf + 1] = std::sin(angle);
-        cosStep_[j + kHalf + 1] = std::cos(angle);
-    }
+    for (int k = 0; k < 2; ++k)
+        for (int t = 0; t < kTaps; ++t) {
+            const double angle = static_cast<double>(t - kHalf - k) * kPi;
+            sinStep_[k][t] = std::sin(angle);
+            cosStep_[k][t] = std::cos(angle);
+        }
     for (int t = 0; t < kTaps; ++t) {
+        offset_[t] = t - kHalf;
         // The window's angle at d = 0, written as the window formula has it.
         const double angle = 2.0 * kPi * static_cast<double>(kHalf - (t - kHalf)) / 17.0;
-        sinHann_[t] = std::sin(angle);
-        cosHann_[t] = std::cos(angle);
-        // At d = 0 the weights are these constants; the centre tap's sinc
-        // is 1 by definition (its angle is 0).
+        sinHann_[t] = std::sin(angle) / 2.0;
+        cosHann_[t] = std::cos(angle) / 2.0;
+        // At d = 0 the weights are constants; the centre tap's sinc is 1 by
+        // definition (its angle is 0).
         const double u = static_cast<double>(kHalf - t) * kPi;
-        sincOnSample_[t] = t == kHalf ? 1.0 : std::sin(u) / u;
-        hannOnSample_[t] = (1.0 - cosHann_[t]) / 2.0;
+        const double sinc = t == kHalf ? 1.0 : std::sin(u) / u;
+        onSample_[t] = sinc * (0.5 - cosHann_[t]);
+    }
+    for (int j = 0; j <= kSteps; ++j) {
+        const double sincAngle = static_cast<double>(j - kSteps / 2) * kPi / kSteps;
+        sincTable_[j] = {std::sin(sincAngle), std::cos(sincAngle)};
+        const double hannAngle = 2.0 * kPi * static_cast<double>(j) / (17.0 * kSteps);
+        hannTable_[j] = {std::sin(hannAngle), std::cos(hannAngle)};
     }
 }
 
+void BlockResampler::Kernel::angles(double d, int k, Angle& sinc, Angle& window) const {
+    // The nearest table entry, and the exact remainder past it.
+    const int j = static_cast<int>(d * kSteps + 0.5);
+    const double r = d - static_cast<double>(j) / kSteps;
+    const double y = r * kPi;
+    const double sinY = shortSin(y), cosY = shortCos(y);
+    const Angle& a = sincTable_[j - k * kSteps + kSteps / 2];
+    sinc = {a.sin * cosY + a.cos * sinY, a.cos * cosY - a.sin * sinY};
+    const double z = r * kHannScale;
+    const double sinZ = shortSin(z), cosZ = shortCos(z);
+    const Angle& b = hannTable_[j];
+    window = {b.sin * cosZ + b.cos * sinZ, b.cos * cosZ - b.sin * sinZ};
+}
+
 float BlockResampler::Kernel::operator()(std::span<const double, kTaps> window, double d) const {
-    if (d == 0.0) return onSample(window);
     Weights w;
     weights(d, w);
     return apply(window, w);
@@ -46,44 +80,38 @@ float BlockResampler::Kernel::operator()(std::span<const double, kTaps> window, 
 
 void BlockResampler::Kernel::weights(double d, Weights& w) const {
     if (d == 0.0) {
-        w.sinc = sincOnSample_;
-        w.hann = hannOnSample_;
+        w = onSample_;
         return;
     }
     // The sinc's angle, (d - s) pi, is taken relative to the tap nearest the
-    // read position: that tap gets the sine exactly as the plain formula
-    // does, and the others stay far from zero, where angle addition loses
-    // nothing that a float can hold.
+    // read position: that tap's sine keeps its full precision, and the
+    // others stay far from zero, where angle addition loses nothing that a
+    // float can hold.
     const int k = d < 0.5 ? 0 : 1;
-    const double base = (d - k) * kPi;
-    const double sinBase = std::sin(base);
-    const double cosBase = std::cos(base);
-    const double hannBase = 2.0 * kPi * d / 17.0;
-    const double sinHannBase = std::sin(hannBase);
-    const double cosHannBase = std::cos(hannBase);
-
+    Angle base, hann;
+    angles(d, k, base, hann);
+    const auto& sinStep = sinStep_[k];
+    const auto& cosStep = cosStep_[k];
+    Weights out;
     for (int t = 0; t < kTaps; ++t) {
-        const int s = t - kHalf;
-        const int step = s - k + kHalf + 1;
-        const double u = (d - s) * kPi;
-        const double sinU = sinBase * cosStep_[step] - cosBase * sinStep_[step];
-        w.sinc[t] = sinU / u;  // d > 0 here, so u is never 0
-        const double cosV = cosHannBase * cosHann_[t] - sinHannBase * sinHann_[t];
-        w.hann[t] = (1.0 - cosV) / 2.0;
+        const double u = (d - offset_[t]) * kPi;
+        const double sinU = base.sin * cosStep[t] - base.cos * sinStep[t];
+        const double halfCos = hann.cos * cosHann_[t] - hann.sin * sinHann_[t];
+        out[t] = sinU / u * (0.5 - halfCos);  // d > 0 here, so u is never 0
     }
+    w = out;
 }
 
-float BlockResampler::Kernel::onSample(std::span<const double, kTaps> window) const {
-    return weightedSum(window, sincOnSample_, hannOnSample_);
-}
-
-float BlockResampler::Kernel::weightedSum(std::span<const double, kTaps> window,
-                                          const std::array<double, kTaps>& sinc,
-                                          const std::array<double, kTaps>& hann) {
-    // Summed in tap order, each term as sample x sinc x window.
-    double sum = 0.0;
-    for (int t = 0; t < kTaps; ++t) sum += window[t] * sinc[t] * hann[t];
-    return static_cast<float>(sum);
+float BlockResampler::Kernel::apply(std::span<const double, kTaps> window, const Weights& w) {
+    // Two running sums, odd and even taps, to halve the chain of additions.
+    double even = window[0] * w[0];
+    double odd = window[1] * w[1];
+    for (int t = 2; t < kTaps - 1; t += 2) {
+        even += window[t] * w[t];
+        odd += window[t + 1] * w[t + 1];
+    }
+    even += window[kTaps - 1] * w[kTaps - 1];
+    return static_cast<float>(even + odd);
 }
 
 BlockResampler::BlockResampler() { initialise(kHalfWidth, 1); }
@@ -97,6 +125,10 @@ bool BlockResampler::initialise(int halfWidth, int blockLength) {
     const auto capacity = static_cast<std::size_t>(blockLength) + 3 * kHalfWidth;
     workInput_.reserve(capacity);
     workSteps_.reserve(capacity);
+    readIndex_.clear();
+    readFraction_.clear();
+    readIndex_.reserve(capacity);
+    readFraction_.reserve(capacity);
     isFirst_ = false;
     isLast_ = false;
     loaded_ = false;
@@ -107,20 +139,25 @@ bool BlockResampler::initialise(int halfWidth, int blockLength) {
     end_ = 0;
     blockLength_ = blockLength;
     historyLength_ = kHalfWidth;
-    count_ = 0;
+    endX_ = 0.0;
+    endP_ = 0;
     return true;
 }
 
-template <class Visit>
-BlockResampler::WalkEnd BlockResampler::walk(Visit&& visit) const {
+void BlockResampler::walk() {
+    readIndex_.clear();
+    readFraction_.clear();
     double x = static_cast<double>(start_) + fraction_;
     std::int64_t p = start_;
+    const double* steps = workSteps_.data();
     while (p <= end_) {
-        visit(p, x);
-        x = x + workSteps_[static_cast<std::size_t>(p)];
+        readIndex_.push_back(p);
+        readFraction_.push_back(x - static_cast<double>(p));
+        x = x + steps[p];
         p = static_cast<std::int64_t>(x);
     }
-    return {x, p};
+    endX_ = x;
+    endP_ = p;
 }
 
 std::size_t BlockResampler::countOutput(std::span<const float> ratios, std::span<const float> input,
@@ -149,57 +186,63 @@ std::size_t BlockResampler::countOutput(std::span<const float> ratios, std::span
     const std::size_t h = history_.size();
     workInput_.resize(h + n + tail, 0.0);
     workSteps_.resize(h + n + tail, 1.0);
+    double* samples = workInput_.data() + h;
+    double* steps = workSteps_.data() + h;
     for (std::size_t j = 0; j < n; ++j) {
-        workInput_[h + j] = static_cast<double>(input[j]);
-        workSteps_[h + j] = 1.0 / usableRatio(ratios[j]);
+        samples[j] = static_cast<double>(input[j]);
+        // usableRatio, written out so that the loop stays free of calls.
+        const double r = ratios[j];
+        const bool usable = r > 0.0 && r <= 0x1.fffffffffffffp1023;
+        steps[j] = 1.0 / (usable ? std::min(std::max(r, kMinRatio), kMaxRatio) : 1.0);
     }
 
-    count_ = 0;
-    walk([this](std::int64_t, double) { ++count_; });
+    walk();
     loaded_ = true;
-    return count_;
+    return readIndex_.size();
 }
 
 bool BlockResampler::render(std::span<float> out) {
-    if (!loaded_ || out.size() < count_) return false;
-    std::size_t i = 0;
-    const WalkEnd at = walk([&](std::int64_t p, double x) {
-        const std::span<const double, kTaps> window(
-            workInput_.data() + (p - kHalfWidth), static_cast<std::size_t>(kTaps));
-        out[i++] = kernel_(window, x - static_cast<double>(p));
-    });
-    carryOver(at);
+    const std::size_t n = readIndex_.size();
+    if (!loaded_ || out.size() < n) return false;
+    Kernel::Weights w;
+    for (std::size_t i = 0; i < n; ++i) {
+        kernel_.weights(readFraction_[i], w);
+        const double* window = workInput_.data() + (readIndex_[i] - kHalfWidth);
+        out[i] = Kernel::apply(std::span<const double, kTaps>(window, kTaps), w);
+    }
+    carryOver();
     loaded_ = false;
     return true;
 }
 
 std::span<const float> BlockResampler::render() {
     if (!loaded_) return {};
-    if (output_.size() < count_) output_.resize(count_);
-    const std::size_t n = count_;
+    const std::size_t n = readIndex_.size();
+    if (output_.size() < n) output_.resize(n);
     render(std::span<float>(output_.data(), n));
     return {output_.data(), n};
 }
 
+bool BlockResampler::sameWalk(const BlockResampler& other) const {
+    return start_ == other.start_ && end_ == other.end_ && fraction_ == other.fraction_ &&
+           workSteps_ == other.workSteps_ && workInput_.size() == other.workInput_.size();
+}
+
 bool BlockResampler::renderBoth(BlockResampler& a, BlockResampler& b, std::span<const float>& outA,
                                 std::span<const float>& outB) {
-    if (!a.loaded_ || !b.loaded_ || a.count_ != b.count_ || a.start_ != b.start_ || a.end_ != b.end_ ||
-        a.fraction_ != b.fraction_ || a.workSteps_ != b.workSteps_ || a.workInput_.size() != b.workInput_.size())
-        return false;
-    const std::size_t n = a.count_;
+    if (!a.loaded_ || !b.loaded_ || !a.sameWalk(b)) return false;
+    const std::size_t n = a.readIndex_.size();
     if (a.output_.size() < n) a.output_.resize(n);
     if (b.output_.size() < n) b.output_.resize(n);
-    std::size_t i = 0;
     Kernel::Weights w;
-    const WalkEnd at = a.walk([&](std::int64_t p, double x) {
-        a.kernel_.weights(x - static_cast<double>(p), w);
-        const auto from = static_cast<std::size_t>(p - kHalfWidth);
+    for (std::size_t i = 0; i < n; ++i) {
+        a.kernel_.weights(a.readFraction_[i], w);
+        const auto from = static_cast<std::size_t>(a.readIndex_[i] - kHalfWidth);
         a.output_[i] = Kernel::apply(std::span<const double, kTaps>(a.workInput_.data() + from, kTaps), w);
         b.output_[i] = Kernel::apply(std::span<const double, kTaps>(b.workInput_.data() + from, kTaps), w);
-        ++i;
-    });
-    a.carryOver(at);
-    b.carryOver(at);
+    }
+    a.carryOver();
+    b.carryOver();
     a.loaded_ = false;
     b.loaded_ = false;
     outA = {a.output_.data(), n};
@@ -207,18 +250,18 @@ bool BlockResampler::renderBoth(BlockResampler& a, BlockResampler& b, std::span<
     return true;
 }
 
-void BlockResampler::carryOver(const WalkEnd& at) {
-    fraction_ = at.x - static_cast<double>(at.p);
+void BlockResampler::carryOver() {
+    fraction_ = endX_ - static_cast<double>(endP_);
     const std::int64_t dataLength = blockLength_ + historyLength_;
-    if (dataLength < at.p - kHalfWidth + 1) {
+    if (dataLength < endP_ - kHalfWidth + 1) {
         // The next window starts beyond this block: nothing to carry, only
         // the distance still to skip.
         history_.clear();
         stepHistory_.clear();
-        start_ = at.p - dataLength;
+        start_ = endP_ - dataLength;
         return;
     }
-    const auto from = static_cast<std::ptrdiff_t>(at.p - kHalfWidth);
+    const auto from = static_cast<std::ptrdiff_t>(endP_ - kHalfWidth);
     const auto to = static_cast<std::ptrdiff_t>(dataLength);
     history_.assign(workInput_.begin() + from, workInput_.begin() + to);
     stepHistory_.assign(workSteps_.begin() + from, workSteps_.begin() + to);
