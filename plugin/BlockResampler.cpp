@@ -1,6 +1,7 @@
 #include "plugin/BlockResampler.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 namespace {
@@ -21,6 +22,24 @@ double shortSin(double y) {
 double shortCos(double y) {
     const double y2 = y * y;
     return 1.0 + y2 * (-0.5 + y2 * (1.0 / 24.0 + y2 * (-1.0 / 720.0)));
+}
+
+// usableRatio on the float's bits, which order positive floats as their
+// values do: integer selections, which the compiler vectorises where
+// floating-point comparisons would not be.
+constexpr std::uint32_t kOneBits = 0x3f800000;  // 1.0f
+constexpr std::uint32_t kMinBits = 0x2f800000;  // 2^-32
+constexpr std::uint32_t kMaxBits = 0x42800000;  // 64.0f
+static_assert(std::bit_cast<float>(kMinBits) == BlockResampler::kMinRatio);
+static_assert(std::bit_cast<float>(kMaxBits) == BlockResampler::kMaxRatio);
+
+float usableRatioBits(float ratio) {
+    std::uint32_t bits = std::bit_cast<std::uint32_t>(ratio);
+    // Positive and finite: above +0, below +infinity (NaNs and negatives,
+    // -0 included, fall outside as well).
+    const std::uint32_t usable = 0u - static_cast<std::uint32_t>(bits - 1u < 0x7f7fffffu);
+    bits = (bits & usable) | (kOneBits & ~usable);
+    return std::bit_cast<float>(std::clamp(bits, kMinBits, kMaxBits));
 }
 
 }  // namespace
@@ -58,20 +77,6 @@ BlockResampler::Kernel::Kernel() {
     }
 }
 
-void BlockResampler::Kernel::angles(double d, int k, Angle& sinc, Angle& window) const {
-    // The nearest table entry, and the exact remainder past it.
-    const int j = static_cast<int>(d * kSteps + 0.5);
-    const double r = d - static_cast<double>(j) / kSteps;
-    const double y = r * kPi;
-    const double sinY = shortSin(y), cosY = shortCos(y);
-    const Angle& a = sincTable_[j - k * kSteps + kSteps / 2];
-    sinc = {a.sin * cosY + a.cos * sinY, a.cos * cosY - a.sin * sinY};
-    const double z = r * kHannScale;
-    const double sinZ = shortSin(z), cosZ = shortCos(z);
-    const Angle& b = hannTable_[j];
-    window = {b.sin * cosZ + b.cos * sinZ, b.cos * cosZ - b.sin * sinZ};
-}
-
 float BlockResampler::Kernel::operator()(std::span<const double, kTaps> window, double d) const {
     Weights w;
     weights(d, w);
@@ -88,8 +93,18 @@ void BlockResampler::Kernel::weights(double d, Weights& w) const {
     // others stay far from zero, where angle addition loses nothing that a
     // float can hold.
     const int k = d < 0.5 ? 0 : 1;
-    Angle base, hann;
-    angles(d, k, base, hann);
+    // Both angles from the nearest table entry and the exact remainder past
+    // it: sin and cos of (d - k) pi, and of the window's 2 pi d / 17.
+    const int j = static_cast<int>(d * kSteps + 0.5);
+    const double r = d - static_cast<double>(j) / kSteps;
+    const double y = r * kPi;
+    const double sinY = shortSin(y), cosY = shortCos(y);
+    const Angle& a = sincTable_[j - k * kSteps + kSteps / 2];
+    const Angle base{a.sin * cosY + a.cos * sinY, a.cos * cosY - a.sin * sinY};
+    const double z = r * kHannScale;
+    const double sinZ = shortSin(z), cosZ = shortCos(z);
+    const Angle& b = hannTable_[j];
+    const Angle hann{b.sin * cosZ + b.cos * sinZ, b.cos * cosZ - b.sin * sinZ};
     const auto& sinStep = sinStep_[k];
     const auto& cosStep = cosStep_[k];
     Weights out;
@@ -125,10 +140,9 @@ bool BlockResampler::initialise(int halfWidth, int blockLength) {
     const auto capacity = static_cast<std::size_t>(blockLength) + 3 * kHalfWidth;
     workInput_.reserve(capacity);
     workSteps_.reserve(capacity);
-    readIndex_.clear();
-    readFraction_.clear();
-    readIndex_.reserve(capacity);
-    readFraction_.reserve(capacity);
+    readIndex_.assign(capacity, 0);
+    readFraction_.assign(capacity, 0.0);
+    count_ = 0;
     isFirst_ = false;
     isLast_ = false;
     loaded_ = false;
@@ -145,17 +159,40 @@ bool BlockResampler::initialise(int halfWidth, int blockLength) {
 }
 
 void BlockResampler::walk() {
-    readIndex_.clear();
-    readFraction_.clear();
-    double x = static_cast<double>(start_) + fraction_;
-    std::int64_t p = start_;
+    // The walk is a chain: each step is the one of the frame the previous
+    // step landed in. Nearly every step lands in the next frame, so that is
+    // taken for granted and checked afterwards, off the chain; only the
+    // exceptions pay for the conversion to a frame index.
     const double* steps = workSteps_.data();
-    while (p <= end_) {
-        readIndex_.push_back(p);
-        readFraction_.push_back(x - static_cast<double>(p));
+    std::size_t capacity = readIndex_.size();
+    std::int64_t* index = readIndex_.data();
+    double* fraction = readFraction_.data();
+    std::size_t count = 0;
+    std::int64_t p = start_;
+    double frame = static_cast<double>(p);
+    double x = frame + fraction_;
+    const std::int64_t end = end_;
+    while (p <= end) {
+        if (count == capacity) {
+            capacity = std::max<std::size_t>(2 * capacity, 64);
+            readIndex_.resize(capacity);
+            readFraction_.resize(capacity);
+            index = readIndex_.data();
+            fraction = readFraction_.data();
+        }
+        index[count] = p;
+        fraction[count] = x - frame;
+        ++count;
         x = x + steps[p];
-        p = static_cast<std::int64_t>(x);
+        if (x >= frame + 1.0 && x < frame + 2.0) {
+            ++p;
+            frame += 1.0;
+        } else {
+            p = static_cast<std::int64_t>(x);
+            frame = static_cast<double>(p);
+        }
     }
+    count_ = count;
     endX_ = x;
     endP_ = p;
 }
@@ -188,21 +225,16 @@ std::size_t BlockResampler::countOutput(std::span<const float> ratios, std::span
     workSteps_.resize(h + n + tail, 1.0);
     double* samples = workInput_.data() + h;
     double* steps = workSteps_.data() + h;
-    for (std::size_t j = 0; j < n; ++j) {
-        samples[j] = static_cast<double>(input[j]);
-        // usableRatio, written out so that the loop stays free of calls.
-        const double r = ratios[j];
-        const bool usable = r > 0.0 && r <= 0x1.fffffffffffffp1023;
-        steps[j] = 1.0 / (usable ? std::min(std::max(r, kMinRatio), kMaxRatio) : 1.0);
-    }
+    for (std::size_t j = 0; j < n; ++j) samples[j] = static_cast<double>(input[j]);
+    for (std::size_t j = 0; j < n; ++j) steps[j] = 1.0 / static_cast<double>(usableRatioBits(ratios[j]));
 
     walk();
     loaded_ = true;
-    return readIndex_.size();
+    return count_;
 }
 
 bool BlockResampler::render(std::span<float> out) {
-    const std::size_t n = readIndex_.size();
+    const std::size_t n = count_;
     if (!loaded_ || out.size() < n) return false;
     Kernel::Weights w;
     for (std::size_t i = 0; i < n; ++i) {
@@ -217,7 +249,7 @@ bool BlockResampler::render(std::span<float> out) {
 
 std::span<const float> BlockResampler::render() {
     if (!loaded_) return {};
-    const std::size_t n = readIndex_.size();
+    const std::size_t n = count_;
     if (output_.size() < n) output_.resize(n);
     render(std::span<float>(output_.data(), n));
     return {output_.data(), n};
@@ -231,7 +263,7 @@ bool BlockResampler::sameWalk(const BlockResampler& other) const {
 bool BlockResampler::renderBoth(BlockResampler& a, BlockResampler& b, std::span<const float>& outA,
                                 std::span<const float>& outB) {
     if (!a.loaded_ || !b.loaded_ || !a.sameWalk(b)) return false;
-    const std::size_t n = a.readIndex_.size();
+    const std::size_t n = a.count_;
     if (a.output_.size() < n) a.output_.resize(n);
     if (b.output_.size() < n) b.output_.resize(n);
     Kernel::Weights w;

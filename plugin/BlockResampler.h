@@ -55,10 +55,6 @@ public:
             double sin;
             double cos;
         };
-        // sin and cos of (d - k) pi for k = 0 when d < 0.5, else 1, and of
-        // the window's angle 2 pi d / 17.
-        void angles(double d, int k, Angle& sinc, Angle& window) const;
-
         // sin(j pi) and cos(j pi) for the distance j from the tap nearest the
         // read position, per tap and per choice of that tap.
         std::array<std::array<double, kTaps>, 2> sinStep_{};
@@ -112,9 +108,11 @@ private:
     std::vector<double> workInput_;
     std::vector<double> workSteps_;
     // The loaded block's read positions, found by countOutput: the index in
-    // workInput_ and the fraction past it.
+    // workInput_ and the fraction past it (count_ of them; the arrays only
+    // grow).
     std::vector<std::int64_t> readIndex_;
     std::vector<double> readFraction_;
+    std::size_t count_ = 0;
     std::vector<float> output_;
     bool isFirst_ = false;
     bool isLast_ = false;
