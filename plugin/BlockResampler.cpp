@@ -42,6 +42,21 @@ float usableRatioBits(float ratio) {
     return std::bit_cast<float>(std::clamp(bits, kMinBits, kMaxBits));
 }
 
+// One output sample: the window's samples times their weights, summed in
+// two running sums, odd and even taps, to halve the chain of additions.
+// Kept out of line: inlined into the frame loop, the compiler stops pairing
+// its taps into vector operations.
+[[gnu::noinline]] float dot(const double* window, const double* w) {
+    double even = window[0] * w[0];
+    double odd = window[1] * w[1];
+    for (int t = 2; t < BlockResampler::kTaps - 1; t += 2) {
+        even += window[t] * w[t];
+        odd += window[t + 1] * w[t + 1];
+    }
+    even += window[BlockResampler::kTaps - 1] * w[BlockResampler::kTaps - 1];
+    return static_cast<float>(even + odd);
+}
+
 }  // namespace
 
 double BlockResampler::usableRatio(float ratio) {
@@ -51,14 +66,11 @@ double BlockResampler::usableRatio(float ratio) {
 }
 
 BlockResampler::Kernel::Kernel() {
-    for (int k = 0; k < 2; ++k)
-        for (int t = 0; t < kTaps; ++t) {
-            const double angle = static_cast<double>(t - kHalf - k) * kPi;
-            sinStep_[k][t] = std::sin(angle);
-            cosStep_[k][t] = std::cos(angle);
-        }
     for (int t = 0; t < kTaps; ++t) {
         offset_[t] = t - kHalf;
+        const double step = static_cast<double>(t - kHalf) * kPi;
+        sinStep_[t] = std::sin(step);
+        cosStep_[t] = std::cos(step);
         // The window's angle at d = 0, written as the window formula has it.
         const double angle = 2.0 * kPi * static_cast<double>(kHalf - (t - kHalf)) / 17.0;
         sinHann_[t] = std::sin(angle) / 2.0;
@@ -70,10 +82,37 @@ BlockResampler::Kernel::Kernel() {
         onSample_[t] = sinc * (0.5 - cosHann_[t]);
     }
     for (int j = 0; j <= kSteps; ++j) {
-        const double sincAngle = static_cast<double>(j - kSteps / 2) * kPi / kSteps;
+        const double sincAngle = static_cast<double>(j) * kPi / kSteps;
         sincTable_[j] = {std::sin(sincAngle), std::cos(sincAngle)};
         const double hannAngle = 2.0 * kPi * static_cast<double>(j) / (17.0 * kSteps);
         hannTable_[j] = {std::sin(hannAngle), std::cos(hannAngle)};
+    }
+}
+
+[[gnu::always_inline]] inline void BlockResampler::Kernel::tapWeights(double d, Weights& w) const {
+    // sin and cos of d pi and of the window's 2 pi d / 17, from the nearest
+    // table entry and the exact remainder past it. Where d pi nears 0 or pi
+    // the entry's sine is (nearly) 0 and the series carries the value, so the
+    // sine keeps its precision relative to its size.
+    const int j = static_cast<int>(d * kSteps + 0.5);
+    const double r = d - static_cast<double>(j) / kSteps;
+    const double y = r * kPi;
+    const double sinY = shortSin(y), cosY = shortCos(y);
+    const Angle& a = sincTable_[j];
+    const double sinD = a.sin * cosY + a.cos * sinY;
+    const double cosD = a.cos * cosY - a.sin * sinY;
+    const double z = r * kHannScale;
+    const double sinZ = shortSin(z), cosZ = shortCos(z);
+    const Angle& b = hannTable_[j];
+    const double sinH = b.sin * cosZ + b.cos * sinZ;
+    const double cosH = b.cos * cosZ - b.sin * sinZ;
+    // Each tap's angles by angle addition: sin((d - s) pi) from d pi and
+    // s pi, the window's cosine from its angle at d = 0.
+    for (int t = 0; t < kTaps; ++t) {
+        const double u = (d - offset_[t]) * kPi;
+        const double sinU = sinD * cosStep_[t] - cosD * sinStep_[t];
+        const double halfCos = cosH * cosHann_[t] - sinH * sinHann_[t];
+        w[t] = sinU / u * (0.5 - halfCos);  // d > 0 here, so u is never 0
     }
 }
 
@@ -84,49 +123,38 @@ float BlockResampler::Kernel::operator()(std::span<const double, kTaps> window, 
 }
 
 void BlockResampler::Kernel::weights(double d, Weights& w) const {
-    if (d == 0.0) {
+    if (d == 0.0)
         w = onSample_;
-        return;
-    }
-    // The sinc's angle, (d - s) pi, is taken relative to the tap nearest the
-    // read position: that tap's sine keeps its full precision, and the
-    // others stay far from zero, where angle addition loses nothing that a
-    // float can hold.
-    const int k = d < 0.5 ? 0 : 1;
-    // Both angles from the nearest table entry and the exact remainder past
-    // it: sin and cos of (d - k) pi, and of the window's 2 pi d / 17.
-    const int j = static_cast<int>(d * kSteps + 0.5);
-    const double r = d - static_cast<double>(j) / kSteps;
-    const double y = r * kPi;
-    const double sinY = shortSin(y), cosY = shortCos(y);
-    const Angle& a = sincTable_[j - k * kSteps + kSteps / 2];
-    const Angle base{a.sin * cosY + a.cos * sinY, a.cos * cosY - a.sin * sinY};
-    const double z = r * kHannScale;
-    const double sinZ = shortSin(z), cosZ = shortCos(z);
-    const Angle& b = hannTable_[j];
-    const Angle hann{b.sin * cosZ + b.cos * sinZ, b.cos * cosZ - b.sin * sinZ};
-    const auto& sinStep = sinStep_[k];
-    const auto& cosStep = cosStep_[k];
-    Weights out;
-    for (int t = 0; t < kTaps; ++t) {
-        const double u = (d - offset_[t]) * kPi;
-        const double sinU = base.sin * cosStep[t] - base.cos * sinStep[t];
-        const double halfCos = hann.cos * cosHann_[t] - hann.sin * sinHann_[t];
-        out[t] = sinU / u * (0.5 - halfCos);  // d > 0 here, so u is never 0
-    }
-    w = out;
+    else
+        tapWeights(d, w);
 }
 
 float BlockResampler::Kernel::apply(std::span<const double, kTaps> window, const Weights& w) {
-    // Two running sums, odd and even taps, to halve the chain of additions.
-    double even = window[0] * w[0];
-    double odd = window[1] * w[1];
-    for (int t = 2; t < kTaps - 1; t += 2) {
-        even += window[t] * w[t];
-        odd += window[t + 1] * w[t + 1];
+    return dot(window.data(), w.data());
+}
+
+template <std::size_t Channels>
+void BlockResampler::Kernel::renderFrames(const std::int64_t* index, const double* fraction, std::size_t n,
+                                          const double* const* inputs, float* const* outputs) const {
+    Weights w;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double d = fraction[i];
+        if (d == 0.0)
+            w = onSample_;
+        else
+            tapWeights(d, w);
+        const std::int64_t from = index[i] - kHalfWidth;
+        for (std::size_t c = 0; c < Channels; ++c) outputs[c][i] = dot(inputs[c] + from, w.data());
     }
-    even += window[kTaps - 1] * w[kTaps - 1];
-    return static_cast<float>(even + odd);
+}
+
+void BlockResampler::Kernel::render(std::span<const std::int64_t> index, std::span<const double> fraction,
+                                    std::span<const double* const> inputs, std::span<float* const> outputs) const {
+    const std::size_t n = std::min(index.size(), fraction.size());
+    if (inputs.size() == 2 && outputs.size() == 2)
+        renderFrames<2>(index.data(), fraction.data(), n, inputs.data(), outputs.data());
+    else if (inputs.size() == 1 && outputs.size() == 1)
+        renderFrames<1>(index.data(), fraction.data(), n, inputs.data(), outputs.data());
 }
 
 BlockResampler::BlockResampler() { initialise(kHalfWidth, 1); }
@@ -236,12 +264,9 @@ std::size_t BlockResampler::countOutput(std::span<const float> ratios, std::span
 bool BlockResampler::render(std::span<float> out) {
     const std::size_t n = count_;
     if (!loaded_ || out.size() < n) return false;
-    Kernel::Weights w;
-    for (std::size_t i = 0; i < n; ++i) {
-        kernel_.weights(readFraction_[i], w);
-        const double* window = workInput_.data() + (readIndex_[i] - kHalfWidth);
-        out[i] = Kernel::apply(std::span<const double, kTaps>(window, kTaps), w);
-    }
+    const double* input = workInput_.data();
+    float* frames = out.data();
+    kernel_.render({readIndex_.data(), n}, {readFraction_.data(), n}, {&input, 1}, {&frames, 1});
     carryOver();
     loaded_ = false;
     return true;
@@ -266,13 +291,9 @@ bool BlockResampler::renderBoth(BlockResampler& a, BlockResampler& b, std::span<
     const std::size_t n = a.count_;
     if (a.output_.size() < n) a.output_.resize(n);
     if (b.output_.size() < n) b.output_.resize(n);
-    Kernel::Weights w;
-    for (std::size_t i = 0; i < n; ++i) {
-        a.kernel_.weights(a.readFraction_[i], w);
-        const auto from = static_cast<std::size_t>(a.readIndex_[i] - kHalfWidth);
-        a.output_[i] = Kernel::apply(std::span<const double, kTaps>(a.workInput_.data() + from, kTaps), w);
-        b.output_[i] = Kernel::apply(std::span<const double, kTaps>(b.workInput_.data() + from, kTaps), w);
-    }
+    const double* inputs[2] = {a.workInput_.data(), b.workInput_.data()};
+    float* frames[2] = {a.output_.data(), b.output_.data()};
+    a.kernel_.render({a.readIndex_.data(), n}, {a.readFraction_.data(), n}, inputs, frames);
     a.carryOver();
     b.carryOver();
     a.loaded_ = false;

@@ -45,6 +45,11 @@ public:
         // share the weights.
         void weights(double d, Weights& w) const;
         static float apply(std::span<const double, kTaps> window, const Weights& w);
+        // The frames at a run of read positions (index into the input, and
+        // the fraction past it) for one or two channels read at the same
+        // positions: outputs[c][i] from inputs[c] around index[i].
+        void render(std::span<const std::int64_t> index, std::span<const double> fraction,
+                    std::span<const double* const> inputs, std::span<float* const> outputs) const;
 
         // Table steps per unit of read position (a power of two, so that the
         // remainder after the table entry is exact).
@@ -55,16 +60,19 @@ public:
             double sin;
             double cos;
         };
-        // sin(j pi) and cos(j pi) for the distance j from the tap nearest the
-        // read position, per tap and per choice of that tap.
-        std::array<std::array<double, kTaps>, 2> sinStep_{};
-        std::array<std::array<double, kTaps>, 2> cosStep_{};
+        void tapWeights(double d, Weights& w) const;  // d > 0
+        template <std::size_t Channels>
+        void renderFrames(const std::int64_t* index, const double* fraction, std::size_t n,
+                          const double* const* inputs, float* const* outputs) const;
+
         std::array<double, kTaps> offset_{};   // s = -8 .. 8 as doubles
+        std::array<double, kTaps> sinStep_{};  // sin(s pi)
+        std::array<double, kTaps> cosStep_{};
         std::array<double, kTaps> sinHann_{};  // sin(2 pi (8 - s) / 17), halved
         std::array<double, kTaps> cosHann_{};  // cos of the same, halved
         Weights onSample_{};                   // the weights at d = 0
-        // sin and cos of j pi / kSteps, j = -kSteps / 2 .. kSteps / 2, and of
-        // 2 pi j / (17 kSteps), j = 0 .. kSteps.
+        // sin and cos of j pi / kSteps and of 2 pi j / (17 kSteps), j = 0 ..
+        // kSteps.
         std::array<Angle, kSteps + 1> sincTable_{};
         std::array<Angle, kSteps + 1> hannTable_{};
     };
