@@ -4,6 +4,7 @@ Called by tools/bench-passes, which explains the figures; see there.
 """
 
 import argparse
+import math
 import os
 import re
 import shutil
@@ -56,6 +57,17 @@ def make_recording(wowgen, path, seconds, work):
         os.link(base, path)
     else:
         repeat_recording(base, path, seconds // chunk)
+
+
+def write_curve(path, seconds):
+    """0.4 % peak wow over the whole length, a point every 50 ms, so that the
+    correction resamples at fractional positions throughout."""
+    rate, step = 96000, 4800
+    with open(path, "w") as f:
+        for k in range(0, seconds * rate + step, step):
+            t = k / rate
+            ratio = 1.0 + 0.003 * math.sin(2 * math.pi * 0.55 * t) + 0.001 * math.sin(2 * math.pi * 0.07 * t)
+            f.write(f"{k} {ratio:f}\n")
 
 
 def repeat_recording(source, target, times):
@@ -236,17 +248,22 @@ def print_table(title, lengths, table):
 def bench_platform(name, host, env, to_host_path, lengths, work, wowgen, keep):
     help_text = host_help(host, env)
     band = ["--band", "200:4000"] if "--band" in help_text else []
+    takes_curve = "--curve" in help_text
     table, notes = {}, []
     for seconds in lengths:
         recording = os.path.join(work, f"rec-{seconds}.wav")
         if not os.path.exists(recording):
             make_recording(wowgen, recording, seconds, work)
         output = os.path.join(work, f"out-{seconds}.wav")
+        curve = os.path.join(work, f"wow-{seconds}.pvc")
+        write_curve(curve, seconds)
         runs = {}
         for detector in [None] + DETECTORS:
             args = ["correct", to_host_path(recording), to_host_path(output)]
             if detector:
                 args += ["--detect", detector] + (band if detector == "spectral" else [])
+            elif takes_curve:
+                args += ["--curve", to_host_path(curve)]
             log = os.path.join(work, f"{name}-{seconds}-{detector or 'plain'}.log")
             runs[detector] = r = measure_run(host, args, env, log)
             if os.path.exists(output):
@@ -270,6 +287,7 @@ def bench_platform(name, host, env, to_host_path, lengths, work, wowgen, keep):
                                     median(r["open"][1] for r in runs.values()))
         plain = runs[None]
         table[("whole run", seconds)] = (plain["elapsed"], plain["peak"]) if plain["status"] == 0 else "failed"
+        os.remove(curve)
         if not keep:
             os.remove(recording)
     return table, notes
@@ -307,7 +325,7 @@ def main():
         results.append((f"Wine: {exe}", table, notes))
     if not a.keep:
         for name in os.listdir(work):
-            if name.startswith("piece-") or name.startswith("rec-"):
+            if name.startswith(("piece-", "rec-")):
                 os.remove(os.path.join(work, name))
     print(f"\nstereo 96 kHz 32-bit float; each cell: time, peak resident memory; {os.cpu_count()} cores,"
           f" {time.strftime('%Y-%m-%d %H:%M')}")
