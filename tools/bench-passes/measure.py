@@ -29,6 +29,7 @@ def parse_args():
     p.add_argument("--native-host")
     p.add_argument("--wine-host")
     p.add_argument("--wowgen")
+    p.add_argument("--detectors", default=",".join(DETECTORS))
     return p.parse_args()
 
 
@@ -245,7 +246,7 @@ def print_table(title, lengths, table):
     sys.stdout.flush()
 
 
-def bench_platform(name, host, env, to_host_path, lengths, work, wowgen, keep):
+def bench_platform(name, host, env, to_host_path, lengths, work, wowgen, keep, detectors):
     help_text = host_help(host, env)
     band = ["--band", "200:4000"] if "--band" in help_text else []
     takes_curve = "--curve" in help_text
@@ -258,7 +259,7 @@ def bench_platform(name, host, env, to_host_path, lengths, work, wowgen, keep):
         curve = os.path.join(work, f"wow-{seconds}.pvc")
         write_curve(curve, seconds)
         runs = {}
-        for detector in [None] + DETECTORS:
+        for detector in [None] + detectors:
             args = ["correct", to_host_path(recording), to_host_path(output)]
             if detector:
                 args += ["--detect", detector] + (band if detector == "spectral" else [])
@@ -280,7 +281,7 @@ def bench_platform(name, host, env, to_host_path, lengths, work, wowgen, keep):
                                          median(r["passes"][key][1] for r in good))
             else:
                 table[(key, seconds)] = "failed"
-        for detector in DETECTORS:
+        for detector in detectors:
             r = runs[detector]
             table[(detector, seconds)] = r["passes"]["detection"] if r["passes"] else "failed"
         table[("open", seconds)] = (median(r["open"][0] for r in runs.values()),
@@ -299,6 +300,9 @@ def main():
     work = a.work or os.path.join(root, "build", "passbench")
     os.makedirs(work, exist_ok=True)
     lengths = [int(s) for s in a.lengths.split(",")]
+    detectors = [d for d in a.detectors.split(",") if d]
+    if any(d not in DETECTORS for d in detectors):
+        sys.exit("bench-passes: --detectors takes hum, pilot and spectral")
     wowgen = a.wowgen or next((p for p in [os.path.join(root, "build", "bench", "bin", "wowgen"),
                                            os.path.join(root, "build", "native", "bin", "wowgen")]
                                if os.path.exists(p)), None)
@@ -310,7 +314,7 @@ def main():
         if not os.path.exists(native):
             sys.exit(f"bench-passes: {native} is missing; build it as the script's header says")
         table, notes = bench_platform("native", [native], dict(os.environ), lambda p: p, lengths, work, wowgen,
-                                      a.keep)
+                                      a.keep, detectors)
         results.append((f"native: {native}", table, notes))
     if a.only != "native":
         exe = a.wine_host or os.path.join(root, "dist", "win32", "pelmora-host.exe")
@@ -321,7 +325,7 @@ def main():
             return "Z:" + os.path.abspath(p).replace("/", "\\")
 
         table, notes = bench_platform("wine", ["wine", exe], dict(os.environ), winepath, lengths, work, wowgen,
-                                      a.keep)
+                                      a.keep, detectors)
         results.append((f"Wine: {exe}", table, notes))
     if not a.keep:
         for name in os.listdir(work):
