@@ -72,29 +72,37 @@ def write_curve(path, seconds):
 
 
 def repeat_recording(source, target, times):
-    """The source's audio data several times over, under its own header."""
+    """The source's audio data several times over, under its own header;
+    copied a piece at a time, so that this script stays small (a child
+    starts with its parent's memory counted)."""
     with open(source, "rb") as f:
-        data = f.read()
-    if data[:4] != b"RIFF" or data[8:12] != b"WAVE":
-        sys.exit(f"bench-passes: {source} is not a RIFF/WAVE file")
-    at = 12
-    while at + 8 <= len(data):
-        tag, size = data[at:at + 4], struct.unpack("<I", data[at + 4:at + 8])[0]
-        if tag == b"data":
-            break
-        at += 8 + size + (size & 1)
-    else:
-        sys.exit(f"bench-passes: {source} has no data chunk")
-    header, audio = data[:at], data[at + 8:at + 8 + size]
-    total = len(audio) * times
-    if len(header) + total >= 2**32:
-        sys.exit("bench-passes: the repeated recording would not fit a RIFF file")
-    header = header[:4] + struct.pack("<I", len(header) + 8 + total - 8) + header[8:]
-    with open(target, "wb") as f:
-        f.write(header)
-        f.write(b"data" + struct.pack("<I", total))
-        for _ in range(times):
-            f.write(audio)
+        head = f.read(1 << 16)
+        if head[:4] != b"RIFF" or head[8:12] != b"WAVE":
+            sys.exit(f"bench-passes: {source} is not a RIFF/WAVE file")
+        at = 12
+        while True:
+            if at + 8 > len(head):
+                sys.exit(f"bench-passes: {source} has no data chunk near its start")
+            tag, size = head[at:at + 4], struct.unpack("<I", head[at + 4:at + 8])[0]
+            if tag == b"data":
+                break
+            at += 8 + size + (size & 1)
+        header = head[:at]
+        total = size * times
+        if len(header) + 8 + total - 8 >= 2**32:
+            sys.exit("bench-passes: the repeated recording would not fit a RIFF file")
+        header = header[:4] + struct.pack("<I", len(header) + total) + header[8:]
+        with open(target, "wb") as out:
+            out.write(header + b"data" + struct.pack("<I", total))
+            for _ in range(times):
+                f.seek(at + 8)
+                left = size
+                while left:
+                    piece = f.read(min(left, 1 << 22))
+                    if not piece:
+                        sys.exit(f"bench-passes: {source} is shorter than its data chunk says")
+                    out.write(piece)
+                    left -= len(piece)
 
 
 def target_pid(child):
@@ -123,51 +131,59 @@ def target_pid(child):
 
 
 def resident_kb(pid):
+    """(resident size, its high-water mark) in kB, or None once gone."""
+    rss = hwm = None
     try:
         with open(f"/proc/{pid}/status") as f:
             for line in f:
                 if line.startswith("VmRSS:"):
-                    return int(line.split()[1])
+                    rss = int(line.split()[1])
+                elif line.startswith("VmHWM:"):
+                    hwm = int(line.split()[1])
     except OSError:
-        pass
-    return None
+        return None
+    return (rss, hwm) if rss is not None else None
 
 
 def run_measured(command, env, log_path):
     """Runs command with stderr in a file, polling that file and the
     process's resident size every 10 ms. Returns (exit status, seconds,
-    peak kB, [(time, resident kB)], [(time, line)])."""
-    samples, lines = [], []
+    peak kB, [(time, resident kB)], [(time, line)]). The peak is the
+    program's own high-water mark: the rusage of a child also counts what its
+    parent had mapped when it forked."""
+    samples, lines, peak = [], [], 0
     with open(log_path, "wb") as log:
         start = time.monotonic()
         proc = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL, stderr=log, stdin=subprocess.DEVNULL)
     pid, next_lookup = proc.pid, start + 0.3
     with open(log_path, "rb") as reader:
         pending = b""
-        status = rusage = None
+        status = None
         while status is None:
-            done, raw_status, rusage = os.wait4(proc.pid, os.WNOHANG)
+            done, raw_status, _ = os.wait4(proc.pid, os.WNOHANG)
             now = time.monotonic()
             if done:
                 status = os.waitstatus_to_exitcode(raw_status)
             elif now >= next_lookup:
                 pid, next_lookup = target_pid(proc.pid), now + 0.5
             if status is None:
-                rss = resident_kb(pid)
-                if rss is not None:
-                    samples.append((now - start, rss))
+                sizes = resident_kb(pid)
+                if sizes is not None:
+                    samples.append((now - start, sizes[0]))
+                    peak = max(peak, sizes[1] or sizes[0])
             pending += reader.read()
             *complete, pending = pending.split(b"\n")
             for line in complete:
-                lines.append((now - start, line.decode(errors="replace")))
+                lines.append((now - start, line.decode(errors="replace").rstrip("\r")))
             if status is None:
                 time.sleep(0.01)
         elapsed = time.monotonic() - start
         proc.returncode = status
+        peak = max([peak] + [rss for _, rss in samples])
         for line in (pending + reader.read()).split(b"\n"):
-            if line:
-                lines.append((elapsed, line.decode(errors="replace")))
-    return status, elapsed, rusage.ru_maxrss, samples, lines
+            if line.strip():
+                lines.append((elapsed, line.decode(errors="replace").rstrip("\r")))
+    return status, elapsed, peak, samples, lines
 
 
 def split_passes(lines, elapsed):
