@@ -1,7 +1,8 @@
 # pelmora_add_test(NAME SOURCES... LIBS libs... [GUI])
 # One GoogleTest executable, registered with ctest once; under the Windows
-# build ctest runs it through Wine. GUI marks tests that open windows, so
-# tools/test can give them an X display.
+# build ctest runs it through Wine. GUI marks tests that open windows: they
+# share one X display and run one at a time, so that no test's window covers
+# another's while it reads pixels back.
 function(pelmora_add_test name)
   cmake_parse_arguments(T "GUI" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES} ${T_UNPARSED_ARGUMENTS})
@@ -10,6 +11,6 @@ function(pelmora_add_test name)
            WORKING_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
   set_tests_properties(${name} PROPERTIES TIMEOUT 300)
   if(T_GUI)
-    set_tests_properties(${name} PROPERTIES LABELS gui)
+    set_tests_properties(${name} PROPERTIES LABELS gui RESOURCE_LOCK display)
   endif()
 endfunction()
