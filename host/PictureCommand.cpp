@@ -135,6 +135,8 @@ int takePicture(InteractiveSession& session, const PictureRequest& request, Pict
     }
   }
 
+  // Nothing of another program may cover what is read back from the screen.
+  SetWindowPos(session.window()->window(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
   session.pumpUntil([] { return false; }, kSettleMs);
   report.shownFrom = textOf(findControl(editor, kTimeLeftId));
   report.shownTo = textOf(findControl(editor, kTimeRightId));
