@@ -1,5 +1,5 @@
 // A plug-in with a real editor window, made in the test: a display control
-// (id 10) whose click asks the host for the file list and then sets a mark,
+// (id 10) that its reading pass draws on directly and whose click asks the host for the file list and then sets a mark,
 // a reading process started on the next notification, and a copying process
 // started from the host. It counts what a host must never do to it: run a
 // process while the plug-in is inside a call of its own.
@@ -74,17 +74,17 @@ class WindowedPlugin {
     if (message == WM_PAINT) {
       PAINTSTRUCT paint;
       HDC dc = BeginPaint(window, &paint);
-      p->fill(dc);
+      p->fill(dc, kBefore);
       EndPaint(window, &paint);
       return 0;
     }
     return CallWindowProcA(p->staticProcedure_, window, message, wParam, lParam);
   }
 
-  void fill(HDC dc) {
+  void fill(HDC dc, COLORREF colour) {
     RECT area;
     GetClientRect(display, &area);
-    HBRUSH brush = CreateSolidBrush(fileRead ? kAfter : kBefore);
+    HBRUSH brush = CreateSolidBrush(colour);
     FillRect(dc, &area, brush);
     DeleteObject(brush);
   }
@@ -140,7 +140,13 @@ class WindowedPlugin {
       tasks[0].numFramesToProcess = 20;
       tasks[0].index = -1;
       call(audioMasterOfflineWrite, 0, kVstOfflineSelection, &tasks[0]);
-      if (display) InvalidateRect(display, nullptr, FALSE);
+      // As Pelmora's editor draws its columns: straight onto the window,
+      // while paint requests only ever show the first picture.
+      if (display) {
+        HDC dc = GetDC(display);
+        fill(dc, kAfter);
+        ReleaseDC(display, dc);
+      }
       return true;
     }
     if (mode != 2.0f || count < 2 || tasks[0].plugOwned != reinterpret_cast<VstIntPtr>(this)) return false;
