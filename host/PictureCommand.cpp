@@ -55,6 +55,13 @@ bool waitForPasses(InteractiveSession& session, std::size_t before, unsigned tim
   return done;
 }
 
+void listPasses(const InteractiveSession& session, std::size_t before, std::ostream& out) {
+  const auto& outcomes = session.outcomes();
+  for (std::size_t i = before; i < outcomes.size(); ++i)
+    out << "  process \"" << outcomes[i].processName << "\": " << outcomes[i].audioReads << " reads, "
+        << (outcomes[i].succeeded ? "done" : "failed") << '\n';
+}
+
 std::string failedPass(const InteractiveSession& session, std::size_t before) {
   const auto& outcomes = session.outcomes();
   for (std::size_t i = before; i < outcomes.size(); ++i)
@@ -104,6 +111,7 @@ int takePicture(InteractiveSession& session, const PictureRequest& request, Pict
       return kExitRefused;
     }
     out << "reading pass drawn in " << report.readingSeconds << " s\n";
+    listPasses(session, before, out);
   }
 
   if (request.hasRange) {
@@ -133,6 +141,8 @@ int takePicture(InteractiveSession& session, const PictureRequest& request, Pict
       err << "pelmora-host: the zoom pass failed: " << problem << '\n';
       return kExitRefused;
     }
+    out << "zoom pass drawn in " << report.zoomSeconds << " s\n";
+    listPasses(session, before, out);
   }
 
   // Nothing of another program may cover what is read back from the screen.
