@@ -57,6 +57,7 @@ std::unique_ptr<InteractiveSession> InteractiveSession::create(const SessionSett
 InteractiveSession::~InteractiveSession() {
   closeEditor();
   window_.reset();
+  if (!input_.empty()) host_.dispatch(effMainsChanged, 0, 0);
   host_.setProgressObserver(nullptr);
   requests_.detach();
   // effClose comes from the plug-in's owner; the host stops answering first.
