@@ -129,6 +129,8 @@ bool InteractiveSession::pumpUntil(const std::function<bool()>& done, unsigned m
       TranslateMessage(&message);
       DispatchMessageA(&message);
       if (done()) return true;
+      // A window that posts itself messages without end must not hold the wait.
+      if (GetTickCount64() >= deadline) return false;
     }
     if (done()) return true;
     if (!windowOpen()) return false;
