@@ -7,6 +7,7 @@
 #include "detect/DetectorEngines.h"
 #include "plugin/EditorFactory.h"
 #include "plugin/OfflineEffect.h"
+#include "plugin/Passes.h"
 
 EditorParts createEditor(OfflineEffect& effect) {
   auto editor = std::make_unique<HeadlessEditor>(effect);
@@ -34,6 +35,7 @@ bool HeadlessEditor::selectAlgorithm(int algorithm) {
       message_ = "Wybrano k_ofl_hum.";
     } else if (algorithm == detect::kAlgorithmPilotTone) {
       message_ = "Sampling frequency is too low! Please, select another algorithm.";
+      effect_.notePassMessage(pilotRateTooLow(effect_.analyser().sampleRate()));
     } else {
       message_ = "Could not init SDPvc! Please, select another algorithm.";
     }
