@@ -5,15 +5,8 @@
 #include "analysis/SpectrogramAnalyser.h"
 #include "curve/PvcCurve.h"
 #include "detect/DetectorEngines.h"
-#include "plugin/EditorFactory.h"
 #include "plugin/OfflineEffect.h"
 #include "plugin/Passes.h"
-
-EditorParts createEditor(OfflineEffect& effect) {
-  auto editor = std::make_unique<HeadlessEditor>(effect);
-  EditorLink* link = editor.get();
-  return {std::move(editor), link};
-}
 
 HeadlessEditor::HeadlessEditor(OfflineEffect& effect) : effect_(effect) {}
 
