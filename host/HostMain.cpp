@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "host/CommandLine.h"
+#include "host/WindowCommands.h"
 #include "host/WindowsConsole.h"
 
 #if defined(PELMORA_HOST_CURVE_HANDOFF)
@@ -38,7 +39,9 @@ int main() {
   // Pelmora reads the curve of a new file from its snapshot folder.
   source.curveLocation = [](const std::string& title) { return makeSnapshotDirectory() + title + ".pvc"; };
 #endif
-  const int status = host::runCommandLine(args, source, out, err);
+  const int status = !args.empty() && host::isWindowCommand(args[0])
+                         ? host::runWindowCommand(args, source, out, err)
+                         : host::runCommandLine(args, source, out, err);
   out.flush();
   err.flush();
   return status;
