@@ -5,14 +5,7 @@
 #include "analysis/SpectrogramAnalyser.h"
 #include "curve/PvcCurve.h"
 #include "detect/DetectorEngines.h"
-#include "plugin/EditorFactory.h"
 #include "plugin/OfflineEffect.h"
-
-EditorParts createEditor(OfflineEffect& effect) {
-  auto editor = std::make_unique<HeadlessEditor>(effect);
-  EditorLink* link = editor.get();
-  return {std::move(editor), link};
-}
 
 HeadlessEditor::HeadlessEditor(OfflineEffect& effect) : effect_(effect) {}
 

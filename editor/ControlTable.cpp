@@ -1,0 +1,261 @@
+#include "editor/ControlTable.h"
+
+#include <commctrl.h>
+
+#include <array>
+
+#include "editor/Panes.h"
+
+namespace editor {
+
+namespace {
+
+// The process-wide handles and the procedures the subclassed scroll bars had.
+std::array<HWND, ControlTable::kSlots> handles{};
+std::array<WNDPROC, ControlTable::kSlots> previousProcedures{};
+
+bool inTable(int id) { return id >= 0 && id < ControlTable::kSlots; }
+
+constexpr const char* kResolutions[] = {"64", "128", "256", "512", "1024", "2048", "4096"};
+constexpr const char* kWindows[] = {"Boxcar", "Hann", "Blackman", "Hamming"};
+constexpr const char* kAlgorithms[] = {"Zoom",
+                                       "Manual PVC Correction",
+                                       "Spectral-Domain PVC Detector",
+                                       "Power-Line Hum Frequency Tracking",
+                                       "High-Frequency Pilot Tone Tracking",
+                                       "Centre of Gravity"};
+
+constexpr ScrollSetup kViewBar{0, 100, 2, 50};
+constexpr unsigned kShown = kVisible;
+
+using K = ControlKind;
+
+// Controls before the panes, in creation order.
+const ControlSpec kMainControls[] = {
+    {10, K::Display, "", 75, 25, 670, 260, kShown},
+    {72, K::DropList, "L1", 5, 335, 225, 200, kShown, {}, kAlgorithms, 0},
+    {73, K::Push, "Import PVC", 5, 405, 105, 21, kShown},
+    {74, K::Push, "Export PVC", 120, 405, 105, 21, kShown},
+    {75, K::Static, "", 270, 370, 400, 81, 0},
+    {76, K::Static, "Pos:", 500, 5, 780, 17, 0},
+    {77, K::Progress, "", 5, 455, 225, 15, 0},
+    {78, K::Push, "Undo", 5, 375, 105, 21, kShown | kDisabled},
+    {79, K::Push, "Redo", 120, 375, 105, 21, kShown | kDisabled},
+    {11, K::VScroll, "S1", 755, 25, 17, 260, kShown | kSubclass, kViewBar},
+    {12, K::VScroll, "S1", 5, 25, 17, 260, kShown | kSubclass, kViewBar},
+    {13, K::HScroll, "S1", 75, 310, 670, 17, kShown | kSubclass, kViewBar},
+    {14, K::Push, "+", 5, 290, 17, 17, kShown},
+    {15, K::Push, "-", 5, 310, 17, 17, kShown},
+    {16, K::Push, "-", 33, 310, 17, 17, kShown},
+    {17, K::Push, "+", 53, 310, 17, 17, kShown},
+    {18, K::Static, "Spectrogram", 380, 5, 80, 17, kShown},
+    {19, K::Static, "22000", 27, 23, 40, 17, kShown | kRight},
+    {20, K::Static, "0", 27, 273, 40, 17, kShown | kRight},
+    {21, K::Static, "00:00.000", 74, 290, 70, 17, kShown},
+    {22, K::Static, "00:00.000", 675, 290, 70, 17, kShown | kRight},
+    {23, K::Static, "[Hz]", 45, 147, 25, 17, kShown},
+    {24, K::Static, "Time", 400, 290, 35, 17, kShown},
+    {106, K::Static, "Right-click to turn the zoom off", 30, 5, 160, 17, kShown},
+    {96, K::Push, "Zoom", 180, 5, 36, 20, kShown | kPressed},
+    {97, K::Push, "Zoom All", 220, 5, 46, 20, kShown},
+    {98, K::Push, "Zoom x2", 270, 5, 46, 20, kShown},
+    {99, K::Push, "Zoom x0.5", 320, 5, 54, 20, kShown},
+    {100, K::Radio, "Lin", 540, 5, 45, 20, kShown | kGroup | kChecked},
+    {101, K::Radio, "Log", 595, 5, 45, 20, kShown},
+    {102, K::Push, "PLAY?", 480, 5, 45, 20, 0},
+    {56, K::Push, "Show Hum", 675, 410, 85, 20, 0},
+    {40, K::Push, "Create PVC", 675, 435, 85, 20, 0},
+    {64, K::Push, "Advanced >", 675, 335, 85, 20, 0},
+};
+
+// The analysis settings; "Update" is made last.
+const ControlSpec kZoomSettingsControls[] = {
+    {57, K::Check, "Zoom Frequency", 270, 335, 130, 20, kShown | kChecked},
+    {58, K::Check, "Zoom Time", 420, 335, 95, 20, kShown | kChecked},
+    {59, K::DropList, "L1", 270, 405, 80, 140, kShown, {}, kResolutions, -1},
+    {60, K::DropList, "L2", 420, 405, 100, 80, kShown, {}, kWindows, -1},
+    {62, K::Static, "Resolution", 270, 385, 80, 20, kShown},
+    {63, K::Static, "Windowing Function", 420, 385, 120, 20, kShown},
+    {61, K::Push, "Update", 540, 405, 60, 21, kShown},
+};
+
+const ControlSpec kManualControls[] = {
+    {65, K::Check, "Show PVC Points", 270, 335, 127, 20, 0},
+    {66, K::Check, "Move PVC point", 447, 335, 121, 20, kDisabled},
+    {67, K::Radio, "Insert Points", 270, 355, 105, 20, kGroup},
+    {68, K::Radio, "Chart PVC", 270, 375, 105, 20, 0},
+    {69, K::Radio, "Delete PVC Points", 270, 395, 131, 20, 0},
+    {70, K::Radio, "Offset PVC Points", 270, 415, 127, 20, kDisabled},
+    {71, K::Radio, "Smoothing PVC", 270, 435, 118, 20, kDisabled},
+};
+
+const ControlSpec kPreviewButton = {80, K::Push, "Preview", 675, 410, 85, 20, 0};
+
+std::vector<ControlSpec> buildTable() {
+  std::vector<ControlSpec> all(std::begin(kMainControls), std::end(kMainControls));
+  auto append = [&all](const std::vector<ControlSpec>& more) { all.insert(all.end(), more.begin(), more.end()); };
+  append(paneControls(pilotTonePane()));
+  append(paneControls(humPane()));
+  all.insert(all.end(), std::begin(kZoomSettingsControls), std::end(kZoomSettingsControls));
+  all.insert(all.end(), std::begin(kManualControls), std::end(kManualControls));
+  all.push_back(kPreviewButton);
+  append(paneControls(spectralPane()));
+  return all;
+}
+
+HFONT fontOf(ControlKind kind) {
+  switch (kind) {
+    case K::Radio:
+    case K::Check:
+    case K::VScroll:
+    case K::HScroll:
+      return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    default:
+      return static_cast<HFONT>(GetStockObject(ANSI_VAR_FONT));
+  }
+}
+
+}  // namespace
+
+const std::vector<ControlSpec>& editorControls() {
+  static const std::vector<ControlSpec> table = buildTable();
+  return table;
+}
+
+const ControlSpec* findControl(int id) {
+  for (const ControlSpec& spec : editorControls())
+    if (spec.id == id) return &spec;
+  return nullptr;
+}
+
+const char* windowClassOf(ControlKind kind) {
+  switch (kind) {
+    case K::Display:
+    case K::Static:
+      return "STATIC";
+    case K::Push:
+    case K::Check:
+    case K::Radio:
+      return "BUTTON";
+    case K::VScroll:
+    case K::HScroll:
+      return "SCROLLBAR";
+    case K::DropList:
+      return "COMBOBOX";
+    case K::Progress:
+      return PROGRESS_CLASSA;
+  }
+  return "STATIC";
+}
+
+DWORD styleOf(const ControlSpec& spec) {
+  DWORD style = WS_CHILD;
+  if (spec.flags & kVisible) style |= WS_VISIBLE;
+  if (spec.flags & kDisabled) style |= WS_DISABLED;
+  if (spec.flags & kGroup) style |= WS_GROUP;
+  switch (spec.kind) {
+    case K::Display:
+      style |= SS_OWNERDRAW | SS_NOPREFIX | SS_NOTIFY;
+      break;
+    case K::Static:
+      if (spec.flags & kRight) style |= SS_RIGHT;
+      if (spec.flags & kCentred) style |= SS_CENTER;
+      break;
+    case K::Push:
+      style |= BS_PUSHBUTTON;
+      break;
+    case K::Check:
+      style |= BS_AUTOCHECKBOX;
+      break;
+    case K::Radio:
+      style |= BS_AUTORADIOBUTTON;
+      break;
+    case K::VScroll:
+      style |= SBS_VERT;
+      break;
+    case K::HScroll:
+      style |= SBS_HORZ;
+      break;
+    case K::DropList:
+      style |= CBS_DROPDOWNLIST | WS_VSCROLL;
+      break;
+    case K::Progress:
+      style |= PBS_SMOOTH;
+      break;
+  }
+  return style;
+}
+
+HWND ControlTable::get(int id) { return inTable(id) ? handles[static_cast<size_t>(id)] : nullptr; }
+
+void ControlTable::set(int id, HWND window) {
+  if (inTable(id)) handles[static_cast<size_t>(id)] = window;
+}
+
+void ControlTable::clear() {
+  handles.fill(nullptr);
+  previousProcedures.fill(nullptr);
+}
+
+WNDPROC ControlTable::previousProcedure(int id) {
+  return inTable(id) ? previousProcedures[static_cast<size_t>(id)] : nullptr;
+}
+
+void ControlTable::setPreviousProcedure(int id, WNDPROC procedure) {
+  if (inTable(id)) previousProcedures[static_cast<size_t>(id)] = procedure;
+}
+
+HWND createControl(const ControlSpec& spec, HWND parent, HINSTANCE module, WNDPROC scrollProcedure) {
+  HWND window = CreateWindowExA(0, windowClassOf(spec.kind), spec.text, styleOf(spec), spec.x, spec.y, spec.width,
+                                spec.height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), module,
+                                nullptr);
+  ControlTable::set(spec.id, window);
+  if (!window) return nullptr;
+  SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(fontOf(spec.kind)), FALSE);
+
+  if (spec.kind == K::VScroll || spec.kind == K::HScroll) {
+    SCROLLINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    info.nMin = spec.scroll.minimum;
+    info.nMax = spec.scroll.maximum;
+    info.nPage = static_cast<UINT>(spec.scroll.page);
+    info.nPos = spec.scroll.position;
+    SetScrollInfo(window, SB_CTL, &info, TRUE);
+    if ((spec.flags & kSubclass) && scrollProcedure) {
+      auto previous = reinterpret_cast<WNDPROC>(
+          SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(scrollProcedure)));
+      ControlTable::setPreviousProcedure(spec.id, previous);
+    }
+  }
+  if (spec.kind == K::DropList) {
+    for (const char* item : spec.items) SendMessageA(window, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+    if (spec.selectedItem >= 0) SendMessageA(window, CB_SETCURSEL, static_cast<WPARAM>(spec.selectedItem), 0);
+  }
+  if (spec.kind == K::Progress) SendMessageA(window, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+  if (spec.flags & kChecked) SendMessageA(window, BM_SETCHECK, BST_CHECKED, 0);
+  if (spec.flags & kPressed) SendMessageA(window, BM_SETSTATE, TRUE, 0);
+  return window;
+}
+
+void showControl(int id, bool show) {
+  if (HWND window = ControlTable::get(id)) ShowWindow(window, show ? SW_SHOW : SW_HIDE);
+}
+
+void enableControl(int id, bool enable) {
+  if (HWND window = ControlTable::get(id)) EnableWindow(window, enable ? TRUE : FALSE);
+}
+
+void showControls(std::span<const int> ids, bool show) {
+  for (int id : ids) showControl(id, show);
+}
+
+void enableControls(std::span<const int> ids, bool enable) {
+  for (int id : ids) enableControl(id, enable);
+}
+
+void setControlText(int id, const char* text) {
+  if (HWND window = ControlTable::get(id)) SetWindowTextA(window, text);
+}
+
+}  // namespace editor

@@ -1,0 +1,733 @@
+// The editor window in a host's window, worked with the window messages a
+// person's clicks and keys produce and read back through Win32.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "analysis/SpectrogramAnalyser.h"
+#include "curve/PvcCurve.h"
+#include "detect/DetectorEngines.h"
+#include "editor/ColourTable.h"
+#include "editor/ControlTable.h"
+#include "editor/OfflineEditor.h"
+#include "editor/Panes.h"
+#include "editor/TimeFormat.h"
+#include "plugin/OfflineEffect.h"
+#include "plugin/PluginEntry.h"
+#include "tests/editor/EditorHost.h"
+#include "tests/editor/WindowCapture.h"
+
+HINSTANCE pelmoraInstance = GetModuleHandleA(nullptr);  // the splash bitmap is in this test
+
+namespace {
+
+constexpr double kRate = 44100.0;
+constexpr int kFrames = 88200;
+constexpr double kToneHz = 2000.0;
+
+std::string textOf(HWND window) {
+  char text[256] = {};
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+std::string classOf(HWND window) {
+  char name[64] = {};
+  GetClassNameA(window, name, sizeof name);
+  std::string s = name;
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+bool shown(HWND window) { return (GetWindowLongA(window, GWL_STYLE) & WS_VISIBLE) != 0; }
+
+RECT placeIn(HWND window, HWND parent) {
+  RECT r{};
+  GetWindowRect(window, &r);
+  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+SCROLLINFO scrollOf(HWND bar) {
+  SCROLLINFO info{};
+  info.cbSize = sizeof info;
+  info.fMask = SIF_ALL;
+  GetScrollInfo(bar, SB_CTL, &info);
+  return info;
+}
+
+// Message boxes opened while a hook is installed: their title and text,
+// each answered with OK as soon as it shows.
+struct BoxAnswerer {
+  static inline std::vector<std::pair<std::string, std::string>> boxes;
+  HHOOK hook = nullptr;
+
+  BoxAnswerer() {
+    boxes.clear();
+    hook = SetWindowsHookExA(WH_CBT, &BoxAnswerer::onEvent, nullptr, GetCurrentThreadId());
+  }
+  ~BoxAnswerer() { UnhookWindowsHookEx(hook); }
+
+  static BOOL CALLBACK findText(HWND child, LPARAM out) {
+    char name[32] = {};
+    GetClassNameA(child, name, sizeof name);
+    std::string text = textOf(child);
+    if (_stricmp(name, "Static") == 0 && !text.empty()) *reinterpret_cast<std::string*>(out) = text;
+    return TRUE;
+  }
+
+  static LRESULT CALLBACK onEvent(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE) {
+      auto box = reinterpret_cast<HWND>(wParam);
+      char name[32] = {};
+      GetClassNameA(box, name, sizeof name);
+      if (std::strcmp(name, "#32770") == 0) {
+        std::string text;
+        EnumChildWindows(box, &BoxAnswerer::findText, reinterpret_cast<LPARAM>(&text));
+        boxes.emplace_back(textOf(box), text);
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+      }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+  }
+};
+
+class EditorWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    host.makeTone(kRate, kFrames, 1, kToneHz, 7);
+    host.effect = createPelmora(&EditorHost::callback);
+    ASSERT_NE(host.effect, nullptr);
+    plugin = static_cast<OfflineEffect*>(host.effect->object);
+    editor = dynamic_cast<OfflineEditor*>(plugin->getEditor());
+    ASSERT_NE(editor, nullptr);
+  }
+  void TearDown() override {
+    if (host.effect) {
+      host.dispatch(effEditClose, 0, 0, nullptr);
+      host.dispatch(effClose, 0, 0, nullptr);
+    }
+  }
+
+  HWND mainWindow() const { return FindWindowExA(host.frame, nullptr, OfflineEditor::kWindowClass, nullptr); }
+  HWND control(int id) const { return GetDlgItem(mainWindow(), id); }
+
+  void click(int x, int y) {
+    HWND display = control(10);
+    SendMessageA(display, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    SendMessageA(display, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+  }
+  void press(int id) {
+    SendMessageA(mainWindow(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(control(id)));
+  }
+  void scrollTime(WORD request) {
+    SendMessageA(mainWindow(), WM_HSCROLL, MAKEWPARAM(request, 0), reinterpret_cast<LPARAM>(control(13)));
+  }
+
+  // Open, the file list, the click on the splash picture: the reading pass.
+  void openAndRead() {
+    ASSERT_TRUE(host.openEditor());
+    ASSERT_TRUE(host.notify());
+    click(300, 100);
+    ASSERT_EQ(host.startsInMode(kModeRead), 1);
+  }
+
+  void expectViewControlsShown(bool expected, bool withZoomHint) {
+    for (int id : editor::kViewControlIds) {
+      if (id == 106 && !withZoomHint) continue;
+      EXPECT_EQ(shown(control(id)), expected) << "control " << id;
+    }
+  }
+
+  EditorHost host;
+  OfflineEffect* plugin = nullptr;
+  OfflineEditor* editor = nullptr;
+};
+
+TEST_F(EditorWindow, GetRectGivesTheWindowSize) {
+  ERect* rect = nullptr;
+  ASSERT_EQ(host.dispatch(effEditGetRect, 0, 0, &rect), 1);
+  EXPECT_EQ(rect->top, 0);
+  EXPECT_EQ(rect->left, 0);
+  EXPECT_EQ(rect->bottom, 470);
+  EXPECT_EQ(rect->right, 780);
+}
+
+// Every record of the control table became a window with its id, class,
+// text, place, visibility, enabled state and check mark.
+TEST_F(EditorWindow, CreatesEveryControlOfTheTable) {
+  ASSERT_TRUE(host.openEditor());
+  HWND main = mainWindow();
+  ASSERT_NE(main, nullptr);
+  RECT mainPlace = placeIn(main, host.frame);
+  EXPECT_EQ(mainPlace.right - mainPlace.left, 780);
+  EXPECT_EQ(mainPlace.bottom - mainPlace.top, 470);
+
+  int children = 0;
+  for (HWND c = GetWindow(main, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) ++children;
+  EXPECT_EQ(children, 97);
+  for (int id = 10; id <= 106; ++id) EXPECT_NE(GetDlgItem(main, id), nullptr) << "control " << id;
+
+  for (const editor::ControlSpec& spec : editor::editorControls()) {
+    SCOPED_TRACE("control " + std::to_string(spec.id));
+    HWND w = GetDlgItem(main, spec.id);
+    ASSERT_NE(w, nullptr);
+    std::string expectedClass = editor::windowClassOf(spec.kind);
+    for (char& c : expectedClass) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    EXPECT_EQ(classOf(w), expectedClass);
+    if (spec.kind != editor::ControlKind::DropList && spec.kind != editor::ControlKind::Progress) {
+      EXPECT_EQ(textOf(w), spec.text);
+    }
+    const RECT r = placeIn(w, main);
+    EXPECT_EQ(r.left, spec.x);
+    EXPECT_EQ(r.top, spec.y);
+    EXPECT_EQ(r.right - r.left, spec.width);
+    // A drop-down list's window is as high as its closed field.
+    if (spec.kind != editor::ControlKind::DropList) {
+      EXPECT_EQ(r.bottom - r.top, spec.height);
+    }
+    EXPECT_EQ(shown(w), (spec.flags & editor::kVisible) != 0);
+    // The spectral pane's third bar is disabled whenever the pane is hidden.
+    const bool enabled = spec.id == 88 ? false : (spec.flags & editor::kDisabled) == 0;
+    EXPECT_EQ(IsWindowEnabled(w) != 0, enabled);
+    if (spec.kind == editor::ControlKind::Check || spec.kind == editor::ControlKind::Radio) {
+      EXPECT_EQ(SendMessageA(w, BM_GETCHECK, 0, 0) == BST_CHECKED, (spec.flags & editor::kChecked) != 0);
+    }
+  }
+}
+
+// The table itself against the layout as the editor's design gives it,
+// row by row for the controls that are easy to get wrong.
+TEST_F(EditorWindow, ControlsSitWhereTheLayoutPutsThem) {
+  ASSERT_TRUE(host.openEditor());
+  HWND main = mainWindow();
+  struct Row {
+    int id;
+    const char* cls;
+    const char* text;
+    int x, y, w, h;
+    bool visible, enabled;
+  };
+  const Row rows[] = {
+      {10, "static", "", 75, 25, 670, 260, true, true},
+      {11, "scrollbar", "S1", 755, 25, 17, 260, true, true},
+      {13, "scrollbar", "S1", 75, 310, 670, 17, true, true},
+      {19, "static", "22000", 27, 23, 40, 17, true, true},
+      {22, "static", "00:00.000", 675, 290, 70, 17, true, true},
+      {27, "static", "p3", 390, 335, 75, 26, false, true},
+      {40, "button", "Create PVC", 675, 435, 85, 20, false, true},
+      {42, "static", "p2", 345, 330, 90, 39, false, true},
+      {55, "static", "t5", 610, 458, 40, 17, false, true},
+      {66, "button", "Move PVC point", 447, 335, 121, 20, false, false},
+      {71, "button", "Smoothing PVC", 270, 435, 118, 20, false, false},
+      {76, "static", "Pos:", 500, 5, 780, 17, false, true},
+      {77, "msctls_progress32", "", 5, 455, 225, 15, false, true},
+      {78, "button", "Undo", 5, 375, 105, 21, true, false},
+      {83, "static", "p3", 430, 335, 75, 28, false, true},
+      {102, "button", "PLAY?", 480, 5, 45, 20, false, true},
+      {104, "scrollbar", "B6", 631, 367, 17, 80, false, true},
+      {105, "static", "t6", 620, 450, 40, 17, false, true},
+      {106, "static", "Right-click to turn the zoom off", 30, 5, 160, 17, true, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE("control " + std::to_string(row.id));
+    HWND w = GetDlgItem(main, row.id);
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(classOf(w), row.cls);
+    EXPECT_EQ(textOf(w), row.text);
+    const RECT r = placeIn(w, main);
+    EXPECT_EQ(r.left, row.x);
+    EXPECT_EQ(r.top, row.y);
+    EXPECT_EQ(r.right - r.left, row.w);
+    EXPECT_EQ(r.bottom - r.top, row.h);
+    EXPECT_EQ(shown(w), row.visible);
+    EXPECT_EQ(IsWindowEnabled(w) != 0, row.enabled);
+  }
+
+  // "Zoom" drawn pressed, "Lin" checked, both zoom boxes checked.
+  EXPECT_TRUE(SendMessageA(GetDlgItem(main, 96), BM_GETSTATE, 0, 0) & BST_PUSHED);
+  EXPECT_EQ(SendMessageA(GetDlgItem(main, 100), BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(SendMessageA(GetDlgItem(main, 101), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  EXPECT_EQ(SendMessageA(GetDlgItem(main, 57), BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(SendMessageA(GetDlgItem(main, 58), BM_GETCHECK, 0, 0), BST_CHECKED);
+
+  // Fonts: buttons and texts the ANSI variable font, boxes and bars the GUI font.
+  const auto ansi = reinterpret_cast<LRESULT>(GetStockObject(ANSI_VAR_FONT));
+  const auto gui = reinterpret_cast<LRESULT>(GetStockObject(DEFAULT_GUI_FONT));
+  EXPECT_EQ(SendMessageA(GetDlgItem(main, 61), WM_GETFONT, 0, 0), ansi);
+  EXPECT_EQ(SendMessageA(GetDlgItem(main, 18), WM_GETFONT, 0, 0), ansi);
+  EXPECT_EQ(SendMessageA(GetDlgItem(main, 72), WM_GETFONT, 0, 0), ansi);
+  EXPECT_EQ(SendMessageA(GetDlgItem(main, 100), WM_GETFONT, 0, 0), gui);
+  EXPECT_EQ(SendMessageA(GetDlgItem(main, 57), WM_GETFONT, 0, 0), gui);
+
+  // The lists: the algorithms on "Zoom", the analyser's FFT length and window.
+  HWND algorithms = GetDlgItem(main, 72);
+  EXPECT_EQ(SendMessageA(algorithms, CB_GETCOUNT, 0, 0), 6);
+  EXPECT_EQ(SendMessageA(algorithms, CB_GETCURSEL, 0, 0), 0);
+  char item[64] = {};
+  SendMessageA(algorithms, CB_GETLBTEXT, 4, reinterpret_cast<LPARAM>(item));
+  EXPECT_STREQ(item, "High-Frequency Pilot Tone Tracking");
+  EXPECT_EQ(SendMessageA(GetDlgItem(main, 59), CB_GETCOUNT, 0, 0), 7);
+  EXPECT_EQ(SendMessageA(GetDlgItem(main, 59), CB_GETCURSEL, 0, 0), 4);  // 1024
+  EXPECT_EQ(SendMessageA(GetDlgItem(main, 60), CB_GETCURSEL, 0, 0), 2);  // Blackman
+
+  // Scroll bars: view bars 0..100 page 2 at 50; hum bars 0..1000 at 500;
+  // the spectral pane's first bar has the long page.
+  const SCROLLINFO reference = scrollOf(GetDlgItem(main, 11));
+  EXPECT_EQ(reference.nMin, 0);
+  EXPECT_EQ(reference.nMax, 100);
+  EXPECT_EQ(reference.nPage, 2u);
+  EXPECT_EQ(reference.nPos, 50);
+  const SCROLLINFO hum = scrollOf(GetDlgItem(main, 48));
+  EXPECT_EQ(hum.nMax, 1000);
+  EXPECT_EQ(hum.nPos, 500);
+  EXPECT_EQ(scrollOf(GetDlgItem(main, 86)).nPage, 20u);
+  EXPECT_EQ(scrollOf(GetDlgItem(main, 87)).nPage, 2u);
+}
+
+TEST_F(EditorWindow, RegistersTheClassOnceAndUnregistersAfterTheLastClose) {
+  WNDCLASSA info{};
+  const HINSTANCE module = GetModuleHandleA(nullptr);
+  EXPECT_FALSE(GetClassInfoA(module, OfflineEditor::kWindowClass, &info));
+  ASSERT_TRUE(host.openEditor());
+  EXPECT_TRUE(GetClassInfoA(module, OfflineEditor::kWindowClass, &info));
+
+  // A second plug-in with its editor open in another window.
+  AEffect* second = createPelmora(&EditorHost::callback);
+  ASSERT_NE(second, nullptr);
+  HWND otherFrame = CreateWindowExA(0, EditorHost::frameClass(), "second", WS_OVERLAPPEDWINDOW, 0, 0, 820, 520,
+                                    nullptr, nullptr, module, nullptr);
+  ASSERT_EQ(second->dispatcher(second, effEditOpen, 0, 0, otherFrame, 0), 1);
+  EXPECT_EQ(OfflineEditor::openInstances(), 2);
+
+  host.dispatch(effEditClose, 0, 0, nullptr);
+  EXPECT_EQ(mainWindow(), nullptr) << "the closed editor's window is gone";
+  EXPECT_TRUE(GetClassInfoA(module, OfflineEditor::kWindowClass, &info)) << "still in use by the second editor";
+
+  second->dispatcher(second, effEditClose, 0, 0, nullptr, 0);
+  EXPECT_FALSE(GetClassInfoA(module, OfflineEditor::kWindowClass, &info));
+  second->dispatcher(second, effClose, 0, 0, nullptr, 0);
+  DestroyWindow(otherFrame);
+
+  ASSERT_TRUE(host.openEditor());
+  EXPECT_TRUE(GetClassInfoA(module, OfflineEditor::kWindowClass, &info));
+  EXPECT_NE(control(72), nullptr);
+  EXPECT_EQ(OfflineEditor::openInstances(), 1);
+}
+
+// The file list shows the splash picture; a click on it shows the view
+// controls and starts the reading pass, which paints the spectrogram
+// column by column with the flat curve over it.
+TEST_F(EditorWindow, FirstFileShowsTheSplashAndAClickDrawsTheSpectrogram) {
+  ASSERT_TRUE(host.openEditor());
+  ASSERT_TRUE(host.notify());
+  EXPECT_TRUE(host.startedModes.empty());
+  EXPECT_EQ(editor->displayState(), kDisplaySplash);
+  expectViewControlsShown(false, true);
+
+  // The display shows bitmap 102 as it is.
+  HBITMAP splash = LoadBitmapA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(102));
+  ASSERT_NE(splash, nullptr);
+  BITMAP b{};
+  GetObjectA(splash, sizeof b, &b);
+  EXPECT_EQ(b.bmWidth, 670);
+  EXPECT_EQ(b.bmHeight, 260);
+  HDC memory = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(memory, splash);
+  {
+    const WindowCapture shownPicture(control(10));
+    int differing = 0;
+    for (int y = 0; y < 260; y += 13)
+      for (int x = 0; x < 670; x += 11) {
+        const COLORREF c = GetPixel(memory, x, y);
+        differing += !(shownPicture.at(x, y) == Pixel{GetRValue(c), GetGValue(c), GetBValue(c)});
+      }
+    EXPECT_EQ(differing, 0);
+  }
+  SelectObject(memory, old);
+  DeleteDC(memory);
+  DeleteObject(splash);
+
+  click(300, 100);
+  EXPECT_EQ(host.startedModes, std::vector<int>{kModeRead});
+  EXPECT_EQ(host.runResults, std::vector<bool>{true});
+  EXPECT_EQ(host.queries, 1);
+  EXPECT_EQ(editor->displayState(), kDisplaySpectrogram);
+  EXPECT_EQ(editor->activeTool(), kToolZoom);
+  EXPECT_EQ(plugin->getParameter(0), 2.0f) << "the mode goes back to the correction";
+  expectViewControlsShown(true, false);
+  EXPECT_FALSE(shown(control(106)));
+  EXPECT_EQ(textOf(control(22)), formatTime(kFrames, kRate));
+  EXPECT_EQ(textOf(control(21)), "0:00.000");
+
+  // Each drawn column is the analyser's levels through the colour scale;
+  // the flat curve crosses in black, the cleared layers leave a black frame.
+  host.repaint();
+  const WindowCapture whole(host.frame);
+  EXPECT_TRUE(whole.saveBmp("editor-after-read.bmp"));
+  const SpectrogramAnalyser& analyser = plugin->analyser();
+  const int curveRow = plugin->curve().rowOf(0);
+  const WindowCapture picture(control(10));
+  ASSERT_EQ(picture.width(), 670);
+  ASSERT_EQ(picture.height(), 260);
+  int compared = 0;
+  for (int column : {0, 5, 150, 333, 520, 667}) {
+    for (int row = 1; row <= 258; ++row) {
+      if (row >= curveRow - 1 && row <= curveRow + 1) continue;
+      const Rgb expected = ColourTable::levelColour(ColourTable::indexOf(analyser.levelAt(column, row)));
+      ASSERT_EQ(picture.at(column + 1, row), (Pixel{expected.red, expected.green, expected.blue}))
+          << "column " << column << " row " << row;
+      ++compared;
+    }
+  }
+  EXPECT_GT(compared, 1500);
+  for (int x = 2; x < 668; x += 3) ASSERT_EQ(picture.at(x, curveRow), (Pixel{0, 0, 0})) << "x " << x;
+  for (int y = 0; y < 260; y += 10) {
+    EXPECT_EQ(picture.at(0, y), (Pixel{0, 0, 0}));
+    EXPECT_EQ(picture.at(669, y), (Pixel{0, 0, 0}));
+  }
+  for (int x = 0; x < 670; x += 10) {
+    EXPECT_EQ(picture.at(x, 0), (Pixel{0, 0, 0}));
+    EXPECT_EQ(picture.at(x, 259), (Pixel{0, 0, 0}));
+  }
+  // The tone is loud where it is: red near its row.
+  const int toneRow = analyser.rowForFrequency(1.0f, static_cast<float>(kToneHz));
+  EXPECT_GE(analyser.levelAt(300, toneRow), 75.0f);
+  EXPECT_EQ(picture.at(301, toneRow).red, 255);
+
+}
+
+// The host's selection shows as a grey band ANDed over the display, and
+// its edit cursor as a line; a selection reaching outside the view is not
+// drawn at all.
+TEST_F(EditorWindow, HostSelectionAndCursorAreDrawnFromTheNotification) {
+  openAndRead();
+  host.file.selectionStart = 22050;
+  host.file.selectionSize = 22050;
+  EXPECT_TRUE(host.notify());
+  // Positions times the single-precision scale, in double, as drawn.
+  const double scale = static_cast<float>(670.0 / kFrames);
+  const int left = static_cast<int>(22050 * scale + 1);
+  const int right = static_cast<int>(44100 * scale + 1);
+  {
+    const WindowCapture band(control(10));
+    const int inside = (left + right) / 2;
+    const int row = 60;
+    // Inside the band every channel went through an AND with 160.
+    const Pixel p = band.at(inside, row);
+    EXPECT_EQ(p.red & ~160, 0);
+    EXPECT_EQ(p.green & ~160, 0);
+    EXPECT_EQ(p.blue & ~160, 0);
+    const Pixel edge = band.at(left, row);
+    EXPECT_EQ(edge.red & ~128, 0);
+    EXPECT_EQ(edge.blue & ~128, 0);
+    EXPECT_NE(band.at(right + 5, row), p) << "no band after the end";
+  }
+
+  host.file.selectionStart = 80000;
+  host.file.selectionSize = 20000;  // ends after the file
+  host.file.editCursorPosition = 44100;
+  EXPECT_TRUE(host.notify());
+  const WindowCapture picture(control(10));
+  const int cursor = static_cast<int>(44100 * scale + 1);
+  for (int y = 1; y < 259; y += 17) EXPECT_EQ(picture.at(cursor, y), (Pixel{0, 0, 0})) << y;
+  EXPECT_NE(picture.at((left + right) / 2, 60), (Pixel{0, 0, 0}));
+  const Pixel outside = picture.at(660, 60);
+  EXPECT_FALSE((outside.red | outside.green | outside.blue) <= 160 && outside.blue != 0 && outside.red == 0)
+      << "the selection beyond the view is not drawn";
+}
+
+TEST_F(EditorWindow, NoFilesBlanksTheDisplayAndHidesTheViewControls) {
+  openAndRead();
+  host.fileCount = 0;
+  EXPECT_FALSE(host.notify());
+  EXPECT_EQ(editor->displayState(), kDisplayEmpty);
+  EXPECT_EQ(editor->activeTool(), kToolNone);
+  EXPECT_EQ(plugin->fileTable().fileIdCapacity(), 0);
+  expectViewControlsShown(false, true);
+  {
+    const WindowCapture blank(control(10));
+    for (int y = 1; y < 259; y += 7)
+      for (int x = 1; x < 669; x += 9) ASSERT_EQ(blank.at(x, y), (Pixel{255, 255, 255})) << x << "," << y;
+  }
+
+  // The white went into the splash picture itself: the next file shows a
+  // blank picture until its reading pass paints it.
+  host.fileCount = 1;
+  EXPECT_TRUE(host.notify());
+  EXPECT_EQ(editor->displayState(), kDisplaySplash);
+  expectViewControlsShown(false, true);
+  {
+    const WindowCapture blank(control(10));
+    EXPECT_EQ(blank.at(300, 100), (Pixel{255, 255, 255}));
+  }
+  click(300, 100);
+  EXPECT_EQ(host.startsInMode(kModeRead), 2);
+  expectViewControlsShown(true, false);
+}
+
+TEST_F(EditorWindow, TimeScrollArrowsMoveByOneAndByAHundred) {
+  openAndRead();
+  press(17);  // time "+": half the window, read again around the centre
+  EXPECT_EQ(host.startsInMode(kModeZoom), 1);
+  const int half = kFrames / 4;
+  SCROLLINFO bar = scrollOf(control(13));
+  EXPECT_EQ(bar.nMin, half);
+  EXPECT_EQ(bar.nMax, kFrames);
+  EXPECT_EQ(bar.nPos, kFrames / 2);
+  EXPECT_EQ(bar.nPage, static_cast<UINT>(half));
+  EXPECT_EQ(editor->view().viewStart, kFrames / 2 - half);
+  EXPECT_EQ(editor->view().viewLength, 2 * half);
+
+  scrollTime(SB_LINERIGHT);
+  EXPECT_EQ(scrollOf(control(13)).nPos, kFrames / 2 + 100);
+  scrollTime(SB_LINELEFT);
+  EXPECT_EQ(scrollOf(control(13)).nPos, kFrames / 2 + 99);
+  scrollTime(SB_LINELEFT);
+  EXPECT_EQ(scrollOf(control(13)).nPos, kFrames / 2 + 98);
+  // Moving the bar only moves the read-outs; no pass runs until the end.
+  const int start = kFrames / 2 + 98 - half;
+  EXPECT_EQ(textOf(control(21)), formatTime(start, kRate));
+  EXPECT_EQ(host.startsInMode(kModeZoom), 1);
+
+  scrollTime(SB_ENDSCROLL);
+  EXPECT_EQ(host.startsInMode(kModeZoom), 2);
+  EXPECT_EQ(editor->view().viewStart, start);
+  EXPECT_EQ(editor->view().viewLength, 2 * half);
+  EXPECT_EQ(host.cursorWritten, start);
+  EXPECT_FALSE(editor->needsRedraw());
+}
+
+TEST_F(EditorWindow, ChangedSampleRateOnTheSameFileStartsOneRedrawPass) {
+  openAndRead();
+  EXPECT_TRUE(host.notify());
+  EXPECT_EQ(host.startedModes.size(), 1u) << "the same file as it was starts nothing";
+
+  host.file.sampleRate = 22050.0;
+  EXPECT_TRUE(host.notify());
+  EXPECT_EQ(host.startedModes, (std::vector<int>{kModeRead, kModeZoom}));
+  EXPECT_EQ(plugin->analyser().sampleRate(), 22050.0f);
+  EXPECT_EQ(plugin->getParameter(0), 2.0f);
+  EXPECT_FALSE(editor->needsRedraw());
+
+  EXPECT_TRUE(host.notify());
+  EXPECT_EQ(host.startedModes.size(), 2u);
+
+  // A fractional rate is taken as the passes take it, truncated: one pass.
+  host.file.sampleRate = 32000.5;
+  EXPECT_TRUE(host.notify());
+  EXPECT_EQ(host.startsInMode(kModeZoom), 2);
+  EXPECT_TRUE(host.notify());
+  EXPECT_EQ(host.startsInMode(kModeZoom), 2);
+
+  // So does a changed channel count.
+  host.makeTone(32000.5, kFrames, 2, kToneHz, 7);
+  EXPECT_TRUE(host.notify());
+  EXPECT_EQ(host.startsInMode(kModeZoom), 3);
+  EXPECT_EQ(plugin->channelCount, 2);
+}
+
+TEST_F(EditorWindow, KeyPressesOpenTheInfoBoxes) {
+  openAndRead();
+  BoxAnswerer answerer;
+  SendMessageA(mainWindow(), WM_KEYDOWN, 'B', 0);
+  ASSERT_EQ(BoxAnswerer::boxes.size(), 1u);
+  EXPECT_EQ(BoxAnswerer::boxes[0], (std::pair<std::string, std::string>{"Info", "Wcisniety klawisz"}));
+
+  BoxAnswerer::boxes.clear();
+  SendMessageA(mainWindow(), WM_KEYDOWN, 'A', 0);
+  ASSERT_EQ(BoxAnswerer::boxes.size(), 3u);
+  EXPECT_EQ(BoxAnswerer::boxes[0].second, "Wcisniety klawisz");
+  EXPECT_EQ(BoxAnswerer::boxes[1].second, "Wcisniety z");
+  EXPECT_EQ(BoxAnswerer::boxes[2].second, "Podejmuje akcje");
+  for (const auto& box : BoxAnswerer::boxes) EXPECT_EQ(box.first, "Info");
+  EXPECT_EQ(editor->algorithm(), OfflineEditor::kZoomAlgorithm);
+
+  BoxAnswerer::boxes.clear();
+  SendMessageA(control(10), WM_KEYDOWN, 'C', 0);
+  ASSERT_EQ(BoxAnswerer::boxes.size(), 1u);
+  EXPECT_EQ(BoxAnswerer::boxes[0].second, "Wcisniety klawisz");
+}
+
+// Commands and mouse moves hide the never-filled position read-out.
+TEST_F(EditorWindow, PositionReadoutStaysHidden) {
+  openAndRead();
+  ShowWindow(control(76), SW_SHOW);
+  press(57);
+  EXPECT_FALSE(shown(control(76)));
+  ShowWindow(control(76), SW_SHOW);
+  SendMessageA(mainWindow(), WM_MOUSEMOVE, 0, MAKELPARAM(10, 400));
+  EXPECT_FALSE(shown(control(76)));
+}
+
+// Undo steps are kept per host file id, whatever the id.
+TEST_F(EditorWindow, UndoHistoriesFollowTheFileForAnyId) {
+  host.file.uniqueId = 4000;
+  VstAudioFile other = host.file;
+  other.uniqueId = -7;
+  host.others = {other};
+  openAndRead();
+  EXPECT_FALSE(IsWindowEnabled(control(78)));
+  static_cast<EditorLink*>(editor)->recordUndoStep(3);  // as a detection pass does
+  EXPECT_TRUE(IsWindowEnabled(control(78)));
+  EXPECT_EQ(editor->historyOf(4000).currentStep(), 1);
+  EXPECT_EQ(editor->historyOf(4000).tagOf(0), 3);
+
+  std::swap(host.file, host.others[0]);
+  EXPECT_TRUE(host.notify());
+  EXPECT_EQ(host.startsInMode(kModeRead), 2);
+  EXPECT_FALSE(IsWindowEnabled(control(78))) << "the other file has no steps";
+
+  std::swap(host.file, host.others[0]);
+  EXPECT_TRUE(host.notify());
+  EXPECT_TRUE(IsWindowEnabled(control(78)));
+  const std::string path = editor->curveFilePath();
+  EXPECT_NE(path.find("4000~undopvc_1.dwt"), std::string::npos) << path;
+}
+
+// A host may number its first file 0, the plug-in's "no file" id.
+TEST_F(EditorWindow, AFileWithIdZeroIsReadToo) {
+  host.file.uniqueId = 0;
+  openAndRead();
+  EXPECT_EQ(host.startedModes, std::vector<int>{kModeRead});
+}
+
+TEST_F(EditorWindow, ProgressBarFollowsTheFractionAndHidesWhenNegative) {
+  openAndRead();
+  HWND bar = control(77);
+  ShowWindow(bar, SW_SHOW);  // as "Create PVC" shows it
+  EditorLink& link = *editor;
+  link.setProgress(0.37);
+  EXPECT_EQ(SendMessageA(bar, PBM_GETPOS, 0, 0), 37);
+  EXPECT_TRUE(shown(bar));
+  link.setProgress(-1.0);
+  EXPECT_FALSE(shown(bar));
+}
+
+// The pilot-tone pane shows the tracker's parameters: names with labels,
+// values, bars at maximum - value x maximum; the view bars but the
+// reference one are disabled.
+TEST_F(EditorWindow, PilotTonePaneShowsTheTrackersParameters) {
+  openAndRead();
+  ASSERT_TRUE(plugin->engines().prepare(4, 44100.0f));
+  detect::PilotToneTracker& tracker = *plugin->engines().trackerEngine();
+  editor->showPane(4, true);
+  for (int id : editor::kPilotPaneIds) EXPECT_TRUE(shown(control(id))) << id;
+  EXPECT_TRUE(shown(control(40)));
+  EXPECT_TRUE(IsWindowEnabled(control(40)));
+  EXPECT_TRUE(IsWindowEnabled(control(11)));
+  for (int id = 12; id <= 17; ++id) EXPECT_FALSE(IsWindowEnabled(control(id))) << id;
+  EXPECT_EQ(textOf(control(25)), "FFT Length\n[smpl]");
+  EXPECT_EQ(textOf(control(103)), "Bottom margin\n[%]");
+  char value[32];
+  std::snprintf(value, sizeof value, "%.1f", static_cast<double>(tracker.getParamValueDisp(1)));
+  EXPECT_EQ(textOf(control(36)), value);
+  EXPECT_EQ(scrollOf(control(31)).nPos, static_cast<int>(100.0f - tracker.getParamValue(1) * 100.0f));
+
+  editor->showPane(4, false);
+  for (int id : editor::kPilotPaneIds) EXPECT_FALSE(shown(control(id))) << id;
+  EXPECT_FALSE(shown(control(40)));
+  editor->showPane(8, true);
+  for (int id = 11; id <= 17; ++id) EXPECT_TRUE(IsWindowEnabled(control(id))) << id;
+}
+
+// The hum pane's toggle swaps basic and advanced parameters and moves the
+// name boxes, and back again.
+TEST_F(EditorWindow, HumPaneTogglesBetweenBasicAndAdvanced) {
+  openAndRead();
+  ASSERT_TRUE(plugin->engines().prepare(3, 44100.0f));
+  detect::DetectorEngines& engines = plugin->engines();
+  editor->showPane(3, true);
+  for (int id : editor::kHumPaneIds) EXPECT_TRUE(shown(control(id))) << id;
+  for (int id : {40, 56, 64}) EXPECT_TRUE(shown(control(id))) << id;
+  for (int id = 11; id <= 17; ++id) EXPECT_FALSE(IsWindowEnabled(control(id))) << id;
+  EXPECT_EQ(textOf(control(64)), "Advanced >");
+
+  auto nameText = [&](int parameter, const char* label) {
+    char name[100] = {};
+    char own[20] = {};
+    std::memset(name, 1, 98);
+    std::memset(own, 1, 18);
+    engines.engineName(parameter, name);
+    engines.engineLabel(parameter, own);
+    return std::string(name) + "\n[" + (label ? label : own) + "]";
+  };
+  auto place = [&](int id) { return placeIn(control(id), mainWindow()); };
+  EXPECT_EQ(textOf(control(41)), nameText(1, nullptr));
+  EXPECT_EQ(textOf(control(45)), nameText(10, nullptr));
+  const RECT basic41 = place(41), basic42 = place(42), basic44 = place(44);
+
+  press(64);
+  EXPECT_EQ(textOf(control(64)), "< Basic");
+  EXPECT_EQ(textOf(control(41)), nameText(5, "smpl"));
+  EXPECT_EQ(textOf(control(43)), nameText(7, "order"));
+  EXPECT_EQ(textOf(control(44)), nameText(9, nullptr));
+  char value[32];
+  std::snprintf(value, sizeof value, "%.0f", static_cast<double>(engines.engineDisplayValue(6)));
+  EXPECT_EQ(textOf(control(52)), value);
+  EXPECT_EQ(place(41).left, basic41.left + 10);
+  EXPECT_EQ(place(41).right - place(41).left, 50);
+  EXPECT_EQ(place(42).left, basic42.left + 20);
+  EXPECT_EQ(place(42).right - place(42).left, 50);
+  EXPECT_EQ(place(44).left, basic44.left - 10);
+  EXPECT_EQ(place(44).right - place(44).left, 90);
+
+  press(64);
+  EXPECT_EQ(textOf(control(64)), "Advanced >");
+  EXPECT_EQ(textOf(control(41)), nameText(1, nullptr));
+  EXPECT_EQ(place(41).left, basic41.left);
+  EXPECT_EQ(place(42).right - place(42).left, 90);
+  EXPECT_EQ(place(44).right - place(44).left, 70);
+
+  // Shown again after the advanced form: basic, at the basic places.
+  press(64);
+  editor->showPane(3, false);
+  for (int id : {40, 56, 64}) EXPECT_FALSE(shown(control(id))) << id;
+  editor->showPane(3, true);
+  EXPECT_EQ(textOf(control(64)), "Advanced >");
+  EXPECT_EQ(place(41).left, basic41.left);
+}
+
+// Frequency "+" and "-" redraw from the stored levels without reading the
+// file again; the read-outs and the bar follow.
+TEST_F(EditorWindow, FrequencyZoomButtonsRedrawWithoutAPass) {
+  openAndRead();
+  const SpectrogramAnalyser& analyser = plugin->analyser();
+  const float fullTop = analyser.topFrequency();
+  EXPECT_EQ(textOf(control(19)), std::to_string(static_cast<int>(fullTop)));
+  press(14);
+  EXPECT_LT(analyser.topFrequency() - analyser.bottomFrequency(), 0.6f * fullTop);
+  EXPECT_EQ(textOf(control(19)), std::to_string(static_cast<int>(analyser.topFrequency())));
+  EXPECT_EQ(textOf(control(20)), std::to_string(static_cast<int>(analyser.bottomFrequency())));
+  EXPECT_TRUE(IsWindowEnabled(control(15)));
+  EXPECT_EQ(host.startedModes.size(), 1u);
+  const SCROLLINFO bar = scrollOf(control(12));
+  EXPECT_EQ(bar.nMax, static_cast<int>(analyser.maxFrequency()));
+
+  press(15);
+  press(15);
+  EXPECT_FLOAT_EQ(analyser.topFrequency() - analyser.bottomFrequency(), fullTop);
+  EXPECT_FALSE(IsWindowEnabled(control(15))) << "the whole band is shown";
+  EXPECT_EQ(host.startedModes.size(), 1u);
+}
+
+// Time "+" then "Zoom All": the redraw pass reads the whole file again.
+TEST_F(EditorWindow, ZoomAllGoesBackToTheWholeFile) {
+  openAndRead();
+  press(17);
+  press(17);
+  EXPECT_EQ(editor->view().viewLength, kFrames / 4);
+  press(97);
+  EXPECT_EQ(host.startsInMode(kModeZoom), 3);
+  EXPECT_EQ(editor->view().viewStart, 0);
+  EXPECT_EQ(editor->view().viewLength, kFrames);
+  EXPECT_EQ(textOf(control(22)), formatTime(kFrames, kRate));
+}
+
+}  // namespace
