@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "host/CommandLine.h"
+#include "host/DewowCommand.h"
 #include "host/WindowCommands.h"
 
 #if defined(PELMORA_HOST_CURVE_HANDOFF)
@@ -33,6 +34,7 @@ int main(int argc, char** argv) {
   // Pelmora reads the curve of a new file from its snapshot folder.
   source.curveLocation = [](const std::string& title) { return makeSnapshotDirectory() + title + ".pvc"; };
 #endif
+  if (!args.empty() && args[0] == "dewow") return host::runDewowCommand(args, source, std::cout, std::cerr);
   if (!args.empty() && host::isWindowCommand(args[0])) return host::runWindowCommand(args, source, std::cout, std::cerr);
   return host::runCommandLine(args, source, std::cout, std::cerr);
 }
