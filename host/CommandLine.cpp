@@ -15,7 +15,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: pelmora-host info [--plugin PATH]\n"
     "       pelmora-host open IN.wav [OUT.wav]    (see pelmora-host open --help)\n"
-    "       pelmora-host show IN.wav --picture OUT.bmp [--range A:B] [--splash]\n"
+    "       pelmora-host show IN.wav --picture OUT.bmp [--splash | --zoom-in N | --range A:B]\n"
     "       pelmora-host dewow IN.wav OUT.wav --algorithm hum|pilot|spectral|cog ...\n"
     "                            (see pelmora-host dewow --help)\n"
     "       pelmora-host correct IN.wav OUT.wav [--plugin PATH] [--block FRAMES] [--curve FILE.pvc]\n"

@@ -57,6 +57,7 @@ std::unique_ptr<InteractiveSession> InteractiveSession::create(const SessionSett
 InteractiveSession::~InteractiveSession() {
   closeEditor();
   window_.reset();
+  if (!input_.empty()) host_.dispatch(effMainsChanged, 0, 0);
   host_.setProgressObserver(nullptr);
   requests_.detach();
   // effClose comes from the plug-in's owner; the host stops answering first.
@@ -128,6 +129,8 @@ bool InteractiveSession::pumpUntil(const std::function<bool()>& done, unsigned m
       TranslateMessage(&message);
       DispatchMessageA(&message);
       if (done()) return true;
+      // A window that posts itself messages without end must not hold the wait.
+      if (GetTickCount64() >= deadline) return false;
     }
     if (done()) return true;
     if (!windowOpen()) return false;

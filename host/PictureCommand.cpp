@@ -18,6 +18,7 @@ namespace {
 constexpr int kDisplayId = 10;
 constexpr int kTimeLeftId = 21;
 constexpr int kTimeRightId = 22;
+constexpr int kTimeZoomInId = 17;
 constexpr unsigned kSettleMs = 300;
 constexpr unsigned kQuietMs = 10000;
 constexpr int kDragStep = 8;
@@ -114,6 +115,31 @@ int takePicture(InteractiveSession& session, const PictureRequest& request, Pict
     listPasses(session, before, out);
   }
 
+  for (int k = 0; k < request.zoomInClicks; ++k) {
+    HWND zoomIn = findControl(editor, kTimeZoomInId);
+    if (!zoomIn || !IsWindowVisible(zoomIn) || !IsWindowEnabled(zoomIn)) {
+      err << "pelmora-host: the editor shows no time zoom-in button (control " << kTimeZoomInId << ") to click\n";
+      return kExitRefused;
+    }
+    const std::size_t before = session.outcomes().size();
+    const ULONGLONG clicked = GetTickCount64();
+    click(zoomIn, 8, 8);
+    const bool answered = session.pumpUntil([&] { return session.outcomes().size() > before; }, request.zoomAnswerMs);
+    double ignored = 0.0;
+    const bool drawn = answered && waitForPasses(session, before, request.timeoutMs, ignored);
+    report.zoomSeconds = static_cast<double>(GetTickCount64() - clicked) / 1000.0;
+    if (!drawn) {
+      err << "pelmora-host: the editor drew no zoom pass after click " << k + 1 << " on its time zoom-in button\n";
+      return kExitRefused;
+    }
+    if (const std::string problem = failedPass(session, before); !problem.empty()) {
+      err << "pelmora-host: the zoom pass failed: " << problem << '\n';
+      return kExitRefused;
+    }
+    out << "zoom pass drawn in " << report.zoomSeconds << " s\n";
+    listPasses(session, before, out);
+  }
+
   if (request.hasRange) {
     const HostFile& file = session.host().file(session.host().currentFile());
     const double frames = static_cast<double>(file.audio.frames());
@@ -126,6 +152,7 @@ int takePicture(InteractiveSession& session, const PictureRequest& request, Pict
     const int from = columnOf(request.rangeStart, file.audio.sampleRate, frames, columns);
     const int to = columnOf(request.rangeEnd, file.audio.sampleRate, frames, columns);
     const std::size_t before = session.outcomes().size();
+    const ULONGLONG dragged = GetTickCount64();
     drag(display, from, to, area.bottom / 2);
     const bool answered = session.pumpUntil([&] { return session.outcomes().size() > before; }, request.zoomAnswerMs);
     if (!answered) {
@@ -133,7 +160,10 @@ int takePicture(InteractiveSession& session, const PictureRequest& request, Pict
           << " s (its zoom tool started no pass for the drag from x " << from << " to x " << to << ")\n";
       return kExitRefused;
     }
-    if (!waitForPasses(session, before, request.timeoutMs, report.zoomSeconds)) {
+    double ignored = 0.0;
+    const bool drawn = waitForPasses(session, before, request.timeoutMs, ignored);
+    report.zoomSeconds = static_cast<double>(GetTickCount64() - dragged) / 1000.0;
+    if (!drawn) {
       err << "pelmora-host: the zoom pass did not end within " << request.timeoutMs / 1000 << " s\n";
       return kExitRefused;
     }

@@ -1,7 +1,7 @@
 // The "show" command: the plug-in's editor in a window, a click on its
-// splash picture as a person's click arrives, the reading pass (and, for a
-// range, the zoom the editor's zoom tool makes of a drag) drawn, and the
-// editor window saved as a 24-bit BMP.
+// splash picture as a person's click arrives, the reading pass drawn (then,
+// on request, the zoom of clicks on the time zoom-in button, or of a drag of
+// the zoom tool over a range), and the editor window saved as a 24-bit BMP.
 #pragma once
 
 #include <iosfwd>
@@ -14,6 +14,9 @@ class InteractiveSession;
 struct PictureRequest {
   std::string picture;         // the BMP to write
   bool clickSplash = true;     // false: the picture of the splash as the editor first shows it
+  // Clicks on the editor's time zoom-in button ("+"), each halving the time
+  // shown around its centre; 0 for none.
+  int zoomInClicks = 0;
   bool hasRange = false;
   double rangeStart = 0.0;     // seconds
   double rangeEnd = 0.0;

@@ -18,13 +18,14 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: pelmora-host open IN.wav [OUT.wav] [--plugin PATH] [--block FRAMES]\n"
-    "       pelmora-host show IN.wav --picture OUT.bmp [--range A:B] [--splash] [--timeout SECONDS]\n"
-    "                         [--plugin PATH]\n"
+    "       pelmora-host show IN.wav --picture OUT.bmp [--splash | --zoom-in N | --range A:B]\n"
+    "                         [--timeout SECONDS] [--plugin PATH]\n"
     "open shows the plug-in's editor for IN.wav; \"Process\" runs the plug-in's process and\n"
     "saves its file as OUT.wav, or beside IN.wav under a name no file has yet.\n"
-    "show clicks the editor's picture, lets the reading pass draw (and zooms to A:B seconds\n"
-    "with a drag of the editor's zoom tool) and saves the editor window as a 24-bit BMP;\n"
-    "--splash saves the picture the editor shows before the click.\n";
+    "show clicks the editor's picture, lets the reading pass draw and saves the editor window\n"
+    "as a 24-bit BMP. --splash saves the picture the editor shows before the click; --zoom-in\n"
+    "clicks the editor's time zoom-in button N times (each halves the time shown around its\n"
+    "centre); --range drags the editor's zoom tool over A to B seconds.\n";
 
 struct Arguments {
   std::vector<std::string> positional;
@@ -32,6 +33,7 @@ struct Arguments {
   std::string picture;
   int blockSize = 4096;
   bool splash = false;
+  int zoomInClicks = 0;
   bool hasRange = false;
   double rangeStart = 0.0;
   double rangeEnd = 0.0;
@@ -52,7 +54,8 @@ Arguments parse(const std::vector<std::string>& args) {
   const bool show = args[0] == "show";
   for (std::size_t i = 1; i < args.size() && parsed.problem.empty(); ++i) {
     const std::string& a = args[i];
-    const bool showOption = a == "--picture" || a == "--range" || a == "--timeout" || a == "--splash";
+    const bool showOption =
+        a == "--picture" || a == "--range" || a == "--timeout" || a == "--splash" || a == "--zoom-in";
     const bool takesValue = a == "--plugin" || a == "--block" || (showOption && a != "--splash");
     if (showOption && !show) {
       parsed.problem = "unknown option " + a + " for open";
@@ -67,6 +70,11 @@ Arguments parse(const std::vector<std::string>& args) {
       if (!parseNumber(args[++i], block) || block < 1 || block > (1 << 20) || block != std::floor(block))
         parsed.problem = "--block needs a frame count from 1 to 1048576";
       parsed.blockSize = static_cast<int>(block);
+    } else if (a == "--zoom-in") {
+      double clicks = 0.0;
+      if (!parseNumber(args[++i], clicks) || clicks < 1 || clicks > 16 || clicks != std::floor(clicks))
+        parsed.problem = "--zoom-in needs a number of clicks from 1 to 16";
+      parsed.zoomInClicks = static_cast<int>(clicks);
     } else if (a == "--timeout") {
       if (!parseNumber(args[++i], parsed.timeoutSeconds) || parsed.timeoutSeconds <= 0.0 ||
           parsed.timeoutSeconds > 86400.0)
@@ -91,7 +99,8 @@ Arguments parse(const std::vector<std::string>& args) {
   if (show) {
     if (parsed.positional.size() != 1) parsed.problem = "show needs IN.wav";
     else if (parsed.picture.empty()) parsed.problem = "show needs --picture OUT.bmp";
-    else if (parsed.splash && parsed.hasRange) parsed.problem = "--splash and --range do not go together";
+    else if ((parsed.splash ? 1 : 0) + (parsed.hasRange ? 1 : 0) + (parsed.zoomInClicks > 0 ? 1 : 0) > 1)
+      parsed.problem = "--splash, --zoom-in and --range do not go together";
   } else if (parsed.positional.empty() || parsed.positional.size() > 2) {
     parsed.problem = "open needs IN.wav and at most one OUT.wav";
   } else if (parsed.positional.size() == 2) {
@@ -157,6 +166,7 @@ int runWindowCommand(const std::vector<std::string>& args, const PluginSource& s
     PictureRequest request;
     request.picture = parsed.picture;
     request.clickSplash = !parsed.splash;
+    request.zoomInClicks = parsed.zoomInClicks;
     request.hasRange = parsed.hasRange;
     request.rangeStart = parsed.rangeStart;
     request.rangeEnd = parsed.rangeEnd;

@@ -1,6 +1,6 @@
 // pelmora-host's window commands:
 //   open IN.wav [OUT.wav] [--plugin PATH] [--block FRAMES]
-//   show IN.wav --picture OUT.bmp [--range A:B] [--splash] [--timeout SECONDS] [--plugin PATH]
+//   show IN.wav --picture OUT.bmp [--splash | --zoom-in N | --range A:B] [--timeout SECONDS] [--plugin PATH]
 #pragma once
 
 #include <iosfwd>

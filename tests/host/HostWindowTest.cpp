@@ -207,6 +207,17 @@ TEST_F(HostWindowTest, ShowRefusesAPlugInWithoutAnEditorWindow) {
   EXPECT_FALSE(fileExists(request.picture));
 }
 
+TEST_F(HostWindowTest, ShowSaysWhenTheEditorHasNoTimeZoomButton) {
+  start();
+  host::PictureRequest request;
+  request.picture = folder + "picture.bmp";
+  request.zoomInClicks = 1;
+  host::PictureReport report;
+  std::ostringstream out, err;
+  EXPECT_EQ(host::takePicture(*session, request, report, out, err), host::kExitRefused);
+  EXPECT_NE(err.str().find("no time zoom-in button"), std::string::npos) << err.str();
+}
+
 TEST_F(HostWindowTest, ShowSaysWhenTheEditorDoesNotZoomToTheRange) {
   start();
   host::PictureRequest request;
@@ -280,6 +291,8 @@ TEST(WindowCommands, RefuseIncompleteOrContradictoryRequests) {
       {{"show", "a.wav", "--picture", "p.bmp", "--range", "x"}, "--range"},
       {{"show", "a.wav", "--picture", "p.bmp", "--range", "1:2", "--splash"}, "do not go together"},
       {{"show", "a.wav", "--picture", "p.bmp", "--timeout", "0"}, "--timeout"},
+      {{"show", "a.wav", "--picture", "p.bmp", "--zoom-in", "1.5"}, "--zoom-in"},
+      {{"show", "a.wav", "--picture", "p.bmp", "--zoom-in", "2", "--range", "1:2"}, "do not go together"},
       {{"open"}, "IN.wav"},
       {{"open", "a.wav", "b.wav", "c.wav"}, "at most one"},
       {{"open", "a.wav", "./a.wav"}, "another file"},

@@ -115,6 +115,10 @@ TEST(PelmoraShow, PicturesTheSpectrogramOverTheSplashOrSaysThereIsNoEditorWindow
       }
     EXPECT_GT(changed, total / 2);
     EXPECT_GT(scaleColours, total * 9 / 10);
+    // One click on the time zoom-in button: the middle half of the 4 s.
+    const HostRun zoomed = runHost("show \"" + input + "\" --picture \"" + drawn + "\" --zoom-in 1", errFile);
+    ASSERT_EQ(zoomed.exitCode, 0u) << zoomed.err;
+    EXPECT_NE(zoomed.err.find("the display shows 0:01.000 to 0:03.000"), std::string::npos) << zoomed.err;
   }
   DeleteFileA(input.c_str());
   DeleteFileA(splash.c_str());
