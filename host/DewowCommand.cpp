@@ -20,6 +20,7 @@ namespace host {
 namespace {
 
 constexpr int kDisplayId = 10;
+constexpr int kReferenceBar = 11;
 constexpr int kAlgorithmList = 72;
 constexpr int kCreateCurve = 40;
 constexpr int kExportCurve = 74;
@@ -301,6 +302,20 @@ bool Run::dragAlongLine() {
   // The band the tracer searches reaches as far below the line as the
   // release is from the press; the level follows from the same distance.
   const int reach = std::max(2, (bottom - top) / 2);
+  // The curve takes a traced line's frequency over the reference frequency:
+  // the reference bar is set to the band's middle, the line's nominal
+  // frequency, first.
+  const int reference = static_cast<int>(std::lround((arguments_.lowerHz + arguments_.upperHz) / 2.0));
+  SCROLLINFO bar{};
+  bar.cbSize = sizeof bar;
+  bar.fMask = SIF_RANGE;
+  HWND referenceBar = driver_.control(kReferenceBar);
+  if (!referenceBar || !GetScrollInfo(referenceBar, SB_CTL, &bar))
+    return fail(step, "the editor has no reference frequency bar (control 11)");
+  if (!driver_.moveBarTo(kReferenceBar, bar.nMax + bar.nMin - reference))
+    return fail(step, "the reference frequency bar does not reach " + std::to_string(reference) + " Hz (it covers " +
+                          std::to_string(bar.nMin) + " to " + std::to_string(bar.nMax) + " Hz)");
+  out_ << "reference frequency: " << reference << " Hz\n";
   out_ << "centre of gravity drag along row " << bestRow << " (" << number(mapping->frequencyOf(bestRow))
        << " Hz), band +-" << reach << " rows\n";
   std::vector<POINT> path;

@@ -1,5 +1,7 @@
 #include "host/EditorDriver.h"
 
+#include <algorithm>
+
 #include "host/DialogWatcher.h"
 #include "host/InteractiveSession.h"
 #include "host/WindowPicture.h"
@@ -104,6 +106,49 @@ int EditorDriver::barPosition(int id) const {
   HWND bar = control(id);
   if (!bar || !GetScrollInfo(bar, SB_CTL, &info)) return -1;
   return info.nPos;
+}
+
+bool EditorDriver::moveBarTo(int id, int position) {
+  HWND bar = control(id);
+  if (!bar || !shown(id)) return false;
+  SCROLLINFO info{};
+  info.cbSize = sizeof info;
+  info.fMask = SIF_ALL;
+  GetScrollInfo(bar, SB_CTL, &info);
+  const bool vertical = (GetWindowLongA(bar, GWL_STYLE) & SBS_VERT) != 0;
+  RECT area{};
+  GetClientRect(bar, &area);
+  const int length = vertical ? area.bottom : area.right;
+  const int across = (vertical ? area.right : area.bottom) / 2;
+  const int arrow = GetSystemMetrics(vertical ? SM_CYVSCROLL : SM_CXHSCROLL);
+  const int span = info.nMax - info.nMin + 1 - static_cast<int>(info.nPage);
+  const int track = length - 2 * arrow;
+  if (span > 0 && track > 0) {
+    // Where the thumb's middle stands for a position: the thumb's own
+    // length is left out of the track it moves in.
+    const int thumb = std::max<int>(GetSystemMetrics(vertical ? SM_CYVTHUMB : SM_CXHTHUMB),
+                                    static_cast<int>(static_cast<long long>(track) * info.nPage / (span + info.nPage)));
+    auto pixelOf = [&](int p) {
+      return arrow + thumb / 2 + static_cast<int>(static_cast<long long>(track - thumb) * (p - info.nMin) / span);
+    };
+    auto at = [&](int along) { return vertical ? MAKELPARAM(across, along) : MAKELPARAM(along, across); };
+    const int from = pixelOf(info.nPos);
+    const int to = pixelOf(std::clamp(position, info.nMin, info.nMin + span));
+    PostMessageA(bar, WM_LBUTTONDOWN, MK_LBUTTON, at(from));
+    const int step = to >= from ? 4 : -4;
+    for (int p = from + step; step > 0 ? p < to : p > to; p += step) PostMessageA(bar, WM_MOUSEMOVE, MK_LBUTTON, at(p));
+    PostMessageA(bar, WM_MOUSEMOVE, MK_LBUTTON, at(to));
+    PostMessageA(bar, WM_LBUTTONUP, 0, at(to));
+    settle(200);
+  }
+  // The arrows for the rest, one click each.
+  for (int clicks = 0; clicks < 20000; ++clicks) {
+    const int now = barPosition(id);
+    if (now == position) return true;
+    stepBar(id, position < now);
+    if (barPosition(id) == now) return false;
+  }
+  return false;
 }
 
 std::optional<DisplayMapping> EditorDriver::mapping(std::string& problem) const {

@@ -43,6 +43,9 @@ class EditorDriver {
   // One click on a scroll bar's arrow: up (towards its top) or down.
   void stepBar(int id, bool up);
   int barPosition(int id) const;
+  // Brings a scroll bar to a position as a person does: the thumb dragged
+  // near it, then clicks on the arrows. False when the bar does not get there.
+  bool moveBarTo(int id, int position);
 
   // The display's layout from the editor's labels.
   std::optional<DisplayMapping> mapping(std::string& problem) const;
