@@ -21,6 +21,9 @@ namespace {
 
 constexpr int kDisplayId = 10;
 constexpr int kReferenceBar = 11;
+constexpr int kZoomFrequencyBox = 57;
+constexpr int kZoomTimeBox = 58;
+constexpr int kZoomButton = 96;
 constexpr int kAlgorithmList = 72;
 constexpr int kCreateCurve = 40;
 constexpr int kExportCurve = 74;
@@ -118,6 +121,7 @@ class Run {
   bool createCurve();
   bool dragRange();
   bool dragAlongLine();
+  bool zoomToBand();
   void report(const std::string& step, double seconds) { out_ << step << ": done in " << seconds << " s\n"; }
 
   InteractiveSession& session_;
@@ -270,7 +274,49 @@ bool Run::dragRange() {
   return noBoxes(previewStep);
 }
 
+// The band fills the display before the line is traced: rows as fine as
+// the band needs, so the drag starts on the line and not beside it. The
+// editor's zoom tool with only "Zoom Frequency" on, a drag over the band,
+// and a right click back to the algorithm.
+bool Run::zoomToBand() {
+  const std::string step = "zooming the display to the band";
+  const auto mapping = driver_.mapping(problem_);
+  if (!mapping) return fail(step, problem_);
+  if (arguments_.upperHz > mapping->upperHz || arguments_.lowerHz < mapping->lowerHz)
+    return fail(step, "the band lies outside the " + number(mapping->lowerHz) + " to " + number(mapping->upperHz) +
+                          " Hz the display shows");
+  if (!driver_.pressButton(kZoomButton, problem_)) return fail(step, problem_);
+  driver_.settle(kSettleMs);
+  if (!driver_.quiet(kQuietMs)) return fail(step, "the plug-in did not settle after \"Zoom\"");
+  HWND zoomTime = driver_.control(kZoomTimeBox);
+  if (!zoomTime || !driver_.shown(kZoomTimeBox)) return fail(step, "the editor shows no \"Zoom Time\" box");
+  if (SendMessageA(zoomTime, BM_GETCHECK, 0, 0) == BST_CHECKED) PostMessageA(zoomTime, BM_CLICK, 0, 0);
+  HWND zoomFrequency = driver_.control(kZoomFrequencyBox);
+  if (zoomFrequency && SendMessageA(zoomFrequency, BM_GETCHECK, 0, 0) != BST_CHECKED)
+    PostMessageA(zoomFrequency, BM_CLICK, 0, 0);
+  driver_.settle(kSettleMs);
+  // A row more on either side: the rows are coarse before the zoom, and the
+  // band must lie inside the zoomed display.
+  const int y1 = std::max(0, mapping->rowOf(arguments_.upperHz) - 1);
+  const int y2 = std::min(mapping->rows, mapping->rowOf(arguments_.lowerHz) + 1);
+  std::vector<POINT> path;
+  for (int x = 0; x < mapping->columns - 1; x += kDragStep) path.push_back({x, y1 + (y2 - y1) * x / mapping->columns});
+  path.push_back({mapping->columns - 1, y2});
+  driver_.dragDisplay(path);
+  driver_.settle(kSettleMs);
+  if (!driver_.quiet(static_cast<unsigned>(arguments_.timeoutSeconds * 1000.0)))
+    return fail(step, "the plug-in did not settle after the zoom");
+  driver_.rightClickDisplay(mapping->columns / 2, (y1 + y2) / 2);
+  driver_.settle(kSettleMs);
+  if (!driver_.quiet(kQuietMs)) return fail(step, "the plug-in did not settle after the right click");
+  const auto zoomed = driver_.mapping(problem_);
+  if (!zoomed) return fail(step, problem_);
+  out_ << "display zoomed to " << number(zoomed->lowerHz) << " to " << number(zoomed->upperHz) << " Hz\n";
+  return noBoxes(step);
+}
+
 bool Run::dragAlongLine() {
+  if (!zoomToBand()) return false;
   const std::string step = "the centre of gravity drag";
   const auto mapping = driver_.mapping(problem_);
   if (!mapping) return fail(step, problem_);
@@ -303,8 +349,8 @@ bool Run::dragAlongLine() {
   // release is from the press; the level follows from the same distance.
   const int reach = std::max(2, (bottom - top) / 2);
   // The curve takes a traced line's frequency over the reference frequency:
-  // the reference bar is set to the band's middle, the line's nominal
-  // frequency, first.
+  // the reference bar is set to the middle of the band, the line's nominal
+  // frequency.
   const int reference = static_cast<int>(std::lround((arguments_.lowerHz + arguments_.upperHz) / 2.0));
   SCROLLINFO bar{};
   bar.cbSize = sizeof bar;

@@ -59,6 +59,14 @@ void EditorDriver::dragDisplay(const std::vector<POINT>& path) {
   PostMessageA(display, WM_LBUTTONUP, 0, MAKELPARAM(last.x, last.y));
 }
 
+void EditorDriver::rightClickDisplay(int x, int y) {
+  HWND display = control(kDisplayId);
+  if (!display) return;
+  PostMessageA(display, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+  PostMessageA(display, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(x, y));
+  PostMessageA(display, WM_RBUTTONUP, 0, MAKELPARAM(x, y));
+}
+
 bool EditorDriver::pressButton(int id, std::string& problem) {
   HWND button = control(id);
   if (!button) {

@@ -36,6 +36,7 @@ class EditorDriver {
   // Press at the first point, moves with the button held through the others,
   // release at the last.
   void dragDisplay(const std::vector<POINT>& path);
+  void rightClickDisplay(int x, int y);
   // A click on a push button of the editor: its notification to the editor.
   bool pressButton(int id, std::string& problem);
   // A choice in a drop-down list, as the list tells its parent.
