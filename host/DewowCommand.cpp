@@ -24,6 +24,8 @@ constexpr int kReferenceBar = 11;
 constexpr int kZoomFrequencyBox = 57;
 constexpr int kZoomTimeBox = 58;
 constexpr int kZoomButton = 96;
+constexpr int kResolutionList = 59;
+constexpr int kUpdateButton = 61;
 constexpr int kAlgorithmList = 72;
 constexpr int kCreateCurve = 40;
 constexpr int kExportCurve = 74;
@@ -295,6 +297,15 @@ bool Run::zoomToBand() {
   if (zoomFrequency && SendMessageA(zoomFrequency, BM_GETCHECK, 0, 0) != BST_CHECKED)
     PostMessageA(zoomFrequency, BM_CLICK, 0, 0);
   driver_.settle(kSettleMs);
+  // The finest resolution the editor offers, so that the line is narrow.
+  if (driver_.shown(kResolutionList)) {
+    if (!driver_.chooseListItem(kResolutionList, "4096", problem_)) return fail(step, problem_);
+    driver_.settle(kSettleMs);
+    if (!driver_.pressButton(kUpdateButton, problem_)) return fail(step, problem_);
+    driver_.settle(kSettleMs);
+    if (!driver_.quiet(static_cast<unsigned>(arguments_.timeoutSeconds * 1000.0)))
+      return fail(step, "the redraw after \"Update\" did not end");
+  }
   // A row more on either side: the rows are coarse before the zoom, and the
   // band must lie inside the zoomed display.
   const int y1 = std::max(0, mapping->rowOf(arguments_.upperHz) - 1);

@@ -33,6 +33,10 @@ TEST(CurveCompare, GivesRmsAndPeakInPercentOverTheFramesAskedFor) {
   // 500 frames at 0.1 %, 300 at 0: RMS sqrt(500/800) x 0.1.
   EXPECT_NEAR(error.rmsPercent, 0.1 * std::sqrt(500.0 / 800.0), 1e-4);
   EXPECT_NEAR(curvecompare::compare(found, truth, 0, 1000, 1).peakPercent, 50.0, 1e-3);
+  // A constant offset is all mean and nothing about it.
+  const auto offset = curvecompare::compare(curve({{0, 1.004f}, {1000, 1.004f}}), truth, 0, 1000, 1);
+  EXPECT_NEAR(offset.meanPercent, 0.4, 1e-4);
+  EXPECT_NEAR(offset.rmsAboutMean, 0.0, 1e-3);
 }
 
 }  // namespace

@@ -24,13 +24,20 @@ CurveError compare(const std::vector<PvcPoint>& found, const std::vector<PvcPoin
                    std::int64_t last, std::int64_t step) {
   CurveError error;
   double sum = 0.0;
+  double total = 0.0;
   for (std::int64_t frame = first; frame <= last; frame += std::max<std::int64_t>(step, 1)) {
     const double difference = (ratioAt(found, frame) - ratioAt(truth, frame)) * 100.0;
     sum += difference * difference;
+    total += difference;
     error.peakPercent = std::max(error.peakPercent, std::fabs(difference));
     ++error.frames;
   }
-  if (error.frames) error.rmsPercent = std::sqrt(sum / static_cast<double>(error.frames));
+  if (error.frames) {
+    const auto n = static_cast<double>(error.frames);
+    error.rmsPercent = std::sqrt(sum / n);
+    error.meanPercent = total / n;
+    error.rmsAboutMean = std::sqrt(std::max(0.0, sum / n - error.meanPercent * error.meanPercent));
+  }
   return error;
 }
 

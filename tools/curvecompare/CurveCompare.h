@@ -14,6 +14,8 @@ namespace curvecompare {
 struct CurveError {
   double rmsPercent = 0.0;
   double peakPercent = 0.0;
+  double meanPercent = 0.0;      // a constant speed offset between the curves
+  double rmsAboutMean = 0.0;     // what is left of the difference without it
   std::int64_t frames = 0;  // how many frames were compared
 };
 

@@ -47,5 +47,6 @@ int main(int argc, char** argv) {
   const auto error = curvecompare::compare(a, b, first, last, 64);
   std::printf("curve error: RMS %.4f %%, peak %.4f %% over %lld frames\n", error.rmsPercent, error.peakPercent,
               static_cast<long long>(error.frames));
+  std::printf("mean difference: %.4f %%, RMS about it %.4f %%\n", error.meanPercent, error.rmsAboutMean);
   return 0;
 }
