@@ -14,6 +14,7 @@ namespace {
 
 constexpr int kSplashBitmap = 102;
 constexpr int kDisplayId = 10;
+constexpr int kMessageArea = 75;
 constexpr int kProgressBar = 77;
 constexpr int kUndoButton = 78;
 constexpr int kRedoButton = 79;
@@ -70,6 +71,14 @@ bool OfflineEditor::open(void* parentWindow) {
 
   mainWindow_ = CreateWindowExA(0, kWindowClass, "", WS_CHILD | WS_VISIBLE, 0, 0, kWidth, kHeight,
                                 static_cast<HWND>(parentWindow), nullptr, module_, nullptr);
+  if (!mainWindow_) {
+    // No window (no parent, say): nothing is open, and the count stays true.
+    if (splash_) DeleteObject(splash_);
+    splash_ = nullptr;
+    if (--openEditors == 0) UnregisterClassA(kWindowClass, module_);
+    AEffEditor::close();
+    return false;
+  }
   editor::attachEditor(mainWindow_, this);
 
   for (const editor::ControlSpec& spec : editor::editorControls()) {
@@ -217,6 +226,13 @@ void OfflineEditor::recordUndoStep(int algorithm) {
   if (!isOpen()) return;
   historyOf(effect_.currentFileId).record(algorithm);
   updateUndoButtons();
+}
+
+void OfflineEditor::showMessage(const std::string& text) {
+  headless_.showMessage(text);
+  if (!isOpen()) return;
+  editor::setControlText(kMessageArea, text.c_str());
+  editor::showControl(kMessageArea, true);
 }
 
 void OfflineEditor::updateUndoButtons() {
