@@ -141,8 +141,10 @@ void OfflineEditor::preview() {
   if (detect::SpectralPvcDetector* detector = engines.spectralEngine()) detector->setParamValue(2, 0.0f);
   setOperationMode(0, algorithm_);
   askForNotification();
-  editor::enableControl(kSpectralLevelBar, true);
+  // The pane disables the level bar as it shows; the preview's tracks are
+  // what the bar acts on, so it is enabled after.
   showPane(detect::kAlgorithmSpectral, true);
+  editor::enableControl(kSpectralLevelBar, true);
   editor::enableControl(kCreatePvc, true);
 }
 
