@@ -133,8 +133,17 @@ bool SpectralPvcDetector::matchTrack(const TrackPoint& previous, int& taken) con
   float bestLevel = 0.0f;
   float bestPhase = 0.0f;
   float phaseOf[3] = {0.0f, 0.0f, 0.0f};  // phase distance of each nearest
-  for (std::size_t c = 0; c < candidates_.size(); ++c) {
+  // Candidates rise in bin and so in frequency, and the truncated distance
+  // previous - f falls as f rises: the candidates the frequency rule accepts
+  // form one run, found by bisection, and the scan stops where it ends.
+  auto offset = [&](const Candidate& cand) {
+    return std::trunc(previous.frequency - binFrequency_[static_cast<std::size_t>(cand.bin)]);
+  };
+  const auto first = std::partition_point(candidates_.begin(), candidates_.end(),
+                                          [&](const Candidate& cand) { return !(offset(cand) < kMatchFrequency); });
+  for (std::size_t c = static_cast<std::size_t>(first - candidates_.begin()); c < candidates_.size(); ++c) {
     const Candidate& cand = candidates_[c];
+    if (!(offset(cand) > -kMatchFrequency)) break;
     if (!cand.free) continue;
     const std::size_t bin = static_cast<std::size_t>(cand.bin);
     const float df = std::fabs(std::trunc(previous.frequency - binFrequency_[bin]));

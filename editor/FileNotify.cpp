@@ -46,10 +46,17 @@ void OfflineEditor::notifyFiles(VstAudioFile* files, VstInt32 count) {
   if (activeTool_ == kToolSplash) activeTool_ = kToolZoom;
   // With no file held yet, the first one is new whatever its id (an id of 0
   // would otherwise pass for the plug-in's empty current id).
-  if (effect_.isOtherFile(first.uniqueId) || effect_.fileTable().fileIdCapacity() == 0)
+  if (effect_.isOtherFile(first.uniqueId) || effect_.fileTable().fileIdCapacity() == 0) {
     takeUpOtherFile(files, count);
-  else
+  } else {
     noteSameFile(first);
+    // The file was taken up before this window opened (by a host that
+    // notified first): this window has not drawn it yet.
+    if (!readStarted_) {
+      needsRedraw_ = false;
+      startReadingPass(files, count);
+    }
+  }
 
   // The redraw pass asks for the file list again; a notification that
   // arrives inside that request leaves the redraw to a later one instead of
@@ -130,14 +137,17 @@ void OfflineEditor::takeUpOtherFile(VstAudioFile* files, VstInt32 count) {
     SendMessageA(editor::ControlTable::get(kAlgorithmList), CB_SETCURSEL, 0, 0);
     SendMessageA(editor::ControlTable::get(kZoomButton), BM_SETSTATE, TRUE, 0);
   }
-  if (!readStarted_) {
-    setOperationMode(0, kModeRead);
-    first.flags |= kVstOfflineCanProcessSelection | kVstOfflineWantRead | kVstOfflineNoChannelChange;
-    effect_.offlineStart(files, count, 0);
-    readStarted_ = true;
-    setOperationMode(0, kModeCorrect);
-    editCursor_ = first.editCursorPosition;
-  }
+  if (!readStarted_) startReadingPass(files, count);
+}
+
+void OfflineEditor::startReadingPass(VstAudioFile* files, VstInt32 count) {
+  VstAudioFile& first = files[0];
+  setOperationMode(0, kModeRead);
+  first.flags |= kVstOfflineCanProcessSelection | kVstOfflineWantRead | kVstOfflineNoChannelChange;
+  effect_.offlineStart(files, count, 0);
+  readStarted_ = true;
+  setOperationMode(0, kModeCorrect);
+  editCursor_ = first.editCursorPosition;
 }
 
 void OfflineEditor::noteSameFile(const VstAudioFile& first) {

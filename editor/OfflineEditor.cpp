@@ -70,6 +70,14 @@ bool OfflineEditor::open(void* parentWindow) {
 
   mainWindow_ = CreateWindowExA(0, kWindowClass, "", WS_CHILD | WS_VISIBLE, 0, 0, kWidth, kHeight,
                                 static_cast<HWND>(parentWindow), nullptr, module_, nullptr);
+  if (!mainWindow_) {
+    // No window (no parent, say): nothing is open, and the count stays true.
+    if (splash_) DeleteObject(splash_);
+    splash_ = nullptr;
+    if (--openEditors == 0) UnregisterClassA(kWindowClass, module_);
+    AEffEditor::close();
+    return false;
+  }
   editor::attachEditor(mainWindow_, this);
 
   for (const editor::ControlSpec& spec : editor::editorControls()) {

@@ -144,6 +144,7 @@ class OfflineEditor : public AEffEditor, public EditorLink {
   void blankDisplay();
   void takeUpOtherFile(VstAudioFile* files, VstInt32 count);
   void noteSameFile(const VstAudioFile& first);
+  void startReadingPass(VstAudioFile* files, VstInt32 count);
   void startRequestedPass(VstAudioFile* files, VstInt32 count);
   void askForNotification();
   void updateFrequencyView();

@@ -2,8 +2,10 @@
 // handle up in the instance table and forward to the engine.
 #include <cstring>
 #include <memory>
+#include <string>
 #include <string_view>
 
+#include "detect/BoundedCopy.h"
 #include "detect/ProcessingLibrary.h"
 #include "engines/EngineLink.h"
 #include "engines/HumEngine.h"
@@ -21,10 +23,12 @@ humengine::InstanceTable& table() {
 
 std::shared_ptr<humengine::HumEngine> engine(PluginHandle handle) { return table().find(handle); }
 
+// The caller marks the usable length of its buffer with non-zero bytes
+// ending in a zero; the text is cut to that length, never written past it.
 int writeText(std::string_view text, char* buffer) {
   if (buffer == nullptr) return 0;
-  std::memcpy(buffer, text.data(), text.size());
-  buffer[text.size()] = '\0';
+  const std::string terminated(text);
+  detect::copyBounded(terminated.c_str(), buffer);
   return 1;
 }
 

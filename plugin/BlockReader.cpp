@@ -1,5 +1,8 @@
 #include "plugin/BlockReader.h"
 
+#include <cstdio>
+#include <string>
+
 #include "plugin/EditorLink.h"
 #include "plugin/OfflineEffect.h"
 
@@ -16,16 +19,28 @@ bool BlockReader::eachBlock(double frames, const std::function<bool(const VstOff
     if (showProgress_) effect_.editorLink().setProgress(fraction);
     task_.readCount =
         remaining < task_.sizeInputBuffer ? static_cast<VstInt32>(remaining) : task_.sizeInputBuffer;
-    if (!effect_.offlineRead(&task_, kVstOfflineAudio, true)) return false;
+    const double at = task_.readPosition;
+    if (!effect_.offlineRead(&task_, kVstOfflineAudio, true)) return failed("Reading the file failed at frame ", at);
     // Never trust a count beyond the buffer the host declared.
-    if (task_.readCount <= 0 || task_.readCount > task_.sizeInputBuffer) return false;
+    if (task_.readCount <= 0 || task_.readCount > task_.sizeInputBuffer)
+      return failed("The host delivered an impossible number of frames at frame ", at);
     remaining -= task_.readCount;
     if (!perBlock(task_, remaining < 1.0)) return false;
   }
   return true;
 }
 
-int BlockReader::channelCount() const { return effect_.channelCount; }
+bool BlockReader::failed(const char* what, double frame) {
+  char number[32];
+  std::snprintf(number, sizeof number, "%.0f", frame);
+  effect_.reportPassMessage(task_, std::string(what) + number + ".");
+  return false;
+}
+
+int BlockReader::channelCount() const {
+  if (task_.numSourceChannels < 1) return 0;
+  return task_.numSourceChannels < effect_.channelCount ? task_.numSourceChannels : effect_.channelCount;
+}
 
 bool BlockReader::count(double frames, double* total) {
   *total = 0.0;

@@ -1,6 +1,8 @@
 // Reads a task's range from the host block by block and hands on each sample
 // as the reading passes use it: channel 0 of a mono file, the mean of the two
-// channels of a stereo file, nothing for other channel counts.
+// channels of a stereo file, nothing for other channel counts. The task's own
+// channel count decides which input buffers exist: a stereo file whose task
+// brings one buffer is read as mono.
 #pragma once
 
 #include <functional>
@@ -19,6 +21,7 @@ class BlockReader {
   template <class PerSample>
   bool read(double frames, PerSample&& perSample) {
     const int channels = channelCount();
+    if (channels < 1) return false;
     return eachBlock(frames, [&](const VstOfflineTask& task, bool /*last*/) {
       auto** inputs = static_cast<float**>(task.inputBuffer);
       const int n = task.readCount;
@@ -37,11 +40,17 @@ class BlockReader {
   bool count(double frames, double* total);
   // Reads frames block by block and hands each block to perBlock, with last
   // set for the block after which less than one frame remains. False when a
-  // read fails, the host answers an impossible count, or perBlock answers false.
+  // read fails, the host answers an impossible count (both said, with the
+  // frame, as the pass's message), or perBlock answers false.
   bool eachBlock(double frames, const std::function<bool(const VstOfflineTask&, bool last)>& perBlock);
 
  private:
+  // The channels read: the file's, but never more than the task brings;
+  // 0 when the task brings no input channel at all.
   int channelCount() const;
+  // Says what went wrong where (the editor's message area, the task's
+  // outputText for the host); always false.
+  bool failed(const char* what, double frame);
 
   OfflineEffect& effect_;
   VstOfflineTask& task_;

@@ -1,6 +1,7 @@
 // The speed correction: resamples every channel of the source along the
 // curve into the host's new file, so that the result plays at constant speed.
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <span>
 #include <vector>
@@ -13,23 +14,35 @@
 
 namespace {
 
-// Hands output frames to the host's new file a buffer at a time.
+// Hands output frames to the host's new file a buffer at a time. The count
+// starts at zero whatever the host left in the task, so that no frame lands
+// outside the buffer it declared.
 class FrameWriter {
  public:
   FrameWriter(OfflineEffect& effect, VstOfflineTask& target, int channels)
-      : effect_(effect), target_(target), outputs_(static_cast<float**>(target.outputBuffer)), channels_(channels) {}
+      : effect_(effect), target_(target), outputs_(static_cast<float**>(target.outputBuffer)), channels_(channels) {
+    target_.writeCount = 0;
+  }
 
   bool usable() const { return outputs_ && target_.sizeOutputBuffer > 0; }
 
-  // One frame of every channel; a full buffer (or every frame of the last
-  // block) goes to the host at once.
-  bool put(const float* const* frames, std::size_t i, bool flushEach) {
+  // One frame of every channel; a full buffer goes to the host at once.
+  bool put(const float* const* frames, std::size_t i) {
     for (int c = 0; c < channels_; ++c) outputs_[c][target_.writeCount] = frames[c][i];
     ++target_.writeCount;
-    if (target_.writeCount >= target_.sizeOutputBuffer || flushEach) {
-      if (!effect_.offlineWrite(&target_, kVstOfflineAudio)) return false;
-      target_.writeCount = 0;
+    return target_.writeCount < target_.sizeOutputBuffer || flush();
+  }
+  // The frames still held go to the host; the last block may yield none of
+  // its own, so the end of the pass always flushes.
+  bool flush() {
+    if (target_.writeCount <= 0) return true;
+    if (!effect_.offlineWrite(&target_, kVstOfflineAudio)) {
+      char text[80];
+      std::snprintf(text, sizeof text, "Writing the corrected file failed at frame %.0f.", target_.writePosition);
+      effect_.reportPassMessage(target_, text);
+      return false;
     }
+    target_.writeCount = 0;
     return true;
   }
 
@@ -79,14 +92,20 @@ bool runCorrectionPass(OfflineEffect& effect, VstOfflineTask* tasks, VstInt32 co
   for (BlockResampler& r : resamplers) r.initialise(8, blockLength);
   std::vector<float> ratios(static_cast<size_t>(blockLength), 0.0f);
 
+  // Beyond its last point the curve has no ratio to give: the last point's
+  // ratio holds there, as the first point's holds before it.
+  const float lastRatio = curve.pointCount() > 0 ? curve.ratioOf(static_cast<unsigned>(curve.pointCount() - 1)) : 1.0f;
   curve.rewind();
   bool first = true;
   std::int32_t k = 0;
   BlockReader reader(effect, source, false);
-  return reader.eachBlock(length, [&](const VstOfflineTask& block, bool last) {
+  const bool read = reader.eachBlock(length, [&](const VstOfflineTask& block, bool last) {
     target.progress = -1.0;
     const int n = block.readCount;
-    for (int i = 0; i < n; ++i) ratios[static_cast<size_t>(i)] = curve.ratioAtNext(k++);
+    for (int i = 0; i < n; ++i) {
+      const float r = curve.ratioAtNext(k++);
+      ratios[static_cast<size_t>(i)] = r < 0.0f ? lastRatio : r;
+    }
     const std::span<const float> blockRatios(ratios.data(), static_cast<size_t>(n));
     std::size_t produced = 0;
     for (int c = 0; c < channels; ++c) {
@@ -103,7 +122,8 @@ bool runCorrectionPass(OfflineEffect& effect, VstOfflineTask* tasks, VstInt32 co
     first = false;
     const float* channelsOut[2] = {frames[0].data(), frames[1].data()};
     for (std::size_t i = 0; i < produced; ++i)
-      if (!writer.put(channelsOut, i, last)) return false;
+      if (!writer.put(channelsOut, i)) return false;
     return true;
   });
+  return read && writer.flush();
 }

@@ -1,17 +1,73 @@
 #include "plugin/DetectionFrame.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <limits>
+#include <string>
+#include <utility>
 
 #include "analysis/SpectrogramAnalyser.h"
 #include "curve/PvcCurve.h"
+#include "detect/DetectorEngines.h"
 #include "plugin/BlockReader.h"
 #include "plugin/EditorLink.h"
 #include "plugin/OfflineEffect.h"
 #include "plugin/Passes.h"
 
+namespace {
+
+// Engine parameters that place the hum, in display units.
+constexpr int kHumBandLow = 3;
+constexpr int kHumBandHigh = 4;
+
+std::string number(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.0f", value);
+  return text;
+}
+
+}  // namespace
+
 namespace detection {
+
+std::string hertz(double value) { return number(value) + " Hz"; }
+
+HumCheck::HumCheck(detect::DetectorEngines& engines, double sampleRate) {
+  double low = engines.engineDisplayValue(kHumBandLow);
+  double high = engines.engineDisplayValue(kHumBandHigh);
+  if (low > high) std::swap(low, high);
+  // An engine that does not say where its hum lies cannot be checked.
+  if (!(low > 0.0) || !(high > low) || !(sampleRate > 0.0)) return;
+  low_ = low;
+  high_ = high;
+  // The fundamental or either of the next two harmonics, each against the
+  // noise of the octave around it.
+  for (int k = 1; k <= 3; ++k) {
+    const detect::TonePresence::Band tone{k * low, k * high};
+    const detect::TonePresence::Band reference{k * low / 2.0, k * high * 2.0};
+    bands_.emplace_back(sampleRate, tone, reference);
+  }
+}
+
+void HumCheck::add(float sample) {
+  for (detect::TonePresence& band : bands_) band.add(sample);
+}
+
+bool HumCheck::found() {
+  if (bands_.empty()) return true;
+  bool any = false;
+  for (detect::TonePresence& band : bands_) {
+    band.finish();
+    any = any || band.present();
+  }
+  return any;
+}
+
+std::string HumCheck::why() const {
+  return "No mains hum found: nothing between " + number(low_) + " and " +
+         hertz(high_) + " (nor at twice or three times that) stands 20 dB above its noise. The curve stays flat.";
+}
 
 void useWholeFile(OfflineEffect& effect, VstOfflineTask& task) {
   task.readPosition = 0;
@@ -87,6 +143,19 @@ void finishDetectedCurve(OfflineEffect& effect, std::int32_t from, std::int32_t 
   curve.pushSnapshot();
   if (curve.storeSnapshot() == 1) editor.recordUndoStep(algorithm);
   editor.setProgress(0.0);
+}
+
+bool keepFlat(OfflineEffect& effect, VstOfflineTask& task, std::int32_t frames, const std::string& why) {
+  PvcCurve& curve = effect.curve();
+  EditorLink& editor = effect.editorLink();
+  const EditorView& view = editor.view();
+  curve.resetFlat(frames);
+  curve.setView(view.drawingWidth, view.drawingHeight, 0, frames);
+  curve.layout(effect.analyser());
+  editor.drawCurve(curve);
+  effect.curveReady = true;
+  effect.reportPassMessage(task, why);
+  return false;
 }
 
 }  // namespace detection

@@ -5,13 +5,18 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 #include <vector>
 
+#include "detect/TonePresence.h"
 #include "plugin/BlockReader.h"
 #include "plugin/Passes.h"
 #include "vst/VstAbi.h"
 
 class OfflineEffect;
+namespace detect {
+class DetectorEngines;
+}  // namespace detect
 
 namespace detection {
 
@@ -63,8 +68,17 @@ class PointCollector {
   void finishBlock(bool outputValid);
   // Makes the rest of the block silence, so it can be run.
   void padBlock();
-  // True while the output for some frame of the range is still to come.
-  bool outputPending() const { return blockStart_ - delay_ < rangeLength_; }
+  // True while the output for some frame of the range is still to come and
+  // the silence run after the range has not yet reached its bound: as many
+  // frames as the range itself, or kLongestFlush for a short range, plus one
+  // block. The delay is the engine's own word; one that claims more would
+  // keep the pass running on silence for nothing the range can use.
+  bool outputPending() const {
+    return blockStart_ - delay_ < rangeLength_ &&
+           blockStart_ < rangeLength_ + std::max<std::int64_t>(rangeLength_, kLongestFlush) + blockLength();
+  }
+  // About 47 s at 44.1 kHz: far beyond any real detector's delay.
+  static constexpr std::int64_t kLongestFlush = std::int64_t{1} << 21;
 
  private:
   OfflineEffect& effect_;
@@ -82,14 +96,17 @@ class PointCollector {
 // drawn (when draw is set) and collected; each full block is run through
 // run(input, output), which answers whether the output is valid.
 // A detector's output lags its input by its delay, so the range's last
-// frames would get no points and the curve would fall back to 1.0 there:
-// after the read, the rest of the last block and as many blocks as the
-// delay needs are run as silence. False when a read fails.
-template <class Run>
-bool readIntoDetector(OfflineEffect& effect, VstOfflineTask& task, PointCollector& points, bool draw, Run&& run) {
+// frames would get no points: after the read, the rest of the last block
+// and as many blocks as the delay needs (within the bound above) are run as
+// silence. False when a read fails.
+// observe(sample) sees every sample read, for a check beside the detector.
+template <class Run, class Observe>
+bool readIntoDetector(OfflineEffect& effect, VstOfflineTask& task, PointCollector& points, bool draw, Run&& run,
+                      Observe&& observe) {
   task.readPosition = task.positionToProcessFrom;
   BlockReader reader(effect, task, true);
   const bool read = reader.read(task.numFramesToProcess, [&](float sample) {
+    observe(sample);
     if (draw) feedAnalyser(effect, sample);
     if (points.add(sample)) points.finishBlock(run(points.input(), points.output()));
   });
@@ -101,8 +118,33 @@ bool readIntoDetector(OfflineEffect& effect, VstOfflineTask& task, PointCollecto
   return true;
 }
 
+// "1234 Hz", for the passes' messages.
+std::string hertz(double value);
+
+// Whether the hum engine has mains hum to follow: a peak in the engine's
+// band, or at twice or three times it, standing above the noise nearby.
+// An engine that gives no usable band is not second-guessed.
+class HumCheck {
+ public:
+  HumCheck(detect::DetectorEngines& engines, double sampleRate);
+  void add(float sample);
+  // Ends the input and answers.
+  bool found();
+  std::string why() const;
+
+ private:
+  double low_ = 0.0;
+  double high_ = 0.0;
+  std::vector<detect::TonePresence> bands_;
+};
+
 // Lays the new curve out over (from, to), draws it, marks it ready and
 // stores it as one undo step tagged with the algorithm.
 void finishDetectedCurve(OfflineEffect& effect, std::int32_t from, std::int32_t to, int algorithm);
+
+// The detector had nothing real to follow: rather than a curve made of
+// noise, the curve goes back to flat over the frames and is drawn (no undo
+// step), the pass says why, and it fails. Always false.
+bool keepFlat(OfflineEffect& effect, VstOfflineTask& task, std::int32_t frames, const std::string& why);
 
 }  // namespace detection

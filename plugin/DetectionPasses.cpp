@@ -2,9 +2,12 @@
 // hands the file to the outside hum engine, and the pilot-tone pass. Both
 // read the file twice: once to count its frames, once to draw it and feed
 // the detector.
+#include <string>
+
 #include "analysis/SpectrogramAnalyser.h"
 #include "curve/PvcCurve.h"
 #include "detect/DetectorEngines.h"
+#include "detect/TonePresence.h"
 #include "plugin/DetectionFrame.h"
 #include "plugin/EditorLink.h"
 #include "plugin/OfflineEffect.h"
@@ -44,15 +47,39 @@ bool runHumPass(OfflineEffect& effect, VstOfflineTask& task) {
   const int delay = engines.engineDelay();
   detection::PointCollector points(effect, kHumBlock, 0, frames, delay, false);
   auto run = [&](float* input, float* output) { return engines.engineProcess(kHumBlock, 1, &input, &output); };
-  if (!detection::readIntoDetector(effect, task, points, true, run)) return false;
+  detection::HumCheck hum(engines, analyser.sampleRate());
+  if (!detection::readIntoDetector(effect, task, points, true, run, [&](float sample) { hum.add(sample); }))
+    return false;
+  if (!hum.found()) return detection::keepFlat(effect, task, frames, hum.why());
   detection::finishDetectedCurve(effect, 0, frames, detect::kAlgorithmHum);
   return true;
 }
 
+std::string pilotRateTooLow(double sampleRate) {
+  return "The pilot-tone detector needs a sample rate of at least " +
+         detection::hertz(detect::DetectorEngines::kPilotMinSampleRate) + "; this file has " +
+         detection::hertz(sampleRate) + ".";
+}
+
 bool runPilotTonePass(OfflineEffect& effect, VstOfflineTask& task) {
-  if (!(task.sourceSampleRate >= detect::DetectorEngines::kPilotMinSampleRate)) return false;
+  const double rate = task.sourceSampleRate;
+  if (!(rate >= detect::DetectorEngines::kPilotMinSampleRate)) {
+    effect.reportPassMessage(task, pilotRateTooLow(rate));
+    return false;
+  }
   detect::PilotToneTracker* tracker = effect.engines().trackerEngine();
   if (!tracker) return false;
+  // The search band starts at a fixed floor; at rates whose half lies at or
+  // below it there is nothing to search, and the pass would only draw a
+  // flat line.
+  const double floor = tracker->bandFloor();
+  const double top = tracker->sampleRate() / 2.0;
+  if (tracker->lowestBin() > tracker->fftLength() / 2) {
+    effect.reportPassMessage(task, "The pilot-tone search band starts at " + detection::hertz(floor) +
+                                       ", at or above half the sample rate (" + detection::hertz(top) +
+                                       "): there is nothing to search in this file.");
+    return false;
+  }
 
   detection::ProgressBarScope progressBar(effect);
   std::int32_t frames = 0;
@@ -68,7 +95,19 @@ bool runPilotTonePass(OfflineEffect& effect, VstOfflineTask& task) {
     float* const outputs[1] = {output};
     return tracker->process(kPilotBlock, 1, inputs, outputs, state);
   };
-  if (!detection::readIntoDetector(effect, task, points, true, run)) return false;
+  // Frames of about 80 ms: short enough that wow does not smear the tone
+  // over many bins, long enough to lift it well above the noise.
+  int pilotFrame = 1024;
+  while (pilotFrame * 12 < tracker->sampleRate()) pilotFrame *= 2;
+  detect::TonePresence pilot(tracker->sampleRate(), {floor, top}, {floor, top}, pilotFrame);
+  if (!detection::readIntoDetector(effect, task, points, true, run, [&](float sample) { pilot.add(sample); }))
+    return false;
+  pilot.finish();
+  if (!pilot.present()) {
+    return detection::keepFlat(effect, task, frames,
+                               "No pilot tone found: nothing from " + detection::hertz(floor) + " up to " + detection::hertz(top) +
+                                   " stands 20 dB above the noise there. The curve stays flat.");
+  }
   detection::finishDetectedCurve(effect, 0, frames, detect::kAlgorithmPilotTone);
   return true;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "vst/VstAbi.h"
 
@@ -56,6 +57,11 @@ class EditorLink {
   virtual void drawCurve(const PvcCurve& curve) = 0;
   virtual void drawCurveWithBounds(const PvcCurve& curve, int upperRow, int lowerRow) = 0;
   virtual void drawDetectorOverlay(const detect::SpectralPvcDetector& detector) = 0;
+
+  // A pass explains an outcome the user would not otherwise see (a
+  // detection that found nothing, a pass that cannot run): the text goes to
+  // the message area.
+  virtual void showMessage(const std::string& text) = 0;
 
   // A detection pass stored a snapshot: one more undo step of the current
   // file, tagged with the algorithm that made it.

@@ -6,6 +6,7 @@
 #include "curve/PvcCurve.h"
 #include "detect/DetectorEngines.h"
 #include "plugin/OfflineEffect.h"
+#include "plugin/Passes.h"
 
 HeadlessEditor::HeadlessEditor(OfflineEffect& effect) : effect_(effect) {}
 
@@ -27,6 +28,7 @@ bool HeadlessEditor::selectAlgorithm(int algorithm) {
       message_ = "Wybrano k_ofl_hum.";
     } else if (algorithm == detect::kAlgorithmPilotTone) {
       message_ = "Sampling frequency is too low! Please, select another algorithm.";
+      effect_.notePassMessage(pilotRateTooLow(effect_.analyser().sampleRate()));
     } else {
       message_ = "Could not init SDPvc! Please, select another algorithm.";
     }

@@ -30,6 +30,7 @@ class HeadlessEditor : public AEffEditor, public EditorLink {
   void drawCurveWithBounds(const PvcCurve& curve, int upperRow, int lowerRow) override;
   void drawDetectorOverlay(const detect::SpectralPvcDetector& detector) override;
   void recordUndoStep(int algorithm) override;
+  void showMessage(const std::string& text) override { message_ = text; }
 
   // What a test or a host log can read back.
   bool fileControlsEnabled() const { return fileControlsEnabled_; }
@@ -39,7 +40,7 @@ class HeadlessEditor : public AEffEditor, public EditorLink {
   int undoSteps() const { return undoSteps_; }
   int lastUndoAlgorithm() const { return lastUndoAlgorithm_; }
   // The detection algorithm whose engine is prepared, 0 for none, and what
-  // the message area would show after a failed selection.
+  // the message area shows: the last message of a failed selection or a pass.
   int algorithm() const { return algorithm_; }
   const std::string& message() const { return message_; }
 

@@ -123,7 +123,10 @@ bool runTwoStageHumPass(OfflineEffect& effect, VstOfflineTask& task) {
   curve.resetFlat(frames);
   detection::PointCollector points(effect, kBlock, 0, frames, delay, false);
   auto run = [&](float* input, float* output) { return engines.engineProcess(kBlock, 1, &input, &output); };
-  if (!detection::readIntoDetector(effect, task, points, false, run)) return false;
+  detection::HumCheck hum(engines, rate.sourceRate());
+  if (!detection::readIntoDetector(effect, task, points, false, run, [&](float sample) { hum.add(sample); }))
+    return false;
+  if (!hum.found()) return detection::keepFlat(effect, task, frames, hum.why());
 
   const EditorView& view = editor.view();
   curve.setView(view.drawingWidth, view.drawingHeight, 0, view.fileLength);

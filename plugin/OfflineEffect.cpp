@@ -183,7 +183,16 @@ bool OfflineEffect::offlinePrepare(VstOfflineTask* tasks, VstInt32 count) {
   return true;
 }
 
+void OfflineEffect::reportPassMessage(VstOfflineTask& task, const std::string& text) {
+  passMessage_ = text;
+  editorLink_->showMessage(text);
+  std::strncpy(task.outputText, text.c_str(), sizeof task.outputText - 1);
+  task.outputText[sizeof task.outputText - 1] = 0;
+  task.flags |= kVstOfflinePlugError;
+}
+
 bool OfflineEffect::offlineRun(VstOfflineTask* tasks, VstInt32 count) {
   if (count <= 0 || !tasks) return false;
+  passMessage_.clear();
   return runOfflinePass(*this, operationMode(), tasks, count);
 }

@@ -77,6 +77,14 @@ class OfflineEffect : public AudioEffectX {
   EditorLink& editorLink() { return *editorLink_; }
   detect::DetectorEngines& engines() { return *engines_; }
   const OfflineProgram& currentProgram() const { return current_; }
+  // What the last pass had to say about its outcome (empty when it had
+  // nothing to say): shown in the editor's message area and put into the
+  // task's outputText, flagged as the plug-in's error, for the host.
+  const std::string& lastPassMessage() const { return passMessage_; }
+  void reportPassMessage(VstOfflineTask& task, const std::string& text);
+  // The same without a task: for a request refused before any pass starts.
+  void notePassMessage(const std::string& text) { passMessage_ = text; }
+  void clearPassMessage() { passMessage_.clear(); }
   float hostSampleRate() const { return sampleRate; }
   VstInt32 hostBlockSize() const { return blockSize; }
 
@@ -94,6 +102,7 @@ class OfflineEffect : public AudioEffectX {
   std::unique_ptr<PvcCurve> curve_;
   std::unique_ptr<SpectrogramAnalyser> analyser_;
   std::string curveFileName_;
+  std::string passMessage_;
   FileTable files_;
   EditorLink* editorLink_ = nullptr;  // owned by the base as its editor
   std::vector<OfflineProgram> programs_;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "vst/VstAbi.h"
 
@@ -23,3 +24,5 @@ void feedAnalyser(OfflineEffect& effect, float sample);
 // Sets the curve up for the shown range (from, to) of length frames: loads
 // the curve file or starts flat, lays it out and draws it.
 void setUpCurve(OfflineEffect& effect, std::int32_t length, std::int32_t from, std::int32_t to, bool fromZoom);
+// Why the pilot-tone detector cannot work on a file of the given rate.
+std::string pilotRateTooLow(double sampleRate);

@@ -37,6 +37,8 @@ bool runSpectralPass(OfflineEffect& effect, VstOfflineTask& task) {
   std::strcpy(task.progressText, "Drawing...");
   task.writePosition = 0;
 
+  // The pass shows its progress; it is hidden again however the pass ends.
+  detection::ProgressBarScope progressBar(effect);
   std::int32_t frames = 0;
   if (!detection::countFrames(effect, task, frames)) return false;
   PvcCurve& curve = effect.curve();

@@ -1,6 +1,8 @@
 // Engine selection against the real Tarvo_Engine and Sorvanite libraries.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -35,8 +37,15 @@ TEST(LinkedHumLibrary, SelectsTheRealEngineWithItsFirstDefaults) {
   std::vector<float> in(8192, 0.0f), out(8192, -1.0f);
   float* i = in.data();
   float* o = out.data();
-  engines.engineProcess(8192, 1, &i, &o);
+  ASSERT_TRUE(engines.engineProcess(8192, 1, &i, &o));
+  // Every frame gets a speed: a finite, positive ratio, not the sentinel.
+  for (size_t k = 0; k < out.size(); ++k) ASSERT_TRUE(std::isfinite(out[k]) && out[k] > 0.0f) << k << ": " << out[k];
   EXPECT_GE(engines.engineDelay(), 0);
+  // Without an instance nothing runs and the call says so.
+  ASSERT_TRUE(engines.release(3));
+  std::fill(out.begin(), out.end(), -1.0f);
+  EXPECT_FALSE(engines.engineProcess(8192, 1, &i, &o));
+  EXPECT_EQ(out[0], -1.0f);
 }
 
 TEST(LinkedHumLibrary, AMissingModuleFailsTheSelection) {

@@ -75,7 +75,15 @@ TEST(SpectralPvcDetector, FftLengthAndOverlapSettings) {
   EXPECT_EQ(d.fftLength(), 4096);
   d.setParamValue(2, 0.3f);
   EXPECT_FLOAT_EQ(d.getParamValueDisp(2), 0.3f);
-  d.setParamValue(3, 0.3f);  // beyond the last: ignored
+  // Beyond the last parameter: nothing is stored and no setting moves.
+  EXPECT_TRUE(d.setParamValue(3, 0.0f));
+  EXPECT_TRUE(d.setParamValue(-1, 0.0f));
+  EXPECT_EQ(d.getParamValue(3), 0.0f);
+  EXPECT_EQ(d.fftLength(), 4096);
+  EXPECT_EQ(d.overlap(), 3277);
+  EXPECT_FLOAT_EQ(d.getParamValue(0), 1.0f);
+  EXPECT_FLOAT_EQ(d.getParamValue(1), 1.0f);
+  EXPECT_FLOAT_EQ(d.getParamValueDisp(2), 0.3f);
 }
 
 TEST(SpectralPvcDetector, FrameCountAndResultPositions) {
@@ -154,7 +162,14 @@ TEST(SpectralPvcDetector, SilentFramesLeaveTheStartForLater) {
   EXPECT_TRUE(d.started());
   d.collectTracks();
   d.buildCurve();
-  for (int f = 0; f < d.familyCount(); ++f) EXPECT_EQ(d.familyFrequency(f, 0), -1.0f);
+  // The families start at the first frame with peaks: none reaches back
+  // into the silent frames, and each has a frequency once it started.
+  ASSERT_GT(d.familyCount(), 0);
+  for (int f = 0; f < d.familyCount(); ++f) {
+    EXPECT_EQ(d.familyFrequency(f, 0), -1.0f) << f;
+    EXPECT_EQ(d.familyFrequency(f, 1), -1.0f) << f;
+    EXPECT_GT(d.familyFrequency(f, d.frameCount() - 2), 0.0f) << f;
+  }
 }
 
 TEST(SpectralPvcDetector, ARangeShorterThanAFrameGivesNoPoints) {
@@ -171,8 +186,18 @@ TEST(SpectralPvcDetector, ASingleFrameGivesOnePointAtSpeedOne) {
   analyse(d, detect_test::synthesise(44100, 512, harmonics(500.0, 6, 0.1), {}), 44100, 1000.0f, 3000.0f);
   EXPECT_EQ(d.analysedFrames(), 1);
   ASSERT_EQ(d.pointCount(), 1);
-  EXPECT_GT(d.familyCount(), 0);
   EXPECT_FLOAT_EQ(d.value(0), 1.0f);
+  // The one frame's families are the band's harmonics of 500 Hz, read at
+  // the nearest bin centre (fs / 4096 apart).
+  ASSERT_GT(d.familyCount(), 0);
+  for (int f = 0; f < d.familyCount(); ++f) {
+    const float hz = d.familyFrequency(f, 0);
+    ASSERT_GT(hz, 0.0f) << f;
+    const float harmonic = 500.0f * std::round(hz / 500.0f);
+    EXPECT_GE(harmonic, 1000.0f);
+    EXPECT_LE(harmonic, 3000.0f);
+    EXPECT_NEAR(hz, harmonic, 44100.0f / 4096.0f) << f;
+  }
 }
 
 TEST(SpectralPvcDetector, ProcessBeforeAnyRunIsHarmless) {

@@ -56,12 +56,18 @@ struct EditorHost {
     return "PelmoraEditorTestFrame";
   }
 
-  // A mono or stereo file with one steady tone.
-  void makeTone(double sampleRate, int frames, int channels, double hz, int uniqueId) {
+  // A mono or stereo file with one tone; with wow, its speed wavers by
+  // the given depth (0.05 = 5 %) at wowHz.
+  void makeTone(double sampleRate, int frames, int channels, double hz, int uniqueId, double wowDepth = 0.0,
+                double wowHz = 0.0) {
+    constexpr double kTwoPi = 2.0 * 3.14159265358979;
     audio.assign(static_cast<size_t>(channels), std::vector<float>(static_cast<size_t>(frames)));
+    double phase = 0.0;
     for (int i = 0; i < frames; ++i) {
-      const float s = static_cast<float>(0.5 * std::sin(2.0 * 3.14159265358979 * hz * i / sampleRate));
+      const float s = static_cast<float>(0.5 * std::sin(phase));
       for (auto& c : audio) c[static_cast<size_t>(i)] = s;
+      const double speed = 1.0 + wowDepth * std::sin(kTwoPi * wowHz * i / sampleRate);
+      phase += kTwoPi * hz * speed / sampleRate;
     }
     file = VstAudioFile{};
     std::strcpy(file.name, "editor-test-take");

@@ -5,6 +5,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -319,6 +320,12 @@ TEST_F(EditorWindow, RegistersTheClassOnceAndUnregistersAfterTheLastClose) {
   EXPECT_TRUE(GetClassInfoA(module, OfflineEditor::kWindowClass, &info));
   EXPECT_NE(control(72), nullptr);
   EXPECT_EQ(OfflineEditor::openInstances(), 1);
+
+  // An open without a parent window makes nothing and counts nothing.
+  host.dispatch(effEditClose, 0, 0, nullptr);
+  EXPECT_EQ(host.dispatch(effEditOpen, 0, 0, nullptr), 0);
+  EXPECT_EQ(OfflineEditor::openInstances(), 0);
+  EXPECT_FALSE(GetClassInfoA(module, OfflineEditor::kWindowClass, &info));
 }
 
 // The file list shows the splash picture; a click on it shows the view
@@ -353,6 +360,8 @@ TEST_F(EditorWindow, FirstFileShowsTheSplashAndAClickDrawsTheSpectrogram) {
   SelectObject(memory, old);
   DeleteDC(memory);
   DeleteObject(splash);
+  host.repaint();
+  EXPECT_TRUE(WindowCapture(host.frame).saveBmp("editor-splash.bmp"));
 
   click(300, 100);
   EXPECT_EQ(host.startedModes, std::vector<int>{kModeRead});
@@ -441,6 +450,36 @@ TEST_F(EditorWindow, HostSelectionAndCursorAreDrawnFromTheNotification) {
   const Pixel outside = picture.at(660, 60);
   EXPECT_FALSE((outside.red | outside.green | outside.blue) <= 160 && outside.blue != 0 && outside.red == 0)
       << "the selection beyond the view is not drawn";
+}
+
+// A recording with wow: the tone's row follows its speed across the
+// display, and twice as far after a frequency "+".
+TEST_F(EditorWindow, RecordingWithWowShowsAWaveringLine) {
+  host.makeTone(kRate, 4 * 44100, 1, 10000.0, 7, 0.05, 0.75);
+  openAndRead();
+  const SpectrogramAnalyser& analyser = plugin->analyser();
+  auto rowSpread = [&] {
+    int lowest = 1 << 30, highest = -1;
+    for (int column = 20; column < 640; column += 4) {
+      int loudest = 1;
+      for (int row = 1; row < 259; ++row)
+        if (analyser.levelAt(column, row) > analyser.levelAt(column, loudest)) loudest = row;
+      lowest = std::min(lowest, loudest);
+      highest = std::max(highest, loudest);
+    }
+    return highest - lowest;
+  };
+  const int spread = rowSpread();
+  // 5 % of 10 kHz either way is 1000 Hz, about 12 rows of 85 Hz.
+  EXPECT_GE(spread, 9);
+  EXPECT_LE(spread, 15);
+  host.repaint();
+  EXPECT_TRUE(WindowCapture(host.frame).saveBmp("editor-wow.bmp"));
+
+  press(14);
+  EXPECT_GE(rowSpread(), spread * 17 / 10);
+  host.repaint();
+  EXPECT_TRUE(WindowCapture(host.frame).saveBmp("editor-wow-zoomed.bmp"));
 }
 
 TEST_F(EditorWindow, NoFilesBlanksTheDisplayAndHidesTheViewControls) {
@@ -591,6 +630,24 @@ TEST_F(EditorWindow, UndoHistoriesFollowTheFileForAnyId) {
   EXPECT_NE(path.find("4000~undopvc_1.dwt"), std::string::npos) << path;
 }
 
+// A host that told the plug-in its files before opening the editor: the
+// headless reading pass ran, and the window still draws the file after the
+// click on the splash picture.
+TEST_F(EditorWindow, FileTakenUpBeforeTheWindowOpenedIsDrawnAfterTheClick) {
+  EXPECT_TRUE(host.notify());
+  EXPECT_EQ(host.startedModes, std::vector<int>{kModeRead});
+  ASSERT_TRUE(host.openEditor());
+  EXPECT_TRUE(host.notify());
+  EXPECT_EQ(editor->displayState(), kDisplaySplash);
+  click(300, 100);
+  EXPECT_EQ(host.startedModes, (std::vector<int>{kModeRead, kModeRead}));
+  const SpectrogramAnalyser& analyser = plugin->analyser();
+  const int toneRow = analyser.rowForFrequency(1.0f, static_cast<float>(kToneHz));
+  EXPECT_EQ(WindowCapture(control(10)).at(301, toneRow).red, 255);
+  EXPECT_TRUE(host.notify());
+  EXPECT_EQ(host.startedModes.size(), 2u) << "read once";
+}
+
 // A host may number its first file 0, the plug-in's "no file" id.
 TEST_F(EditorWindow, AFileWithIdZeroIsReadToo) {
   host.file.uniqueId = 0;
@@ -714,6 +771,35 @@ TEST_F(EditorWindow, FrequencyZoomButtonsRedrawWithoutAPass) {
   press(15);
   EXPECT_FLOAT_EQ(analyser.topFrequency() - analyser.bottomFrequency(), fullTop);
   EXPECT_FALSE(IsWindowEnabled(control(15))) << "the whole band is shown";
+  EXPECT_EQ(host.startedModes.size(), 1u);
+}
+
+// The frequency bar moves the zoomed band when released, the reference bar
+// moves the curve; neither reads the file again.
+TEST_F(EditorWindow, FrequencyAndReferenceBarsMoveTheViewWithoutAPass) {
+  openAndRead();
+  const SpectrogramAnalyser& analyser = plugin->analyser();
+  press(14);
+  HWND bar = control(12);
+  auto scrollFrequency = [&](WORD request, HWND which) {
+    SendMessageA(mainWindow(), WM_VSCROLL, MAKEWPARAM(request, 0), reinterpret_cast<LPARAM>(which));
+  };
+  const SCROLLINFO before = scrollOf(bar);
+  const float top = analyser.topFrequency();
+  scrollFrequency(SB_LINEDOWN, bar);
+  EXPECT_EQ(scrollOf(bar).nPos, before.nPos + static_cast<int>(before.nPage) / 2);
+  scrollFrequency(SB_ENDSCROLL, bar);
+  // Down the bar is down the band, by half the page in Hz.
+  EXPECT_NEAR(analyser.topFrequency(), top - static_cast<float>(before.nPage / 2), 2.0f * 44100.0f / 1024.0f);
+  EXPECT_EQ(textOf(control(19)), std::to_string(static_cast<int>(analyser.topFrequency())));
+  EXPECT_EQ(host.startedModes.size(), 1u);
+
+  HWND reference = control(11);
+  const int curveRow = plugin->curve().rowOf(0);
+  scrollFrequency(SB_PAGEDOWN, reference);
+  const SCROLLINFO r = scrollOf(reference);
+  EXPECT_FLOAT_EQ(analyser.refFrequency(), static_cast<float>(r.nMax + r.nMin - r.nPos));
+  EXPECT_GT(plugin->curve().rowOf(0), curveRow) << "a lower reference draws the curve lower";
   EXPECT_EQ(host.startedModes.size(), 1u);
 }
 

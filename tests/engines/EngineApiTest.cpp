@@ -108,6 +108,26 @@ TEST_F(EngineApi, ValuesAreClampedAndBadIndicesIgnored) {
   EXPECT_EQ(name(12), std::string(98, '\x01'));
 }
 
+// A caller marks the usable length of its buffer with non-zero bytes; a
+// name or label is cut to it and nothing past it is written.
+TEST_F(EngineApi, NamesAndLabelsStayInsideTheMarkedLength) {
+  for (int index : {1, 2, 10}) {
+    const std::string fullName = name(index);
+    const std::string fullLabel = label(index);
+    ASSERT_GE(fullName.size(), 2u) << index;
+    ASSERT_GE(fullLabel.size(), 1u) << index;
+    for (auto [get, full] : {std::pair{&plugin_getParamName, fullName}, std::pair{&plugin_getParamLabel, fullLabel}}) {
+      char buffer[32];
+      std::memset(buffer, 'z', sizeof buffer);
+      buffer[0] = 1;
+      buffer[1] = 0;
+      EXPECT_EQ(get(handle, index, buffer), 1);
+      EXPECT_EQ(std::string(buffer), full.substr(0, 1)) << index;
+      for (size_t i = 2; i < sizeof buffer; ++i) ASSERT_EQ(buffer[i], 'z') << index << " byte " << i;
+    }
+  }
+}
+
 TEST_F(EngineApi, UnknownAndDestroyedHandlesAreRefused) {
   PluginHandle other = lib.create(48000.0f);
   ASSERT_NE(other, 0u);

@@ -5,13 +5,16 @@
 
 #include <cmath>
 #include <fstream>
-#include <string>
 #include <functional>
+#include <limits>
+#include <random>
+#include <string>
 #include <vector>
 
 #include "analysis/SpectrogramAnalyser.h"
 #include "curve/PvcCurve.h"
 #include "detect/DetectorEngines.h"
+#include "plugin/DetectionFrame.h"
 #include "plugin/HeadlessEditor.h"
 #include "plugin/OfflineEffect.h"
 #include "tests/plugin/MiniHost.h"
@@ -163,6 +166,8 @@ TEST_F(DetectionPasses, PilotToneNeedsARateOf24000) {
   EXPECT_FALSE(detect(kModePilotTone));
   EXPECT_EQ(host.starts, starts) << "no pass is started without an engine";
   EXPECT_EQ(editor().message(), "Sampling frequency is too low! Please, select another algorithm.");
+  EXPECT_EQ(plugin().lastPassMessage(),
+            "The pilot-tone detector needs a sample rate of at least 24000 Hz; this file has 22050 Hz.");
   // Run directly, the pass itself refuses the rate.
   host.effect->setParameter(host.effect, 0, static_cast<float>(kModePilotTone));
   host.start(0);
@@ -256,6 +261,266 @@ TEST_F(DetectionPasses, SpectralPassReplacesThePointsOfTheMarkedRange) {
   }
   ASSERT_GT(sxx, 0.0);
   EXPECT_GT(sxy / std::sqrt(sxx * syy), 0.8);
+}
+
+std::vector<float> whiteNoise(size_t n, float rms, unsigned seed) {
+  std::mt19937 random(seed);
+  std::normal_distribution<float> normal(0.0f, rms);
+  std::vector<float> v(n);
+  for (float& x : v) x = normal(random);
+  return v;
+}
+
+std::vector<float> plus(std::vector<float> a, const std::vector<float>& b) {
+  for (size_t i = 0; i < a.size(); ++i) a[i] += b[i];
+  return a;
+}
+
+// Files with nothing for a detector to follow: the pass keeps the curve
+// flat, stores no step, says why in the editor's message area and in the
+// task's outputText for the host, and fails.
+TEST_F(DetectionPasses, NoPilotToneKeepsTheCurveFlatAndSaysSo) {
+  host.sampleRate = 48000.0;
+  const size_t n = 48000 * 3;
+  const std::vector<float> programme = wowTones(48000.0, 3.0, {{440.0, 0.3}, {3000.0, 0.1}, {9000.0, 0.05}});
+  const std::vector<std::pair<const char*, std::vector<float>>> files = {
+      {"noise", whiteNoise(n, 0.1f, 1)},
+      {"programme with noise", plus(programme, whiteNoise(n, 0.001f, 2))},
+      {"programme", programme},
+      {"DC", std::vector<float>(n, 0.25f)},
+      {"silence", std::vector<float>(n, 0.0f)},
+      {"NaN", std::vector<float>(n, std::numeric_limits<float>::quiet_NaN())},
+  };
+  for (const auto& [name, audio] : files) {
+    SCOPED_TRACE(name);
+    host.source = {audio};
+    open();
+    ASSERT_FALSE(detect(kModePilotTone));
+    const PvcCurve& curve = plugin().curve();
+    ASSERT_EQ(curve.pointCount(), 2);
+    EXPECT_EQ(curve.ratioOf(0), 1.0f);
+    EXPECT_EQ(curve.ratioOf(1), 1.0f);
+    EXPECT_EQ(curve.positionOf(1), static_cast<std::int32_t>(n - 1));
+    EXPECT_EQ(editor().undoSteps(), 0);
+    const std::string said = "No pilot tone found: nothing from 14000 Hz up to 24000 Hz stands 20 dB above the noise "
+                             "there. The curve stays flat.";
+    EXPECT_EQ(editor().message(), said);
+    EXPECT_EQ(plugin().lastPassMessage(), said);
+    EXPECT_EQ(host.lastTask.outputText, said);
+    EXPECT_TRUE(host.lastTask.flags & kVstOfflinePlugError);
+    host.effect->dispatcher(host.effect, effClose, 0, 0, nullptr, 0);
+    host.effect = nullptr;
+  }
+  // The same programme with a faint pilot tone under noise is followed.
+  host.source = {plus(wowTones(48000.0, 3.0, {{440.0, 0.3}, {3000.0, 0.1}, {19000.0, 0.01}}), whiteNoise(n, 0.01f, 3))};
+  open();
+  EXPECT_TRUE(detect(kModePilotTone));
+  EXPECT_EQ(plugin().lastPassMessage(), "");
+  EXPECT_GT(plugin().curve().pointCount(), 2);
+}
+
+TEST_F(DetectionPasses, NoHumKeepsTheCurveFlatAndSaysSo) {
+  const size_t n = 44100 * 3;
+  for (const auto& [name, audio] : std::vector<std::pair<const char*, std::vector<float>>>{
+           {"noise", whiteNoise(n, 0.1f, 4)},
+           {"programme", plus(wowTones(44100.0, 3.0, {{441.0, 0.3}, {1250.0, 0.2}}), whiteNoise(n, 0.001f, 5))},
+           {"silence", std::vector<float>(n, 0.0f)}}) {
+    SCOPED_TRACE(name);
+    host.source = {audio};
+    open();
+    EXPECT_FALSE(detect(kModeHum));
+    EXPECT_EQ(plugin().curve().pointCount(), 2);
+    EXPECT_EQ(editor().undoSteps(), 0);
+    EXPECT_EQ(plugin().lastPassMessage(),
+              "No mains hum found: nothing between 45 and 55 Hz (nor at twice or three times that) stands 20 dB "
+              "above its noise. The curve stays flat.");
+    EXPECT_EQ(editor().message(), plugin().lastPassMessage());
+    host.effect->dispatcher(host.effect, effClose, 0, 0, nullptr, 0);
+    host.effect = nullptr;
+  }
+}
+
+// Rates the pilot-tone pass cannot work at are refused with the reason:
+// below 24000 Hz by the pass itself, and up to 28000 Hz because the search
+// band (14000 Hz and up) lies above half the rate.
+TEST_F(DetectionPasses, PilotTonePassSaysWhyItCannotRun) {
+  host.sampleRate = 22050.0;
+  host.source = {wowTones(22050.0, 1.0, {{9000.0, 0.1}})};
+  open();
+  host.effect->setParameter(host.effect, 0, static_cast<float>(kModePilotTone));
+  host.start(0);
+  EXPECT_FALSE(host.lastRun);
+  EXPECT_EQ(plugin().lastPassMessage(),
+            "The pilot-tone detector needs a sample rate of at least 24000 Hz; this file has 22050 Hz.");
+  EXPECT_STREQ(host.lastTask.outputText, plugin().lastPassMessage().c_str());
+  host.effect->dispatcher(host.effect, effClose, 0, 0, nullptr, 0);
+  host.effect = nullptr;
+
+  host.sampleRate = 28000.0;
+  host.source = {wowTones(28000.0, 1.0, {{13000.0, 0.1}})};
+  open();
+  const int reads = host.audioReads;
+  EXPECT_FALSE(detect(kModePilotTone));
+  EXPECT_EQ(plugin().lastPassMessage(),
+            "The pilot-tone search band starts at 14000 Hz, at or above half the sample rate (14000 Hz): there is "
+            "nothing to search in this file.");
+  EXPECT_EQ(editor().message(), plugin().lastPassMessage());
+  EXPECT_EQ(host.audioReads, reads) << "the pilot pass reads nothing";
+}
+
+// The run of silence after the range is bounded by the range (or by about
+// a minute of audio for a short one): a detector that claims a huge delay
+// does not keep the pass running on silence for as long as it claims.
+TEST_F(DetectionPasses, SilenceAfterTheRangeIsBoundedByTheRange) {
+  host.source = {wowTones(44100.0, 0.5, {{440.0, 0.3}})};
+  open();
+  const auto frames = static_cast<std::int32_t>(host.source[0].size());
+  std::vector<float> in(static_cast<size_t>(host.block));
+  float* inputs[1] = {in.data()};
+  for (std::int32_t delay : {std::numeric_limits<std::int32_t>::max(), 1 << 30, 300, 0}) {
+    SCOPED_TRACE(delay);
+    VstOfflineTask task{};
+    task.numFramesToProcess = frames;
+    task.numFramesInSourceFile = frames;
+    task.numSourceChannels = 1;
+    task.sizeInputBuffer = host.block;
+    task.inputBuffer = inputs;
+    plugin().curve().resetFlat(frames);
+    detection::PointCollector points(plugin(), 1024, 0, frames, delay, false);
+    long runs = 0;
+    auto run = [&](float*, float* output) {
+      std::fill(output, output + 1024, 1.01f);
+      ++runs;
+      return true;
+    };
+    ASSERT_TRUE(detection::readIntoDetector(plugin(), task, points, false, run, [](float) {}));
+    const std::int64_t flush = std::max<std::int64_t>(frames, detection::PointCollector::kLongestFlush);
+    EXPECT_LE(runs, (frames + flush + 1024) / 1024 + 1);
+    // An honest delay still gets the range its points up to the end.
+    if (delay <= 300) {
+      const PvcCurve& curve = plugin().curve();
+      EXPECT_GE(curve.positionOf(static_cast<unsigned>(curve.pointCount() - 2)), frames - 1 - 256);
+    }
+  }
+}
+
+// The zoom pass reads and draws the editor's zoom range; an empty range
+// stands for the whole file. The host's cursor and selection follow it.
+TEST_F(DetectionPasses, ZoomPassDrawsItsRangeOrTheWholeFile) {
+  host.source = {wowTones(44100.0, 1.0, {{440.0, 0.3}})};
+  open();
+  EditorView& view = editor().view();
+  auto zoom = [&](std::int32_t from, std::int32_t to) {
+    view.zoomStart = from;
+    view.zoomEnd = to;
+    host.effect->setParameter(host.effect, 0, static_cast<float>(kModeZoom));
+    host.start(0);
+    return host.lastRun;
+  };
+  ASSERT_TRUE(zoom(10000, 30000));
+  EXPECT_EQ(plugin().analyser().samplesFed(), 20000);
+  EXPECT_EQ(view.viewStart, 10000);
+  EXPECT_EQ(view.viewLength, 20000);
+  EXPECT_EQ(host.lastWrittenSelection.positionToProcessFrom, 10000.0);
+  EXPECT_EQ(host.lastWrittenSelection.numFramesToProcess, 20000.0);
+
+  for (auto [from, to] : {std::pair{0, 0}, std::pair{5000, 5000}, std::pair{30000, 10000}}) {
+    ASSERT_TRUE(zoom(from, to));
+    EXPECT_EQ(plugin().analyser().samplesFed(), 44100) << from << ".." << to;
+    EXPECT_EQ(view.viewStart, 0);
+    EXPECT_EQ(view.viewLength, 44100);
+    EXPECT_EQ(view.zoomEnd, 44100);
+    EXPECT_EQ(view.centre, 22050);
+    EXPECT_EQ(host.lastWrittenSelection.positionToProcessFrom, 0.0);
+    EXPECT_EQ(host.lastWrittenSelection.numFramesToProcess, 44100.0);
+  }
+
+  // A curve set up by a zoom pass after a curve-file command is one undo
+  // step, keeps the file's length and consumes the request.
+  PvcCurve& curve = plugin().curve();
+  const int snapshots = curve.snapshotCount();
+  plugin().curveReady = false;
+  plugin().undoAfterZoom = true;
+  ASSERT_TRUE(zoom(10000, 30000));
+  EXPECT_EQ(curve.snapshotCount(), snapshots + 1);
+  EXPECT_FALSE(plugin().undoAfterZoom);
+  EXPECT_EQ(curve.length(), 44100);
+  EXPECT_TRUE(plugin().curveReady);
+}
+
+// The selection pass hands the marked range to the host; a range that
+// reaches the end of the file is given from frame 0 on. A host that
+// refuses selections leaves the pass with nothing to do.
+TEST_F(DetectionPasses, SelectionPassMarksTheRange) {
+  host.source = {wowTones(44100.0, 1.0, {{440.0, 0.3}})};
+  open();
+  EditorView& view = editor().view();
+  auto select = [&](double from, double to) {
+    view.markStart = from;
+    view.markEnd = to;
+    host.effect->setParameter(host.effect, 0, static_cast<float>(kModeSelection));
+    host.start(0);
+    return host.lastRun;
+  };
+  ASSERT_TRUE(select(1000.0, 5000.0));
+  EXPECT_EQ(host.lastWrittenSelection.positionToProcessFrom, 1000.0);
+  EXPECT_EQ(host.lastWrittenSelection.numFramesToProcess, 4000.0);
+  EXPECT_EQ(host.lastWrittenSelection.index, -1);
+  ASSERT_TRUE(select(40000.0, 44100.0));
+  EXPECT_EQ(host.lastWrittenSelection.positionToProcessFrom, 0.0);
+  EXPECT_EQ(host.lastWrittenSelection.numFramesToProcess, 4100.0);
+  EXPECT_TRUE(host.lastTask.flags & kVstOfflineNoThread);
+
+  host.refuseOthers = true;
+  host.otherWrites.clear();
+  EXPECT_TRUE(select(1000.0, 5000.0));
+  EXPECT_TRUE(host.otherWrites.empty());
+}
+
+// A read failing at any block of any pass ends that pass with false; under
+// the sanitizers nothing leaks and nothing is touched out of bounds. The
+// pass runs again with the failure one read later until it gets through.
+TEST_F(DetectionPasses, AFailedReadAtAnyBlockFailsThePass) {
+  host.block = 8192;
+  host.sampleRate = 48000.0;
+  std::vector<float> audio = wowTones(48000.0, 1.0, {{50.0, 0.05}, {100.0, 0.02}, {440.0, 0.3}, {19000.0, 0.05}});
+  host.source = {audio, audio};
+  open();
+  EditorView& view = editor().view();
+  view.analysisStart = 0;
+  view.analysisEnd = 48000;
+  view.analysisLow = 300.0f;
+  view.analysisHigh = 3000.0f;
+  view.zoomStart = 1000;
+  view.zoomEnd = 40000;
+
+  auto everyBlock = [&](int mode, bool sorvanite) {
+    plugin().engines().setUseSorvanite(sorvanite);
+    int failures = 0;
+    for (int at = 0;; ++at) {
+      host.audioReads = 0;
+      host.failReadAt = at;
+      host.effect->setParameter(host.effect, 0, static_cast<float>(mode));
+      host.start(0);
+      if (host.audioReads <= at) break;  // the failure was never reached
+      EXPECT_FALSE(host.lastRun) << "mode " << mode << ", read " << at;
+      EXPECT_EQ(plugin().lastPassMessage().rfind("Reading the file failed at frame ", 0), 0u)
+          << plugin().lastPassMessage();
+      EXPECT_STREQ(host.lastTask.outputText, plugin().lastPassMessage().c_str());
+      EXPECT_LT(editor().progress(), 0.0);
+      ++failures;
+    }
+    EXPECT_TRUE(host.lastRun) << "mode " << mode << " without a failure";
+    EXPECT_GT(failures, 1) << "mode " << mode;
+    host.failReadAt = -1;
+  };
+  for (int mode : {kModeRead, kModeZoom}) everyBlock(mode, false);
+  // Each detector's engine is selected by a first, undisturbed request.
+  for (int mode : {kModePilotTone, kModeSpectral, kModeHum}) {
+    ASSERT_TRUE(detect(mode)) << "mode " << mode;
+    everyBlock(mode, false);
+  }
+  everyBlock(kModeHum, true);
 }
 
 }  // namespace

@@ -2,8 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
 #include <string>
 
+#include "curve/PvcCurve.h"
+#include "plugin/OfflineEffect.h"
 #include "plugin/PluginEntry.h"
 #include "tests/plugin/FakeHost.h"
 
@@ -30,6 +33,7 @@ class Dispatcher : public ::testing::Test {
     dispatch(opcode, index, 0, buffer);
     return buffer;
   }
+  OfflineEffect& plugin() { return *dynamic_cast<OfflineEffect*>(static_cast<AudioEffect*>(effect->object)); }
   AEffect* effect = nullptr;
 };
 
@@ -149,8 +153,12 @@ TEST_F(Dispatcher, CapabilitiesIgnoreLetterCase) {
 
 TEST_F(Dispatcher, SampleRateAndBlockSize) {
   EXPECT_EQ(dispatch(effSetSampleRate, 0, 0, nullptr, 48000.0f), 0);
+  EXPECT_EQ(plugin().hostSampleRate(), 48000.0f);
   EXPECT_EQ(dispatch(effSetBlockSize, 0, 512), 0);
+  EXPECT_EQ(plugin().hostBlockSize(), 512);
   EXPECT_EQ(dispatch(effSetBlockSizeAndSampleRate, 0, 256, nullptr, 96000.0f), 1);
+  EXPECT_EQ(plugin().hostSampleRate(), 96000.0f);
+  EXPECT_EQ(plugin().hostBlockSize(), 256);
 }
 
 TEST_F(Dispatcher, EditorRequests) {
@@ -234,9 +242,19 @@ TEST_F(Dispatcher, RunInAModeWithoutAPassSucceeds) {
   }
 }
 
+// The object's teardown shows in what it cleans up: the editor's undo
+// snapshots go with it. (The sanitizers' leak check sees the rest.)
 TEST_F(Dispatcher, CloseDeletesTheObject) {
+  PvcCurve& curve = plugin().curve();
+  curve.fileId = 9001;
+  curve.resetFlat(100);
+  curve.setLength(100);
+  ASSERT_TRUE(curve.pushSnapshot());
+  const std::string snapshot = curve.snapshotName(curve.snapshotIndex());
+  ASSERT_TRUE(std::ifstream(snapshot).good()) << snapshot;
   EXPECT_EQ(dispatch(effClose), 1);
   effect = nullptr;  // the record went with the object
+  EXPECT_FALSE(std::ifstream(snapshot).good()) << snapshot;
 }
 
 }  // namespace

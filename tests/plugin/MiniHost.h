@@ -1,6 +1,7 @@
 // The smallest host that runs started processes at once, for the plug-in's
 // pass tests: one source file, one new file per start, audio reads and
-// writes that advance the positions, and a read that can be made to fail.
+// writes that advance the positions, reads and writes that can be made to
+// fail, and tasks that can be made to look as a careless host leaves them.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -21,6 +22,14 @@ struct MiniHost {
   bool lastRun = false;
   int audioReads = 0;
   int failReadAt = -1;      // the audio read of this number (from 0) fails
+  int audioWrites = 0;
+  int failWriteAt = -1;     // the audio write of this number (from 0) fails
+  int staleWriteCount = 0;  // what the new file's task holds in writeCount at the start
+  int taskChannels = -1;    // input channels the tasks bring; -1: the source's
+  int writeCalls = 0;       // every audio write, including empty ones
+  std::vector<int> otherReads;   // cursor and selection reads, by option
+  std::vector<int> otherWrites;  // cursor and selection writes, by option
+  VstOfflineTask lastWrittenSelection{};
   VstOfflineTask lastTask{};  // the first task as the last run left it
   AEffect* effect = nullptr;
 
@@ -37,24 +46,39 @@ struct MiniHost {
       if (audioReads++ == failReadAt) return 0;
       auto** in = static_cast<float**>(task->inputBuffer);
       const auto from = static_cast<size_t>(task->readPosition);
-      for (size_t c = 0; c < source.size(); ++c)
+      if (task->readCount < 0 || from + static_cast<size_t>(task->readCount) > source[0].size()) return 0;
+      for (size_t c = 0; c < static_cast<size_t>(task->numSourceChannels); ++c)
         for (int i = 0; i < task->readCount; ++i) in[c][i] = source[c][from + static_cast<size_t>(i)];
       task->readPosition += task->readCount;
       return 1;
     }
     if (opcode == audioMasterOfflineWrite && option == kVstOfflineAudio && task) {
+      ++writeCalls;
+      if (task->writeCount > 0 && audioWrites++ == failWriteAt) return 0;
+      EXPECT_GE(task->writeCount, 0);
+      EXPECT_LE(task->writeCount, task->sizeOutputBuffer);
       auto** out = static_cast<float**>(task->outputBuffer);
       for (size_t c = 0; c < written.size(); ++c)
         for (int i = 0; i < task->writeCount; ++i) written[c].push_back(out[c][i]);
       task->writePosition += task->writeCount;
       return 1;
     }
+    if (opcode == audioMasterOfflineRead && task) {
+      otherReads.push_back(static_cast<int>(option));
+      return refuseOthers ? 0 : 1;
+    }
+    if (opcode == audioMasterOfflineWrite && task) {
+      otherWrites.push_back(static_cast<int>(option));
+      if (option == kVstOfflineSelection) lastWrittenSelection = *task;
+      return refuseOthers ? 0 : 1;
+    }
     return 0;
   }
+  bool refuseOthers = false;  // cursor and selection reads and writes fail
 
   VstIntPtr start(int newFiles) {
     ++starts;
-    const int channels = static_cast<int>(source.size());
+    const int channels = taskChannels >= 0 ? taskChannels : static_cast<int>(source.size());
     std::vector<std::vector<float>> in(static_cast<size_t>(channels), std::vector<float>(static_cast<size_t>(block)));
     std::vector<std::vector<float>> out(static_cast<size_t>(channels), std::vector<float>(static_cast<size_t>(block)));
     std::vector<float*> inPtrs, outPtrs;
@@ -72,6 +96,7 @@ struct MiniHost {
     tasks[1].sizeOutputBuffer = block;
     tasks[1].outputBuffer = outPtrs.data();
     tasks[1].flags = kVstOfflineNewFile;
+    tasks[1].writeCount = staleWriteCount;
     const int count = 1 + newFiles;
     written.assign(newFiles ? static_cast<size_t>(channels) : 0, {});
     if (!effect->dispatcher(effect, effOfflinePrepare, 0, count, tasks, 0)) return 0;
