@@ -14,6 +14,7 @@ namespace {
 
 constexpr int kSplashBitmap = 102;
 constexpr int kDisplayId = 10;
+constexpr int kMessageArea = 75;
 constexpr int kProgressBar = 77;
 constexpr int kUndoButton = 78;
 constexpr int kRedoButton = 79;
@@ -225,6 +226,13 @@ void OfflineEditor::recordUndoStep(int algorithm) {
   if (!isOpen()) return;
   historyOf(effect_.currentFileId).record(algorithm);
   updateUndoButtons();
+}
+
+void OfflineEditor::showMessage(const std::string& text) {
+  headless_.showMessage(text);
+  if (!isOpen()) return;
+  editor::setControlText(kMessageArea, text.c_str());
+  editor::showControl(kMessageArea, true);
 }
 
 void OfflineEditor::updateUndoButtons() {

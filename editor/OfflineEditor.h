@@ -73,6 +73,7 @@ class OfflineEditor : public AEffEditor, public EditorLink {
   void drawCurveWithBounds(const PvcCurve& curve, int upperRow, int lowerRow) override;
   void drawDetectorOverlay(const detect::SpectralPvcDetector& detector) override;
   void recordUndoStep(int algorithm) override;
+  void showMessage(const std::string& text) override;
 
   // Entry points of the window procedures.
   void handleCommand(int id);

@@ -655,6 +655,14 @@ TEST_F(EditorWindow, AFileWithIdZeroIsReadToo) {
   EXPECT_EQ(host.startedModes, std::vector<int>{kModeRead});
 }
 
+TEST_F(EditorWindow, PassMessagesGoToTheMessageArea) {
+  openAndRead();
+  EditorLink& link = *editor;
+  link.showMessage("Nothing to follow.");
+  EXPECT_EQ(textOf(control(75)), "Nothing to follow.");
+  EXPECT_TRUE(shown(control(75)));
+}
+
 TEST_F(EditorWindow, ProgressBarFollowsTheFractionAndHidesWhenNegative) {
   openAndRead();
   HWND bar = control(77);
