@@ -31,7 +31,6 @@ constexpr int kResolutionList = 59;
 constexpr int kWindowList = 60;
 constexpr int kMovePoint = 66;
 constexpr int kEditToolIds[] = {67, 68, 69};
-constexpr int kMessageArea = 75;
 constexpr int kProgressBar = 77;
 constexpr int kRedoButton = 79;
 constexpr int kSpectralLevelBar = 88;
@@ -269,8 +268,7 @@ bool OfflineEditor::importCurve() {
   // A file without a single point would leave nothing to correct with: the
   // curve stays as it was.
   if (!yieldsPoints(importPath_)) {
-    editor::setControlText(kMessageArea, "No PVC points could be read from this file. The curve is unchanged.");
-    editor::showControl(kMessageArea, true);
+    showMessage("No PVC points could be read from this file. The curve is unchanged.");
     return true;
   }
   curveFilePath_ = importPath_;
