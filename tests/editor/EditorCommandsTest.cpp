@@ -18,6 +18,7 @@
 #include "plugin/OfflineEffect.h"
 #include "plugin/PluginEntry.h"
 #include "tests/editor/EditorHost.h"
+#include "tests/editor/WindowCapture.h"
 
 HINSTANCE pelmoraInstance = GetModuleHandleA(nullptr);  // the splash bitmap is in this test
 
@@ -533,6 +534,8 @@ TEST_F(EditorCommands, InsertDeleteAndChartTools) {
   EXPECT_FLOAT_EQ(curve().ratioAt(analyser().sampleOfColumn(50)), 1.0f);
   drag(400, high, 450, high);
   EXPECT_EQ(stepOfHistory(), 4) << "each stroke is an undo step";
+  host.repaint();
+  EXPECT_TRUE(WindowCapture(host.frame).saveBmp("editor-chart.bmp"));
 
   // A press right of the last column writes nothing outside the stroke.
   const std::vector<Point> before = pointsOf(curve());
@@ -578,6 +581,37 @@ TEST_F(EditorCommands, ZoomRectangle) {
   EXPECT_FLOAT_EQ(analyser().topFrequency(), top);
 }
 
+int redPixels(const WindowCapture& picture) {
+  int n = 0;
+  for (int y = 0; y < picture.height(); ++y)
+    for (int x = 0; x < picture.width(); ++x) {
+      const Pixel p = picture.at(x, y);
+      n += p.red > 200 && p.green < 60 && p.blue < 60;
+    }
+  return n;
+}
+
+// While dragging, the outline is red when the release will zoom and black
+// when the extent is below the smallest zoom.
+TEST_F(EditorCommands, ZoomOutlineColours) {
+  openAndRead();
+  host.repaint();
+  const int before = redPixels(WindowCapture(control(10)));
+  mouse(WM_LBUTTONDOWN, 100, 150, MK_LBUTTON);
+  // Outlines are drawn on the window itself, not in the layers a repaint
+  // copies: read it back before anything repaints.
+  mouse(WM_MOUSEMOVE, 400, 250, MK_LBUTTON);
+  const WindowCapture wide(control(10));
+  EXPECT_GT(redPixels(wide), before + 300);
+  EXPECT_TRUE(wide.saveBmp("editor-zoom-outline.bmp"));
+  mouse(WM_LBUTTONUP, 100, 150);  // back at the press: nothing zoomed
+
+  mouse(WM_LBUTTONDOWN, 200, 50, MK_LBUTTON);
+  mouse(WM_MOUSEMOVE, 202, 51, MK_LBUTTON);
+  EXPECT_LE(redPixels(WindowCapture(control(10))), before);
+  mouse(WM_LBUTTONUP, 202, 51);
+}
+
 // The centre-of-gravity drag along the tone traces it into the curve as one
 // undo step; the tone is steady, so the traced speed is 1.
 TEST_F(EditorCommands, CentreOfGravityDrag) {
@@ -609,6 +643,12 @@ TEST_F(EditorCommands, CentreOfGravityDrag) {
   drag(600, toneRow, 450, toneRow);
   EXPECT_EQ(stepOfHistory(), 1) << "later traces with the same tool overwrite the step";
   EXPECT_NEAR(curve().ratioAt(analyser().sampleOfColumn(500)), 1.0f, std::fabs(1.0f - rowShare) + 0.01f);
+
+  // While dragging, the trace is drawn.
+  mouse(WM_LBUTTONDOWN, 200, toneRow, MK_LBUTTON);
+  mouse(WM_MOUSEMOVE, 300, toneRow + 40, MK_LBUTTON);
+  EXPECT_TRUE(WindowCapture(host.frame).saveBmp("editor-gravity-trace.bmp"));
+  mouse(WM_LBUTTONUP, 300, toneRow + 40);
 }
 
 // Export writes the curve through the save dialog; import reads it back
