@@ -429,6 +429,27 @@ TEST_F(EditorCommands, CreateShowHumPreviewAndUpdateRequests) {
   EXPECT_TRUE(IsWindowEnabled(control(88)));
   EXPECT_TRUE(IsWindowEnabled(control(40)));
 
+  // The spectral bars and their read-outs.
+  detect::SpectralPvcDetector* detector = plugin->engines().spectralEngine();
+  ASSERT_NE(detector, nullptr);
+  scrollBar(86, SB_PAGEDOWN);
+  EXPECT_NEAR(detector->getParamValue(0), barValue(86), 1e-6f);
+  char expected[32];
+  std::snprintf(expected, sizeof expected, "%.0f", static_cast<double>(detector->getParamValueDisp(0)));
+  EXPECT_EQ(text(91), expected);
+  scrollBar(88, SB_PAGEUP);
+  std::snprintf(expected, sizeof expected, "%g", static_cast<double>(detector->getParamValueDisp(2)));
+  EXPECT_EQ(text(93), expected);
+
+  // "Create PVC" builds the curve from the detector's results at once: one
+  // undo step, and the whole file redrawn.
+  const int steps = stepOfHistory();
+  press(40);
+  EXPECT_EQ(stepOfHistory(), steps + 1);
+  EXPECT_EQ(host.startsInMode(kModeSpectral), 1) << "no second detection pass";
+  EXPECT_EQ(curve().positionOf(0), 0);
+  EXPECT_FALSE(shown(control(77))) << "the progress bar goes";
+
   // "Update" with nothing changed asks for nothing.
   const int queries = host.queries;
   press(61);
