@@ -313,5 +313,5 @@ bool OfflineEditor::exportCurve() {
   dialog.Flags = OFN_PATHMUSTEXIST | OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY;
   dialog.lpstrDefExt = "pvc";
   if (!GetSaveFileNameA(&dialog)) return false;
-  return effect_.curve().writeFile(path.data(), true);
+  return effect_.curve().writeFile(path.data(), false);
 }

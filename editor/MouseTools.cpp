@@ -90,7 +90,8 @@ void OfflineEditor::zoomTool(int phase, int x, int y) {
     layers_.composeLayers();
     selectionStart_ = sampleOfX(x);
     zoomStartY_ = y;
-    if (zoomTime_) setTimeLabels(static_cast<double>(selectionStart_) + offset, static_cast<double>(view().viewLength) + offset);
+    if (zoomTime_)
+      setTimeLabels(static_cast<double>(selectionStart_) + offset, static_cast<double>(view().viewLength) + offset);
     if (zoomFrequency_) setFrequencyLabels(analyser.bottomFrequency(), analyser.topFrequency());
     return;
   }
