@@ -25,11 +25,6 @@ constexpr int kSpectralLevelBar = 88;
 constexpr int kZoomButtons[] = {96, 97, 98, 99};
 constexpr int kViewBarsAndButtons[] = {12, 13, 14, 15, 16, 17};
 
-void showMessage(const char* text) {
-  editor::setControlText(kMessageArea, text);
-  editor::showControl(kMessageArea, true);
-}
-
 void drawZoomPressed(bool pressed) {
   SendMessageA(ControlTable::get(kZoomButton), BM_SETSTATE, pressed ? TRUE : FALSE, 0);
 }

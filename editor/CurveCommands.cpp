@@ -31,7 +31,6 @@ constexpr int kResolutionList = 59;
 constexpr int kWindowList = 60;
 constexpr int kMovePoint = 66;
 constexpr int kEditToolIds[] = {67, 68, 69};
-constexpr int kMessageArea = 75;
 constexpr int kProgressBar = 77;
 constexpr int kRedoButton = 79;
 constexpr int kSpectralLevelBar = 88;
@@ -141,8 +140,10 @@ void OfflineEditor::preview() {
   if (detect::SpectralPvcDetector* detector = engines.spectralEngine()) detector->setParamValue(2, 0.0f);
   setOperationMode(0, algorithm_);
   askForNotification();
-  editor::enableControl(kSpectralLevelBar, true);
+  // The pane disables the level bar as it shows; the preview's tracks are
+  // what the bar acts on, so it is enabled after.
   showPane(detect::kAlgorithmSpectral, true);
+  editor::enableControl(kSpectralLevelBar, true);
   editor::enableControl(kCreatePvc, true);
 }
 
@@ -267,8 +268,7 @@ bool OfflineEditor::importCurve() {
   // A file without a single point would leave nothing to correct with: the
   // curve stays as it was.
   if (!yieldsPoints(importPath_)) {
-    editor::setControlText(kMessageArea, "No PVC points could be read from this file. The curve is unchanged.");
-    editor::showControl(kMessageArea, true);
+    showMessage("No PVC points could be read from this file. The curve is unchanged.");
     return true;
   }
   curveFilePath_ = importPath_;
@@ -313,5 +313,5 @@ bool OfflineEditor::exportCurve() {
   dialog.Flags = OFN_PATHMUSTEXIST | OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY;
   dialog.lpstrDefExt = "pvc";
   if (!GetSaveFileNameA(&dialog)) return false;
-  return effect_.curve().writeFile(path.data(), true);
+  return effect_.curve().writeFile(path.data(), false);
 }

@@ -90,7 +90,8 @@ void OfflineEditor::zoomTool(int phase, int x, int y) {
     layers_.composeLayers();
     selectionStart_ = sampleOfX(x);
     zoomStartY_ = y;
-    if (zoomTime_) setTimeLabels(double{selectionStart_} + offset, double{view().viewLength} + offset);
+    if (zoomTime_)
+      setTimeLabels(static_cast<double>(selectionStart_) + offset, static_cast<double>(view().viewLength) + offset);
     if (zoomFrequency_) setFrequencyLabels(analyser.bottomFrequency(), analyser.topFrequency());
     return;
   }
@@ -103,8 +104,8 @@ void OfflineEditor::zoomTool(int phase, int x, int y) {
     const int df = static_cast<int>(std::fabs(f1 - f2));
     const bool frequencyValid = minimumFrequencySpan(analyser) < static_cast<float>(df);
     const bool timeValid = minimumTimeSpan(analyser) < d;
-    const double a = double{std::min(sampleOfX(leftPressX_), sampleOfX(x))} + offset;
-    const double b = double{std::max(sampleOfX(leftPressX_), sampleOfX(x))} + offset;
+    const double a = static_cast<double>(std::min(sampleOfX(leftPressX_), sampleOfX(x))) + offset;
+    const double b = static_cast<double>(std::max(sampleOfX(leftPressX_), sampleOfX(x))) + offset;
     if (d < 0) {
       // Released here, the drag zooms out to everything.
       if (zoomTime_) setTimeLabels(0, view().fileLength);
@@ -152,7 +153,7 @@ void OfflineEditor::zoomTool(int phase, int x, int y) {
         applyTimeWindow(offset, selectionStart_, selectionEnd, pinnedSum(offset, std::int64_t{selectionStart_} + half),
                         half);
         setTimeScrollRange();
-        setTimeLabels(double{offset} + selectionStart_, double{offset} + selectionEnd);
+        setTimeLabels(static_cast<double>(offset) + selectionStart_, static_cast<double>(offset) + selectionEnd);
         timeZoomed = true;
       }
     }
