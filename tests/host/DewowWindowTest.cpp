@@ -162,6 +162,21 @@ TEST(PelmoraDewow, HumAndPilotToneCurvesFollowTheTrueSpeed) {
   }
 }
 
+// The spectral detector over a range and band dragged on the display, with
+// its FFT length set by stepping its bar until the read-out shows it.
+TEST(PelmoraDewow, SpectralCurveWithAParameterSetOnItsBar) {
+  Scratch s;
+  ASSERT_TRUE(host::writeWav(s.input, recording(44100.0, 1, {{1000.0, 0.3}, {2500.0, 0.2}}), host::SampleFormat::Pcm16)
+                  .ok());
+  const HostRun run = runHost("dewow " + s.files() +
+                                  " --algorithm spectral --band 2300:2700 --range 0.5:5.5 --param \"FFT Length=4096\""
+                                  " --timeout 200",
+                              s.err);
+  ASSERT_EQ(run.exitCode, 0u) << run.err;
+  EXPECT_NE(run.err.find("parameter FFT Length: 4096"), std::string::npos) << run.err;
+  expectCurveFound(s, 44100.0, 0.1, "spectral");
+}
+
 TEST(PelmoraDewow, StopsWithWordsAndWritesNothingWhenItCannotRun) {
   Scratch s;
   ASSERT_TRUE(host::writeWav(s.input, recording(16000.0, 1, {{1000.0, 0.4}}), host::SampleFormat::Pcm16).ok());
@@ -176,6 +191,8 @@ TEST(PelmoraDewow, StopsWithWordsAndWritesNothingWhenItCannotRun) {
       // The display shows 0 to 8000 Hz for this file: a band above it cannot be dragged.
       {"--algorithm spectral --band 9000:9500", host::kExitRefused, "the band lies outside"},
       {"--algorithm hum --param NoSuchParameter=3", host::kExitRefused, "shows no parameter of that name"},
+      {"--algorithm spectral --band 2300:2700 --param \"FFT Length=3000\"", host::kExitRefused,
+       "never made the read-out show 3000"},
   };
   for (const Case& c : cases) {
     const HostRun run = runHost("dewow " + s.files() + " " + c.arguments + " --timeout 60", s.err);
