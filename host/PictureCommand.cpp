@@ -40,9 +40,10 @@ void drag(HWND target, int fromX, int toX, int y) {
   PostMessageA(target, WM_LBUTTONUP, 0, MAKELPARAM(toX, y));
 }
 
+// A label's text as the picture shows it: nothing when the label is hidden.
 std::string textOf(HWND window) {
   char text[128] = {};
-  if (window) GetWindowTextA(window, text, sizeof text);
+  if (window && IsWindowVisible(window)) GetWindowTextA(window, text, sizeof text);
   return text;
 }
 
