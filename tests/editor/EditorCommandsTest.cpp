@@ -96,7 +96,7 @@ struct BoxAnswerer {
 };
 
 // Answers the next file dialog with a title: types the name into its file
-// name field and presses OK, as a person would. Cancels it when the field is
+// name field and presses OK, as a person would (an empty name cancels). Cancels it when the field is
 // not found, and gives up after a few seconds, so a test never hangs.
 struct FileDialogAnswerer {
   static inline std::string title;
@@ -133,7 +133,7 @@ struct FileDialogAnswerer {
       ++ticks;
       return;
     }
-    if (++ticks > 100 || typed) {
+    if (++ticks > 100 || typed || name.empty()) {
       PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
       return;
     }
@@ -718,9 +718,24 @@ TEST_F(EditorCommands, ExportAndImportThroughTheDialogs) {
     FileDialogAnswerer answer("Open PVC File", empty);
     press(73);
   }
-  EXPECT_EQ(pointsOf(curve()).size(), read.size());
+  EXPECT_TRUE(sameCurve(pointsOf(curve()), read));
   EXPECT_TRUE(shown(control(75)));
+  EXPECT_EQ(text(75), "No PVC points could be read from this file. The curve is unchanged.");
   EXPECT_EQ(stepOfHistory(), steps + 1);
+
+  // Cancelled dialogs change nothing.
+  const int queries = host.queries;
+  {
+    FileDialogAnswerer answer("Open PVC File", "");
+    press(73);
+  }
+  {
+    FileDialogAnswerer answer("Save PVC File", "");
+    press(74);
+  }
+  EXPECT_TRUE(sameCurve(pointsOf(curve()), read));
+  EXPECT_EQ(stepOfHistory(), steps + 1);
+  EXPECT_EQ(host.queries, queries);
   DeleteFileA((saved + ".pvc").c_str());
   DeleteFileA(empty.c_str());
 }
