@@ -14,6 +14,8 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: pelmora-host info [--plugin PATH]\n"
+    "       pelmora-host open IN.wav [OUT.wav]    (see pelmora-host open --help)\n"
+    "       pelmora-host show IN.wav --picture OUT.bmp [--splash | --zoom-in N | --range A:B]\n"
     "       pelmora-host correct IN.wav OUT.wav [--plugin PATH] [--block FRAMES] [--curve FILE.pvc]\n"
     "                            [--detect hum|pilot|spectral]\n"
     "The default plug-in is Pelmora.dll beside pelmora-host. correct runs the plug-in's\n"

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "host/CommandLine.h"
+#include "host/WindowCommands.h"
 
 #if defined(PELMORA_HOST_CURVE_HANDOFF)
 #include "curve/SnapshotDirectory.h"
@@ -32,5 +33,6 @@ int main(int argc, char** argv) {
   // Pelmora reads the curve of a new file from its snapshot folder.
   source.curveLocation = [](const std::string& title) { return makeSnapshotDirectory() + title + ".pvc"; };
 #endif
+  if (!args.empty() && host::isWindowCommand(args[0])) return host::runWindowCommand(args, source, std::cout, std::cerr);
   return host::runCommandLine(args, source, std::cout, std::cerr);
 }

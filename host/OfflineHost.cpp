@@ -82,6 +82,16 @@ void OfflineHost::setCurrentFile(std::size_t i) {
   if (i < files_.size()) current_ = i;
 }
 
+bool OfflineHost::removeFile(std::size_t i) {
+  if (i >= files_.size()) return false;
+  for (const OfflineProcess* process : running_)
+    for (int k = 0; k < process->count(); ++k)
+      if (process->fileOf(k) == files_[i].get()) return false;
+  files_.erase(files_.begin() + static_cast<std::ptrdiff_t>(i));
+  if (current_ > i || current_ >= files_.size()) current_ = current_ > 0 ? current_ - 1 : 0;
+  return true;
+}
+
 VstIntPtr OfflineHost::dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) {
   if (!effect_ || !effect_->dispatcher) return 0;
   ++depth_;

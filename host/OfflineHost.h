@@ -76,6 +76,9 @@ class OfflineHost {
   HostFile& file(std::size_t i) { return *files_.at(i); }
   const HostFile& file(std::size_t i) const { return *files_.at(i); }
   void setCurrentFile(std::size_t i);
+  // Takes a file out of the list, as a host does when the user closes it.
+  // False for a file a running process works on.
+  bool removeFile(std::size_t i);
   std::size_t currentFile() const { return current_; }
 
   // Calls into the plug-in. After the outermost one returns, file queries
