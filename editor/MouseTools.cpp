@@ -16,6 +16,7 @@
 #include "editor/CurveTools.h"
 #include "editor/OfflineEditor.h"
 #include "editor/ViewWindow.h"
+#include "editor/ZoomDrag.h"
 #include "plugin/OfflineEffect.h"
 
 namespace {
@@ -98,30 +99,39 @@ void OfflineEditor::zoomTool(int phase, int x, int y) {
 
   const float f1 = analyser.frequencyOfRow(zoomStartY_);
   const float f2 = analyser.frequencyOfRow(y);
+  const editor::ZoomSettings settings{zoomTime_, zoomFrequency_, minimumTimeSpan(analyser),
+                                      minimumFrequencySpan(analyser)};
   if (phase == kPhaseDrag) {
     if (!buttonDown_) return;
-    const std::int32_t d = sampleOfX(x) - sampleOfX(leftPressX_);
-    const int df = static_cast<int>(std::fabs(f1 - f2));
-    const bool frequencyValid = minimumFrequencySpan(analyser) < static_cast<float>(df);
-    const bool timeValid = minimumTimeSpan(analyser) < d;
+    const std::int64_t d = std::int64_t{sampleOfX(x)} - sampleOfX(leftPressX_);
+    const editor::ZoomOutline outline = editor::zoomOutline(d, static_cast<int>(std::fabs(f1 - f2)), settings);
     const double a = static_cast<double>(std::min(sampleOfX(leftPressX_), sampleOfX(x))) + offset;
     const double b = static_cast<double>(std::max(sampleOfX(leftPressX_), sampleOfX(x))) + offset;
-    if (d < 0) {
-      // Released here, the drag zooms out to everything.
-      if (zoomTime_) setTimeLabels(0, view().fileLength);
-      if (zoomFrequency_) setFrequencyLabels(0, analyser.maxFrequency());
-    } else if (zoomFrequency_ && !zoomTime_) {
-      layers_.drawRubberBand(leftPressX_, leftPressY_, x, y, false, frequencyValid, RubberBand::Horizontal);
-      setFrequencyLabels(std::min(f1, f2), std::max(f1, f2));
-    } else if (zoomTime_ && !zoomFrequency_) {
-      layers_.drawRubberBand(leftPressX_, leftPressY_, x, y, timeValid, false, RubberBand::Vertical);
-      setTimeLabels(a, b);
-    } else if (zoomTime_ && zoomFrequency_) {
-      layers_.drawRubberBand(leftPressX_, leftPressY_, x, y, timeValid, frequencyValid, RubberBand::Rectangle);
-      setFrequencyLabels(std::min(f1, f2), std::max(f1, f2));
-      setTimeLabels(a, b);
+    auto band = [&](RubberBand kind) {
+      layers_.drawRubberBand(leftPressX_, leftPressY_, x, y, outline.timeValid, outline.frequencyValid, kind);
+    };
+    switch (outline.kind) {
+      case editor::OutlineKind::ZoomOutPreview:
+        // Released here, the drag zooms out to everything.
+        if (zoomTime_) setTimeLabels(0, view().fileLength);
+        if (zoomFrequency_) setFrequencyLabels(0, analyser.maxFrequency());
+        return;
+      case editor::OutlineKind::Horizontal:
+        band(RubberBand::Horizontal);
+        setFrequencyLabels(std::min(f1, f2), std::max(f1, f2));
+        return;
+      case editor::OutlineKind::Vertical:
+        band(RubberBand::Vertical);
+        setTimeLabels(a, b);
+        return;
+      case editor::OutlineKind::Rectangle:
+        band(RubberBand::Rectangle);
+        setFrequencyLabels(std::min(f1, f2), std::max(f1, f2));
+        setTimeLabels(a, b);
+        return;
+      default:
+        return;
     }
-    return;
   }
 
   const std::int32_t selectionEnd = sampleOfX(x);
@@ -137,51 +147,54 @@ void OfflineEditor::zoomTool(int phase, int x, int y) {
     setReferenceRange(static_cast<int>(analyser.bottomFrequency()), static_cast<int>(analyser.topFrequency()),
                       static_cast<int>(analyser.refFrequency()));
   };
-  if (d >= 1) {
-    bool frequencyZoomed = false;
-    bool timeZoomed = false;
-    if (zoomFrequency_ && std::fabs(f2 - f1) > minimumFrequencySpan(analyser)) {
-      analyser.setFrequencyRange(std::min(f1, f2), std::max(f1, f2));
-      frequencyZoomed = true;
-    }
-    if (zoomTime_) {
-      if (minimumTimeSpan(analyser) >= d) {
-        view().zoomStart = offset;
-        view().zoomEnd = pinnedSum(offset, view().viewLength);
-      } else {
-        const auto half = static_cast<std::int32_t>(d / 2);
-        applyTimeWindow(offset, selectionStart_, selectionEnd, pinnedSum(offset, std::int64_t{selectionStart_} + half),
-                        half);
-        setTimeScrollRange();
-        setTimeLabels(static_cast<double>(offset) + selectionStart_, static_cast<double>(offset) + selectionEnd);
-        timeZoomed = true;
-      }
-    }
-    if (timeZoomed) {
+  const editor::ZoomReleaseResult release = editor::zoomRelease(d, f2 - f1, settings);
+  const bool frequencyZoomed = release.what == editor::ZoomRelease::FrequencyZoomed || release.frequencyToo;
+  if (frequencyZoomed) analyser.setFrequencyRange(std::min(f1, f2), std::max(f1, f2));
+  switch (release.what) {
+    case editor::ZoomRelease::TimeZoomed: {
+      const auto half = static_cast<std::int32_t>(d / 2);
+      applyTimeWindow(offset, selectionStart_, selectionEnd, pinnedSum(offset, std::int64_t{selectionStart_} + half),
+                      half);
+      setTimeScrollRange();
+      setTimeLabels(static_cast<double>(offset) + selectionStart_, static_cast<double>(offset) + selectionEnd);
       if (zoomFrequency_) {
         referenceRange();
         frequencyFromAnalyser();
       }
       needsRedraw_ = true;
-    } else if (frequencyZoomed) {
+      return;
+    }
+    case editor::ZoomRelease::FrequencyZoomed:
+    case editor::ZoomRelease::Unchanged:
+      // Too short to zoom in time: the selection is the whole view again.
+      if (zoomTime_) {
+        view().zoomStart = offset;
+        view().zoomEnd = pinnedSum(offset, view().viewLength);
+      }
+      if (!frequencyZoomed) {
+        presentDisplay();
+        return;
+      }
       frequencyFromAnalyser();
       effect_.curve().layout(analyser);
       drawCurrentCurve();
       redrawSpectrogram();
       presentDisplay();
       referenceRange();
-    } else {
-      presentDisplay();
+      return;
+    case editor::ZoomRelease::ZoomOutToEverything: {
+      const view::ZoomAllSelection all = view::zoomOutToEverything(view().viewLength);
+      view().zoomStart = pinnedSum(offset, all.selectionStart);
+      view().zoomEnd = pinnedSum(offset, all.selectionEnd);
+      if (zoomFrequency_) analyser.setZoom(1.0f);
+      if (zoomFrequency_ || zoomTime_) {
+        frequencyFromAnalyser();
+        needsRedraw_ = true;
+      }
+      return;
     }
-  } else if (d < 0) {
-    const view::ZoomAllSelection all = view::zoomOutToEverything(view().viewLength);
-    view().zoomStart = pinnedSum(offset, all.selectionStart);
-    view().zoomEnd = pinnedSum(offset, all.selectionEnd);
-    if (zoomFrequency_) analyser.setZoom(1.0f);
-    if (zoomFrequency_ || zoomTime_) {
-      frequencyFromAnalyser();
-      needsRedraw_ = true;
-    }
+    default:
+      return;
   }
 }
 

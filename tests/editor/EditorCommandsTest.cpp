@@ -96,12 +96,13 @@ struct BoxAnswerer {
 };
 
 // Answers the next file dialog with a title: types the name into its file
-// name field and presses OK, as a person would. Cancels it when the field is
+// name field and presses OK, as a person would (an empty name cancels). Cancels it when the field is
 // not found, and gives up after a few seconds, so a test never hangs.
 struct FileDialogAnswerer {
   static inline std::string title;
   static inline std::string name;
   static inline bool typed = false;
+  static inline bool asked = false;  // whether it was asked before replacing a file
   static inline int ticks = 0;
   UINT_PTR timer = 0;
 
@@ -109,6 +110,7 @@ struct FileDialogAnswerer {
     title = dialogTitle;
     name = fileName;
     typed = false;
+    asked = false;
     ticks = 0;
     timer = SetTimer(nullptr, 0, 50, &FileDialogAnswerer::onTick);
   }
@@ -127,13 +129,32 @@ struct FileDialogAnswerer {
     return TRUE;
   }
 
+  // A question box of the dialog asking before a file is replaced.
+  static BOOL CALLBACK findQuestion(HWND window, LPARAM out) {
+    char cls[32] = {};
+    GetClassNameA(window, cls, sizeof cls);
+    if (std::strcmp(cls, "#32770") != 0 || !IsWindowVisible(window)) return TRUE;
+    std::string text;
+    EnumChildWindows(window, &BoxAnswerer::findText, reinterpret_cast<LPARAM>(&text));
+    if (text.find("exist") == std::string::npos) return TRUE;
+    *reinterpret_cast<HWND*>(out) = window;
+    return FALSE;
+  }
+
   static void CALLBACK onTick(HWND, UINT, UINT_PTR, DWORD) {
+    HWND question = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), &FileDialogAnswerer::findQuestion, reinterpret_cast<LPARAM>(&question));
+    if (question) {
+      asked = true;
+      PostMessageA(question, WM_COMMAND, IDYES, 0);
+      return;
+    }
     HWND dialog = FindWindowA("#32770", title.c_str());
     if (!dialog || !IsWindowVisible(dialog)) {
       ++ticks;
       return;
     }
-    if (++ticks > 100 || typed) {
+    if (++ticks > 100 || typed || name.empty()) {
       PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
       return;
     }
@@ -694,6 +715,13 @@ TEST_F(EditorCommands, ExportAndImportThroughTheDialogs) {
   std::ifstream written(saved + ".pvc");
   ASSERT_TRUE(written.good()) << "the default extension is added";
   written.close();
+  EXPECT_FALSE(FileDialogAnswerer::asked);
+  {
+    // The same name again: replaced only after asking.
+    FileDialogAnswerer answer("Save PVC File", saved + ".pvc");
+    press(74);
+    EXPECT_TRUE(FileDialogAnswerer::asked);
+  }
 
   press(69);
   drag(0, 100, 667, 100);
@@ -718,9 +746,24 @@ TEST_F(EditorCommands, ExportAndImportThroughTheDialogs) {
     FileDialogAnswerer answer("Open PVC File", empty);
     press(73);
   }
-  EXPECT_EQ(pointsOf(curve()).size(), read.size());
+  EXPECT_TRUE(sameCurve(pointsOf(curve()), read));
   EXPECT_TRUE(shown(control(75)));
+  EXPECT_EQ(text(75), "No PVC points could be read from this file. The curve is unchanged.");
   EXPECT_EQ(stepOfHistory(), steps + 1);
+
+  // Cancelled dialogs change nothing.
+  const int queries = host.queries;
+  {
+    FileDialogAnswerer answer("Open PVC File", "");
+    press(73);
+  }
+  {
+    FileDialogAnswerer answer("Save PVC File", "");
+    press(74);
+  }
+  EXPECT_TRUE(sameCurve(pointsOf(curve()), read));
+  EXPECT_EQ(stepOfHistory(), steps + 1);
+  EXPECT_EQ(host.queries, queries);
   DeleteFileA((saved + ".pvc").c_str());
   DeleteFileA(empty.c_str());
 }
