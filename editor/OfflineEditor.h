@@ -9,9 +9,11 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "curve/PvcHistory.h"
+#include "editor/CurveTools.h"
 #include "editor/DisplayLayers.h"
 #include "plugin/AEffEditor.h"
 #include "plugin/EditorLink.h"
@@ -79,6 +81,7 @@ class OfflineEditor : public AEffEditor, public EditorLink {
   void rightButton(bool down, int x, int y);
   void paint(HDC target);
   void selectAlgorithm(int algorithm);
+  bool leaveAlgorithm(int algorithm);
   void selectRememberedAlgorithm() { selectAlgorithm(rememberedAlgorithm_); }
   void showPane(int algorithm, bool show);
   void layOutHumPane(bool advanced);
@@ -121,6 +124,17 @@ class OfflineEditor : public AEffEditor, public EditorLink {
   PvcHistory& historyOf(std::int32_t fileId) { return histories_[fileId]; }
   std::size_t historyCount() const { return histories_.size(); }
   void updateUndoButtons();
+  void undoEdit();
+  void redoEdit();
+  void setShowPoints(bool on);
+  void setMoveMode(bool on);
+  bool importCurve();
+  bool exportCurve();
+  int lastAlgorithm() const { return lastAlgorithm_; }
+  bool linearScale() const { return linearScale_; }
+  bool rangeSelected() const { return rangeSelected_; }
+  bool movePointsMode() const { return movePointsMode_; }
+  bool showsPoints() const { return showPoints_; }
   // Number of instances with an open window, for the class registration.
   static int openInstances();
 
@@ -139,6 +153,36 @@ class OfflineEditor : public AEffEditor, public EditorLink {
   void applyTimeWindow(std::int32_t offset, std::int32_t selectionStart, std::int32_t selectionEnd,
                        std::int32_t centre, std::int32_t halfSpan);
   double sampleRate() const;
+
+  // Commands.
+  void hideZoomHint();
+  void settleView();
+  void leaveHumOnlyDisplay(bool askForPass);
+  void selectLinearScale();
+  void selectLogScale();
+  void moveHumBar(int bar);
+  void movePilotBar(int bar);
+  void moveSpectralBar(int bar);
+  void createPvc();
+  void showHum();
+  void preview();
+  void updateAnalysisSettings();
+  void chooseEditTool(int tool);
+  void snapshot(int tag);
+  void record(int tag);
+  void resetTimeView();
+
+  // Tools.
+  void zoomTool(int phase, int x, int y);
+  void moveTool(int phase, int x, int y);
+  void insertTool(int phase, int x);
+  void deleteTool(int phase, int x, int y);
+  void chartTool(int phase, int x, int y);
+  void rangeTool(int phase, int x, int y);
+  void gravityTool(int phase, int x, int y);
+  std::int32_t sampleOfX(int x) const;
+  int traceColumns(int x) const;
+  void relayoutCurve();
 
   OfflineEffect& effect_;
   HINSTANCE module_;
@@ -176,4 +220,29 @@ class OfflineEditor : public AEffEditor, public EditorLink {
   bool advanced_ = false;
   HBITMAP splash_ = nullptr;
   int lastAlgorithm_ = 0;
+
+  int savedTool_ = kToolNone;
+  bool rangeSelected_ = false;
+  // Zoom rectangle: press sample (relative to the view) and row.
+  std::int32_t selectionStart_ = 0;
+  int zoomStartY_ = 0;
+  // Move tool.
+  bool moveArmed_ = false;
+  bool pointHit_ = false;
+  bool pointGrabbed_ = false;
+  bool dragging_ = false;
+  std::int32_t hoverSample_ = 0;
+  // Delete tool.
+  std::int32_t deleteStart_ = 0;
+  // Chart tool.
+  std::optional<editor::ChartBuffer> chart_;
+  // Centre-of-gravity drag.
+  std::int32_t gravityStart_ = 0;
+  std::int32_t gravityEnd_ = 0;
+  int gravityStartY_ = 0;
+  int gravityEndY_ = 0;
+  // Curve file dialogs: the chosen path is proposed again next time.
+  std::string importPath_;
+  std::string importDirectory_;
+  std::string exportDirectory_;
 };

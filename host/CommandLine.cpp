@@ -19,6 +19,8 @@ constexpr const char* kUsage =
     "usage: pelmora-host info [--plugin PATH]\n"
     "       pelmora-host open IN.wav [OUT.wav]    (see pelmora-host open --help)\n"
     "       pelmora-host show IN.wav --picture OUT.bmp [--splash | --zoom-in N | --range A:B]\n"
+    "       pelmora-host dewow IN.wav OUT.wav --algorithm hum|pilot|spectral|cog ...\n"
+    "                            (see pelmora-host dewow --help)\n"
     "       pelmora-host correct IN.wav OUT.wav [--plugin PATH] [--block FRAMES] [--curve FILE.pvc]\n"
     "                            [--detect hum|pilot|spectral] [--repair-samples]\n"
     "The default plug-in is Pelmora.dll beside pelmora-host. correct runs the plug-in's\n"

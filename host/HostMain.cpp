@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "host/CommandLine.h"
+#include "host/DewowCommand.h"
 #include "host/WindowCommands.h"
 #include "host/WindowsConsole.h"
 
@@ -39,9 +40,14 @@ int main() {
   // Pelmora reads the curve of a new file from its snapshot folder.
   source.curveLocation = [](const std::string& title) { return makeSnapshotDirectory() + title + ".pvc"; };
 #endif
-  const int status = !args.empty() && host::isWindowCommand(args[0])
-                         ? host::runWindowCommand(args, source, out, err)
-                         : host::runCommandLine(args, source, out, err);
+  int status = 0;
+  if (!args.empty() && args[0] == "dewow") {
+    status = host::runDewowCommand(args, source, out, err);
+  } else if (!args.empty() && host::isWindowCommand(args[0])) {
+    status = host::runWindowCommand(args, source, out, err);
+  } else {
+    status = host::runCommandLine(args, source, out, err);
+  }
   out.flush();
   err.flush();
   return status;

@@ -1,0 +1,317 @@
+// The commands that make the host run a detection pass ("Create PVC",
+// "Show Hum", "Preview", "Update"), the undo history, the manual tools'
+// switches and the curve file dialogs. No command processes audio: it sets
+// the operation mode and asks for the file list, and the notification that
+// answers starts the pass.
+#include <windows.h>
+
+#include <commdlg.h>
+
+#include <array>
+#include <cstring>
+#include <fstream>
+#include <vector>
+#include <string>
+
+#include "analysis/SpectrogramAnalyser.h"
+#include "curve/CurveText.h"
+#include "curve/PvcCurve.h"
+#include "detect/DetectorEngines.h"
+#include "editor/ControlTable.h"
+#include "editor/OfflineEditor.h"
+#include "plugin/OfflineEffect.h"
+
+namespace {
+
+using editor::ControlTable;
+
+constexpr int kReferenceBar = 11;
+constexpr int kCreatePvc = 40;
+constexpr int kResolutionList = 59;
+constexpr int kWindowList = 60;
+constexpr int kMovePoint = 66;
+constexpr int kEditToolIds[] = {67, 68, 69};
+constexpr int kProgressBar = 77;
+constexpr int kRedoButton = 79;
+constexpr int kSpectralLevelBar = 88;
+constexpr int kPathSize = 260;
+
+// Tags of the undo steps: what made them.
+enum UndoTag : int {
+  kTagImport = 0,
+  kTagSpectral = 2,
+};
+
+bool checked(int id) { return SendMessageA(ControlTable::get(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+std::string currentDirectory() {
+  std::array<char, kPathSize> path{};
+  GetCurrentDirectoryA(kPathSize, path.data());
+  return path.data();
+}
+
+// Copies text into a dialog buffer, cut to fit.
+void fill(std::array<char, kPathSize>& buffer, const std::string& text) {
+  buffer.fill(0);
+  std::strncpy(buffer.data(), text.c_str(), kPathSize - 1);
+}
+
+// Whether a curve file holds at least one point the curve store would take.
+bool yieldsPoints(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  CurveTextReader reader;
+  std::vector<char> chunk(64 * 1024);
+  while (in) {
+    in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+    reader.feed(std::string_view(chunk.data(), static_cast<std::size_t>(in.gcount())));
+  }
+  return !reader.finish().empty();
+}
+
+}  // namespace
+
+void OfflineEditor::resetTimeView() {
+  const std::int32_t length = view().fileLength;
+  applyTimeWindow(0, 0, length, length / 2, length / 2);
+}
+
+void OfflineEditor::createPvc() {
+  editor::showControl(kProgressBar, true);
+  detect::DetectorEngines& engines = effect_.engines();
+  SpectrogramAnalyser& analyser = effect_.analyser();
+  if (algorithm_ == detect::kAlgorithmSpectral) {
+    detect::SpectralPvcDetector* detector = engines.spectralEngine();
+    PvcCurve& curve = effect_.curve();
+    const std::int32_t length = view().fileLength;
+    const std::int32_t first = view().analysisStart;
+    if (detector) detector->buildCurve();
+    curve.resetFlat(length);
+    curve.insertPoint(first, 1.0f, false);
+    for (int k = 0; detector && k < detector->pointCount(); ++k) {
+      const std::int64_t at = std::int64_t{first} + detector->position(k);
+      if (at >= length) break;
+      curve.insertPoint(static_cast<std::int32_t>(at), detector->value(k), false);
+    }
+    curve.setView(displayWidth_ - 2, displayHeight_ - 1, view().viewStart, length - view().viewStart);
+    curve.layout(analyser);
+    setOperationMode(0, kModeZoom);
+    needsRedraw_ = true;
+    askForNotification();
+    if (curve.pushSnapshot()) record(kTagSpectral);
+    if (detector) drawDetectorOverlay(*detector);
+    editor::showControl(kProgressBar, false);
+    return;
+  }
+  if (!engines.prepare(algorithm_, analyser.sampleRate())) return;
+  setOperationMode(0, algorithm_);
+  engines.setUseSorvanite(false);
+  if (analyser.fftLength() != view().fftLength) {
+    effect_.analysisChanged = true;
+    editor::enableControl(kReferenceBar, true);
+  }
+  resetTimeView();
+  setTimeLabels(0, view().fileLength);
+  askForNotification();
+}
+
+void OfflineEditor::showHum() {
+  editor::showControl(kProgressBar, true);
+  detect::DetectorEngines& engines = effect_.engines();
+  if (!engines.prepare(algorithm_, effect_.analyser().sampleRate())) return;
+  editor::enableControl(kReferenceBar, false);
+  setOperationMode(0, algorithm_);
+  engines.setUseSorvanite(true);
+  setFrequencyLabels(0, static_cast<int>(engines.engineDisplayValue(2) / 2.0f));
+  resetTimeView();
+  setTimeLabels(view().zoomStart, view().zoomEnd);
+  askForNotification();
+}
+
+void OfflineEditor::preview() {
+  editor::showControl(kProgressBar, true);
+  if (!rangeSelected_) {
+    MessageBoxA(mainWindow_, "Please select processing range", "Info", MB_ICONERROR);
+    return;
+  }
+  activeTool_ = kToolNone;
+  detect::DetectorEngines& engines = effect_.engines();
+  if (!engines.prepare(algorithm_, effect_.analyser().sampleRate())) return;
+  if (detect::SpectralPvcDetector* detector = engines.spectralEngine()) detector->setParamValue(2, 0.0f);
+  setOperationMode(0, algorithm_);
+  askForNotification();
+  // The pane disables the level bar as it shows; the preview's tracks are
+  // what the bar acts on, so it is enabled after.
+  showPane(detect::kAlgorithmSpectral, true);
+  editor::enableControl(kSpectralLevelBar, true);
+  editor::enableControl(kCreatePvc, true);
+}
+
+void OfflineEditor::updateAnalysisSettings() {
+  const auto resolutionItem = SendMessageA(ControlTable::get(kResolutionList), CB_GETCURSEL, 0, 0);
+  const auto windowItem = SendMessageA(ControlTable::get(kWindowList), CB_GETCURSEL, 0, 0);
+  const int resolution = resolutionItem >= 0 && resolutionItem <= 6 ? 64 << resolutionItem : view().fftLength;
+  const int window = windowItem >= 0 ? static_cast<int>(windowItem) : view().window;
+  if (resolution == view().fftLength && window == view().window) return;
+  view().fftLength = resolution;
+  view().window = window;
+  effect_.analysisChanged = true;
+  needsRedraw_ = true;
+  askForNotification();
+}
+
+// Undo history of the file shown.
+
+void OfflineEditor::record(int tag) {
+  historyOf(effect_.currentFileId).record(tag);
+  updateUndoButtons();
+}
+
+void OfflineEditor::snapshot(int tag) {
+  if (effect_.curve().storeSnapshot() == 2) record(tag);
+}
+
+void OfflineEditor::relayoutCurve() {
+  effect_.curve().layout(effect_.analyser());
+  drawCurrentCurve();
+  presentDisplay();
+}
+
+void OfflineEditor::undoEdit() {
+  PvcHistory& history = historyOf(effect_.currentFileId);
+  if (history.currentStep() > 0) {
+    effect_.curve().loadSnapshot(history.currentStep() - 1);
+    relayoutCurve();
+  }
+  history.undo();
+  updateUndoButtons();
+  // Nothing to redo after an undo at the first step.
+  editor::enableControl(kRedoButton, history.currentStep() < history.topStep());
+}
+
+void OfflineEditor::redoEdit() {
+  PvcHistory& history = historyOf(effect_.currentFileId);
+  if (history.currentStep() < history.topStep()) {
+    effect_.curve().loadSnapshot(history.currentStep() + 1);
+    relayoutCurve();
+  }
+  history.redo();
+  updateUndoButtons();
+  editor::enableControl(kRedoButton, history.currentStep() < history.topStep());
+}
+
+// Manual correction's switches.
+
+void OfflineEditor::chooseEditTool(int tool) {
+  activeTool_ = tool;
+  effect_.curve().markPending();
+}
+
+void OfflineEditor::setShowPoints(bool on) {
+  if (on) {
+    showPoints_ = true;
+    editor::enableControl(kMovePoint, true);
+  } else {
+    showPoints_ = false;
+    if (movePointsMode_) {
+      movePointsMode_ = false;
+      SendMessageA(ControlTable::get(kMovePoint), BM_SETCHECK, BST_UNCHECKED, 0);
+      editor::enableControls(kEditToolIds, true);
+    }
+    editor::enableControl(kMovePoint, false);
+  }
+  drawCurrentCurve();
+  presentDisplay();
+}
+
+void OfflineEditor::setMoveMode(bool on) {
+  if (on) {
+    activeTool_ = kToolMovePoint;
+    effect_.curve().markPending();
+    movePointsMode_ = true;
+    editor::enableControls(kEditToolIds, false);
+    return;
+  }
+  movePointsMode_ = false;
+  editor::enableControls(kEditToolIds, true);
+  constexpr int kToolOfRadio[] = {kToolInsert, kToolChart, kToolDelete};
+  for (int i = 0; i < 3; ++i) {
+    if (!checked(kEditToolIds[i])) continue;
+    chooseEditTool(kToolOfRadio[i]);
+    return;
+  }
+}
+
+// Curve files.
+
+bool OfflineEditor::importCurve() {
+  static constexpr char kFilter[] = "PVC Files\0*.pvc\0All Files\0*.*\0";
+  std::array<char, kPathSize> path{};
+  std::array<char, kPathSize> directory{};
+  if (importDirectory_.empty()) importDirectory_ = currentDirectory();
+  fill(path, importPath_);
+  fill(directory, importDirectory_);
+  OPENFILENAMEA dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = mainWindow_;
+  dialog.lpstrFilter = kFilter;
+  dialog.nFilterIndex = 1;
+  dialog.lpstrFile = path.data();
+  dialog.nMaxFile = kPathSize;
+  dialog.lpstrInitialDir = directory.data();
+  dialog.lpstrTitle = "Open PVC File";
+  dialog.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+  dialog.lpstrDefExt = "pvc";
+  if (!GetOpenFileNameA(&dialog)) return false;
+  importPath_ = path.data();
+
+  // A file without a single point would leave nothing to correct with: the
+  // curve stays as it was.
+  if (!yieldsPoints(importPath_)) {
+    showMessage("No PVC points could be read from this file. The curve is unchanged.");
+    return true;
+  }
+  curveFilePath_ = importPath_;
+  effect_.setCurveFileName(curveFilePath_);
+  effect_.undoAfterZoom = true;
+  const int tool = activeTool_;
+  const int algorithm = algorithm_;
+  const std::int32_t offset = view().viewStart;
+  algorithm_ = kZoomAlgorithm;
+  if (effect_.analyser().fftLength() != view().fftLength) {
+    effect_.analysisChanged = true;
+    needsRedraw_ = true;
+  }
+  setOperationMode(0, kModeZoom);
+  needsRedraw_ = true;
+  askForNotification();
+  algorithm_ = algorithm;
+  activeTool_ = tool;
+  view().viewStart = offset;
+  record(kTagImport);
+  return true;
+}
+
+bool OfflineEditor::exportCurve() {
+  static constexpr char kFilter[] = "PVC Files\0*.pvc\0";
+  std::array<char, kPathSize> path{};
+  std::array<char, kPathSize> directory{};
+  if (exportDirectory_.empty()) exportDirectory_ = currentDirectory();
+  fill(path, fileName_);
+  fill(directory, exportDirectory_);
+  OPENFILENAMEA dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = mainWindow_;
+  dialog.lpstrFilter = kFilter;
+  dialog.nFilterIndex = 1;
+  dialog.lpstrFile = path.data();
+  dialog.nMaxFile = kPathSize;
+  dialog.lpstrInitialDir = directory.data();
+  dialog.lpstrTitle = "Save PVC File";
+  // A new file must be choosable; an existing one is overwritten only when
+  // the user agrees.
+  dialog.Flags = OFN_PATHMUSTEXIST | OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY;
+  dialog.lpstrDefExt = "pvc";
+  if (!GetSaveFileNameA(&dialog)) return false;
+  return effect_.curve().writeFile(path.data(), false);
+}

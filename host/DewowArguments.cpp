@@ -1,0 +1,152 @@
+#include "host/DewowArguments.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+namespace host {
+
+const char* const kDewowUsage =
+    "usage: pelmora-host dewow IN.wav OUT.wav --algorithm hum|pilot|spectral|cog [--band LO:HI]\n"
+    "                          [--range A:B] [--curve-out C.pvc] [--picture P.bmp]\n"
+    "                          [--param NAME=VALUE]... [--timeout SECONDS] [--plugin PATH]\n"
+    "dewow opens the plug-in's editor for IN.wav and works it as a person would: a click\n"
+    "on its picture, the algorithm chosen in its list, each --param set with its scroll bar\n"
+    "until the read-out shows the value, then \"Create PVC\" (the spectral detector first\n"
+    "takes a drag over the range A:B seconds (default: the whole file) and LO:HI Hz, and\n"
+    "\"Preview\"; cog drags along the strongest tonal line between LO and HI Hz). The curve\n"
+    "is saved with \"Export PVC\" (--curve-out), the editor pictured (--picture), and the\n"
+    "host's \"Process\" writes the corrected recording to OUT.wav.\n";
+
+namespace {
+
+bool parseNumber(const std::string& text, double& value) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  errno = 0;
+  value = std::strtod(text.c_str(), &end);
+  return errno == 0 && end == text.c_str() + text.size() && std::isfinite(value);
+}
+
+bool parsePair(const std::string& text, double& first, double& second) {
+  const std::size_t colon = text.find(':');
+  return colon != std::string::npos && parseNumber(text.substr(0, colon), first) &&
+         parseNumber(text.substr(colon + 1), second);
+}
+
+bool parseAlgorithm(const std::string& name, Algorithm& algorithm) {
+  if (name == "hum") algorithm = Algorithm::Hum;
+  else if (name == "pilot") algorithm = Algorithm::Pilot;
+  else if (name == "spectral") algorithm = Algorithm::Spectral;
+  else if (name == "cog") algorithm = Algorithm::CentreOfGravity;
+  else return false;
+  return true;
+}
+
+}  // namespace
+
+const char* algorithmItemText(Algorithm algorithm) {
+  switch (algorithm) {
+    case Algorithm::Hum:
+      return "Power-Line Hum Frequency Tracking";
+    case Algorithm::Pilot:
+      return "High-Frequency Pilot Tone Tracking";
+    case Algorithm::Spectral:
+      return "Spectral-Domain PVC Detector";
+    case Algorithm::CentreOfGravity:
+      return "Centre of Gravity";
+  }
+  return "";
+}
+
+int algorithmItem(Algorithm algorithm) {
+  switch (algorithm) {
+    case Algorithm::Hum:
+      return 3;
+    case Algorithm::Pilot:
+      return 4;
+    case Algorithm::Spectral:
+      return 2;
+    case Algorithm::CentreOfGravity:
+      return 5;
+  }
+  return 0;
+}
+
+DewowArguments parseDewowArguments(const std::vector<std::string>& args) {
+  DewowArguments parsed;
+  std::vector<std::string> positional;
+  bool hasAlgorithm = false;
+  for (std::size_t i = 1; i < args.size() && parsed.problem.empty(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--help" || a == "-h") {
+      parsed.help = true;
+      return parsed;
+    }
+    const bool takesValue = a == "--algorithm" || a == "--band" || a == "--range" || a == "--curve-out" ||
+                            a == "--picture" || a == "--param" || a == "--timeout" || a == "--plugin";
+    if (takesValue && i + 1 >= args.size()) {
+      parsed.problem = a + " needs a value";
+      break;
+    }
+    if (!takesValue) {
+      if (a.rfind("--", 0) == 0) parsed.problem = "unknown option " + a;
+      else positional.push_back(a);
+      continue;
+    }
+    const std::string& value = args[++i];
+    if (a == "--algorithm") {
+      if (!parseAlgorithm(value, parsed.algorithm))
+        parsed.problem = "unknown algorithm \"" + value + "\": --algorithm needs hum, pilot, spectral or cog";
+      hasAlgorithm = true;
+    } else if (a == "--band") {
+      parsed.hasBand = true;
+      if (!parsePair(value, parsed.lowerHz, parsed.upperHz) || parsed.lowerHz < 0.0 || parsed.upperHz <= parsed.lowerHz)
+        parsed.problem = "--band needs LO:HI, two frequencies in Hz with LO below HI";
+    } else if (a == "--range") {
+      parsed.hasRange = true;
+      if (!parsePair(value, parsed.rangeStart, parsed.rangeEnd) || parsed.rangeStart < 0.0 ||
+          parsed.rangeEnd <= parsed.rangeStart)
+        parsed.problem = "--range needs A:B, two times in seconds with A below B";
+    } else if (a == "--curve-out") {
+      parsed.curveOut = value;
+    } else if (a == "--picture") {
+      parsed.picture = value;
+    } else if (a == "--plugin") {
+      parsed.plugin = value;
+    } else if (a == "--timeout") {
+      if (!parseNumber(value, parsed.timeoutSeconds) || parsed.timeoutSeconds <= 0.0 || parsed.timeoutSeconds > 86400.0)
+        parsed.problem = "--timeout needs a number of seconds up to 86400";
+    } else {  // --param
+      const std::size_t equals = value.find('=');
+      double number = 0.0;
+      if (equals == std::string::npos || equals == 0 || !parseNumber(value.substr(equals + 1), number))
+        parsed.problem = "--param needs NAME=VALUE with a number for the value";
+      else
+        parsed.parameters.emplace_back(value.substr(0, equals), number);
+    }
+  }
+  if (!parsed.problem.empty()) return parsed;
+  if (positional.size() != 2) {
+    parsed.problem = "dewow needs IN.wav and OUT.wav";
+  } else if (!hasAlgorithm) {
+    parsed.problem = "dewow needs --algorithm hum, pilot, spectral or cog";
+  } else if ((parsed.algorithm == Algorithm::Spectral || parsed.algorithm == Algorithm::CentreOfGravity) &&
+             !parsed.hasBand) {
+    parsed.problem = std::string("the ") + (parsed.algorithm == Algorithm::Spectral ? "spectral" : "cog") +
+                     " algorithm needs --band LO:HI, the frequencies of the tonal line it follows";
+  } else if (parsed.hasRange && parsed.algorithm != Algorithm::Spectral) {
+    parsed.problem = "only the spectral algorithm takes --range";
+  } else if (positional[0] == positional[1]) {
+    parsed.problem = "OUT.wav must be another file than IN.wav";
+  } else if (!parsed.curveOut.empty() && (parsed.curveOut == positional[0] || parsed.curveOut == positional[1])) {
+    parsed.problem = "--curve-out must name another file than IN.wav and OUT.wav";
+  }
+  if (parsed.problem.empty()) {
+    parsed.input = positional[0];
+    parsed.output = positional[1];
+  }
+  return parsed;
+}
+
+}  // namespace host

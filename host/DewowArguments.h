@@ -1,0 +1,42 @@
+// The options of "pelmora-host dewow", read apart from any window so that
+// their checks can be tested anywhere.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace host {
+
+enum class Algorithm { Hum, Pilot, Spectral, CentreOfGravity };
+
+struct DewowArguments {
+  std::string input;
+  std::string output;
+  std::string plugin;
+  Algorithm algorithm = Algorithm::Hum;
+  bool hasBand = false;
+  double lowerHz = 0.0;
+  double upperHz = 0.0;
+  bool hasRange = false;
+  double rangeStart = 0.0;  // seconds
+  double rangeEnd = 0.0;
+  std::string curveOut;
+  std::string picture;
+  std::vector<std::pair<std::string, double>> parameters;  // in the order given
+  double timeoutSeconds = 600.0;
+  bool help = false;
+  std::string problem;  // empty when the options hold together
+};
+
+// args excludes the program name; args[0] is "dewow".
+DewowArguments parseDewowArguments(const std::vector<std::string>& args);
+
+// The algorithm list's text for an algorithm, as the editor shows it.
+const char* algorithmItemText(Algorithm algorithm);
+// Its item in the list (id 72).
+int algorithmItem(Algorithm algorithm);
+
+extern const char* const kDewowUsage;
+
+}  // namespace host

@@ -1,0 +1,543 @@
+#include "host/DewowCommand.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <ostream>
+
+#include "host/Correction.h"
+#include "host/DewowArguments.h"
+#include "host/DialogWatcher.h"
+#include "host/EditorDriver.h"
+#include "host/InteractiveSession.h"
+#include "host/WindowPicture.h"
+
+namespace host {
+
+namespace {
+
+constexpr int kDisplayId = 10;
+constexpr int kReferenceBar = 11;
+constexpr int kZoomFrequencyBox = 57;
+constexpr int kZoomTimeBox = 58;
+constexpr int kZoomButton = 96;
+constexpr int kResolutionList = 59;
+constexpr int kUpdateButton = 61;
+constexpr int kAlgorithmList = 72;
+constexpr int kCreateCurve = 40;
+constexpr int kExportCurve = 74;
+constexpr int kMessageArea = 75;
+constexpr int kPreview = 80;
+constexpr unsigned kAnswerMs = 15000;
+constexpr unsigned kQuietMs = 10000;
+constexpr unsigned kDialogMs = 20000;
+constexpr unsigned kSettleMs = 300;
+constexpr int kDragStep = 6;
+constexpr int kMaxBarSteps = 2000;
+
+// A detector's pane: its parameter names, bars and read-outs, side by side.
+struct Pane {
+  const char* name;
+  std::vector<int> names;
+  std::vector<int> bars;
+  std::vector<int> readouts;
+};
+
+const Pane kHumPane{"hum", {41, 42, 43, 44, 45}, {46, 47, 48, 49, 50}, {51, 52, 53, 54, 55}};
+const Pane kPilotPane{"pilot tone", {25, 26, 27, 28, 29, 103}, {30, 31, 32, 33, 34, 104}, {35, 36, 37, 38, 39, 105}};
+const Pane kSpectralPane{"spectral detector", {81, 82, 83, 84, 85}, {86, 87, 88, 89, 90}, {91, 92, 93, 94, 95}};
+
+const Pane* paneOf(Algorithm algorithm) {
+  switch (algorithm) {
+    case Algorithm::Hum:
+      return &kHumPane;
+    case Algorithm::Pilot:
+      return &kPilotPane;
+    case Algorithm::Spectral:
+      return &kSpectralPane;
+    case Algorithm::CentreOfGravity:
+      return nullptr;
+  }
+  return nullptr;
+}
+
+std::string lowered(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+  return text;
+}
+
+// The name part of a parameter text: the first line, without the label.
+std::string parameterName(const std::string& text) {
+  std::string name = text.substr(0, text.find_first_of("\r\n["));
+  while (!name.empty() && std::isspace(static_cast<unsigned char>(name.back()))) name.pop_back();
+  return name;
+}
+
+bool readNumber(const std::string& text, double& value) {
+  char* end = nullptr;
+  value = std::strtod(text.c_str(), &end);
+  return end != text.c_str() && std::isfinite(value);
+}
+
+bool sameShown(double shown, double wanted) {
+  return std::fabs(shown - wanted) <= 1e-9 * std::max(1.0, std::fabs(wanted));
+}
+
+std::string number(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", value);
+  return text;
+}
+
+class Run {
+ public:
+  Run(InteractiveSession& session, const DewowArguments& arguments, std::ostream& out)
+      : session_(session),
+        arguments_(arguments),
+        out_(out),
+        driver_(session, watcher_, static_cast<unsigned>(arguments.timeoutSeconds * 1000.0)) {}
+
+  // Each step returns false with problem_ saying what failed.
+  bool clickSplash();
+  bool chooseAlgorithm();
+  bool setParameter(const std::string& name, double value);
+  bool findCurve();
+  bool exportCurve(const std::string& file);
+  bool picture(const std::string& file);
+  bool process();
+
+  const std::string& problem() const { return problem_; }
+
+ private:
+  bool fail(const std::string& step, const std::string& what) {
+    problem_ = step + ": " + what;
+    return false;
+  }
+  bool noBoxes(const std::string& step) {
+    const std::string said = driver_.boxesShown();
+    return said.empty() || fail(step, "the editor showed a box: " + said);
+  }
+  bool createCurve();
+  bool dragRange();
+  bool dragAlongLine();
+  bool zoomToBand();
+  void report(const std::string& step, double seconds) { out_ << step << ": done in " << seconds << " s\n"; }
+
+  InteractiveSession& session_;
+  const DewowArguments& arguments_;
+  std::ostream& out_;
+  DialogWatcher watcher_;
+  EditorDriver driver_;
+  std::string problem_;
+};
+
+double since(ULONGLONG start) { return static_cast<double>(GetTickCount64() - start) / 1000.0; }
+
+bool Run::clickSplash() {
+  const std::string step = "the click on the editor's picture";
+  const ULONGLONG start = GetTickCount64();
+  session_.tellFiles();
+  if (!driver_.quiet(kQuietMs)) return fail(step, "the plug-in did not settle after hearing of the file");
+  HWND display = driver_.control(kDisplayId);
+  if (!display) return fail(step, "the editor has no display (control 10)");
+  RECT area{};
+  GetClientRect(display, &area);
+  const std::size_t before = driver_.passCount();
+  driver_.clickDisplay(area.right / 2, area.bottom / 2);
+  if (!driver_.waitForPasses(before, kAnswerMs, "the click", problem_)) return fail(step, problem_);
+  if (!driver_.quiet(kQuietMs)) return fail(step, "the plug-in kept asking for work after the reading pass");
+  report("reading pass (click on the picture)", since(start));
+  return noBoxes(step);
+}
+
+bool Run::chooseAlgorithm() {
+  const std::string item = algorithmItemText(arguments_.algorithm);
+  const std::string step = "choosing \"" + item + "\" in the algorithm list";
+  if (!driver_.chooseListItem(kAlgorithmList, item, problem_)) return fail(step, problem_);
+  driver_.settle(kSettleMs);
+  if (!driver_.quiet(kQuietMs)) return fail(step, "the plug-in did not settle");
+  if (!noBoxes(step)) return false;
+  const std::string message = driver_.shown(kMessageArea) ? driver_.text(kMessageArea) : std::string();
+  if (arguments_.algorithm == Algorithm::CentreOfGravity) {
+    if (message.rfind("The Centre of Gravity method is active", 0) != 0)
+      return fail(step, message.empty() ? "the editor did not say that the centre of gravity method is active"
+                                        : "the editor said \"" + message + "\"");
+    return true;
+  }
+  const Pane* pane = paneOf(arguments_.algorithm);
+  if (!driver_.shown(pane->bars.front()))
+    return fail(step, message.empty() ? std::string("the editor showed no ") + pane->name + " pane"
+                                      : "the editor said \"" + message + "\"");
+  out_ << "algorithm: " << item << '\n';
+  return true;
+}
+
+bool Run::setParameter(const std::string& name, double value) {
+  const std::string step = "setting " + name + " to " + number(value);
+  const Pane* pane = paneOf(arguments_.algorithm);
+  if (!pane) return fail(step, "the centre of gravity method has no parameters to set");
+  std::size_t index = pane->names.size();
+  std::string known;
+  for (std::size_t i = 0; i < pane->names.size(); ++i) {
+    if (!driver_.shown(pane->bars[i])) continue;
+    const std::string shownName = parameterName(driver_.text(pane->names[i]));
+    known += (known.empty() ? "" : ", ") + ("\"" + shownName + "\"");
+    if (lowered(shownName) == lowered(name)) index = i;
+  }
+  if (index == pane->names.size())
+    return fail(step, std::string("the ") + pane->name + " pane shows no parameter of that name (it shows " + known + ")");
+  const int bar = pane->bars[index];
+  const int readout = pane->readouts[index];
+  double shown = 0.0;
+  if (!readNumber(driver_.text(readout), shown))
+    return fail(step, "its read-out shows no number (\"" + driver_.text(readout) + "\")");
+  if (sameShown(shown, value)) return true;
+  // Values rise towards the top of a bar, as the editor reads them; a read-out
+  // going the other way turns the walk round once.
+  bool up = value > shown;
+  bool turned = false;
+  double nearest = shown;
+  for (int steps = 0; steps < kMaxBarSteps; ++steps) {
+    const int position = driver_.barPosition(bar);
+    driver_.stepBar(bar, up);
+    double now = 0.0;
+    if (!readNumber(driver_.text(readout), now)) return fail(step, "its read-out shows no number");
+    if (sameShown(now, value)) {
+      out_ << "parameter " << name << ": " << driver_.text(readout) << '\n';
+      return noBoxes(step);
+    }
+    if (std::fabs(now - value) < std::fabs(nearest - value)) nearest = now;
+    const bool stuck = driver_.barPosition(bar) == position;
+    const bool passed = up == (value > shown) ? (value > shown ? now > value : now < value) : false;
+    const bool wrongWay = std::fabs(now - value) > std::fabs(shown - value) && now != shown;
+    if (stuck || passed || wrongWay) {
+      if (turned || passed) break;
+      turned = true;
+      up = !up;
+    }
+    shown = now;
+  }
+  return fail(step, "its bar never made the read-out show " + number(value) + " (nearest shown: " +
+                        number(nearest) + ")");
+}
+
+bool Run::createCurve() {
+  const std::string step = "\"Create PVC\"";
+  const std::size_t before = driver_.passCount();
+  if (!driver_.pressButton(kCreateCurve, problem_)) return fail(step, problem_);
+  const ULONGLONG start = GetTickCount64();
+  if (arguments_.algorithm == Algorithm::Spectral) {
+    // The spectral curve is built at once; only a redraw follows.
+    driver_.settle(kSettleMs);
+    if (!driver_.quiet(static_cast<unsigned>(arguments_.timeoutSeconds * 1000.0))) return fail(step, "the plug-in did not settle");
+  } else if (!driver_.waitForPasses(before, kAnswerMs, "\"Create PVC\"", problem_)) {
+    return fail(step, problem_);
+  }
+  report("curve made (\"Create PVC\")", since(start));
+  return noBoxes(step);
+}
+
+bool Run::dragRange() {
+  const std::string step = "the drag over the processing range";
+  const auto mapping = driver_.mapping(problem_);
+  if (!mapping) return fail(step, problem_);
+  const HostFile& file = session_.host().file(session_.host().currentFile());
+  const double length = static_cast<double>(file.audio->frames()) / file.audio->sampleRate();
+  const double from = arguments_.hasRange ? arguments_.rangeStart : 0.0;
+  const double to = arguments_.hasRange ? arguments_.rangeEnd : length;
+  if (to > length + 1e-9) return fail(step, "the range ends after the file's " + number(length) + " s");
+  if (arguments_.upperHz > mapping->upperHz || arguments_.lowerHz < mapping->lowerHz)
+    return fail(step, "the band lies outside the " + number(mapping->lowerHz) + " to " + number(mapping->upperHz) +
+                          " Hz the display shows");
+  const int x1 = mapping->columnOf(from);
+  const int x2 = mapping->columnOf(to);
+  const int y1 = mapping->rowOf(arguments_.upperHz);
+  const int y2 = mapping->rowOf(arguments_.lowerHz);
+  out_ << "range drag: x " << x1 << ".." << x2 << ", y " << y1 << ".." << y2 << " (" << number(from) << " to "
+       << number(to) << " s, " << number(arguments_.upperHz) << " to " << number(arguments_.lowerHz) << " Hz)\n";
+  std::vector<POINT> path;
+  for (int x = x1; x < x2; x += kDragStep) path.push_back({x, y1 + (y2 - y1) * (x - x1) / std::max(1, x2 - x1)});
+  path.push_back({x2, y2});
+  driver_.dragDisplay(path);
+  driver_.settle(kSettleMs);
+  if (!noBoxes(step)) return false;
+  const std::string previewStep = "\"Preview\"";
+  const std::size_t before = driver_.passCount();
+  const ULONGLONG start = GetTickCount64();
+  if (!driver_.pressButton(kPreview, problem_)) return fail(previewStep, problem_);
+  if (!driver_.waitForPasses(before, kAnswerMs, "\"Preview\"", problem_)) {
+    const std::string said = driver_.boxesShown();
+    return fail(previewStep, said.empty() ? problem_ : "the editor showed a box: " + said);
+  }
+  report("spectral detection (\"Preview\")", since(start));
+  return noBoxes(previewStep);
+}
+
+// The band fills the display before the line is traced: rows as fine as
+// the band needs, so the drag starts on the line and not beside it. The
+// editor's zoom tool with only "Zoom Frequency" on, a drag over the band,
+// and a right click back to the algorithm.
+bool Run::zoomToBand() {
+  const std::string step = "zooming the display to the band";
+  const auto mapping = driver_.mapping(problem_);
+  if (!mapping) return fail(step, problem_);
+  if (arguments_.upperHz > mapping->upperHz || arguments_.lowerHz < mapping->lowerHz)
+    return fail(step, "the band lies outside the " + number(mapping->lowerHz) + " to " + number(mapping->upperHz) +
+                          " Hz the display shows");
+  if (!driver_.pressButton(kZoomButton, problem_)) return fail(step, problem_);
+  driver_.settle(kSettleMs);
+  if (!driver_.quiet(kQuietMs)) return fail(step, "the plug-in did not settle after \"Zoom\"");
+  HWND zoomTime = driver_.control(kZoomTimeBox);
+  if (!zoomTime || !driver_.shown(kZoomTimeBox)) return fail(step, "the editor shows no \"Zoom Time\" box");
+  if (SendMessageA(zoomTime, BM_GETCHECK, 0, 0) == BST_CHECKED) PostMessageA(zoomTime, BM_CLICK, 0, 0);
+  HWND zoomFrequency = driver_.control(kZoomFrequencyBox);
+  if (zoomFrequency && SendMessageA(zoomFrequency, BM_GETCHECK, 0, 0) != BST_CHECKED)
+    PostMessageA(zoomFrequency, BM_CLICK, 0, 0);
+  driver_.settle(kSettleMs);
+  // The finest resolution the editor offers, so that the line is narrow.
+  if (driver_.shown(kResolutionList)) {
+    if (!driver_.chooseListItem(kResolutionList, "4096", problem_)) return fail(step, problem_);
+    driver_.settle(kSettleMs);
+    if (!driver_.pressButton(kUpdateButton, problem_)) return fail(step, problem_);
+    driver_.settle(kSettleMs);
+    if (!driver_.quiet(static_cast<unsigned>(arguments_.timeoutSeconds * 1000.0)))
+      return fail(step, "the redraw after \"Update\" did not end");
+  }
+  // A row more on either side: the rows are coarse before the zoom, and the
+  // band must lie inside the zoomed display.
+  const int y1 = std::max(0, mapping->rowOf(arguments_.upperHz) - 1);
+  const int y2 = std::min(mapping->rows, mapping->rowOf(arguments_.lowerHz) + 1);
+  std::vector<POINT> path;
+  for (int x = 0; x < mapping->columns - 1; x += kDragStep) path.push_back({x, y1 + (y2 - y1) * x / mapping->columns});
+  path.push_back({mapping->columns - 1, y2});
+  driver_.dragDisplay(path);
+  driver_.settle(kSettleMs);
+  if (!driver_.quiet(static_cast<unsigned>(arguments_.timeoutSeconds * 1000.0)))
+    return fail(step, "the plug-in did not settle after the zoom");
+  driver_.rightClickDisplay(mapping->columns / 2, (y1 + y2) / 2);
+  driver_.settle(kSettleMs);
+  if (!driver_.quiet(kQuietMs)) return fail(step, "the plug-in did not settle after the right click");
+  const auto zoomed = driver_.mapping(problem_);
+  if (!zoomed) return fail(step, problem_);
+  out_ << "display zoomed to " << number(zoomed->lowerHz) << " to " << number(zoomed->upperHz) << " Hz\n";
+  return noBoxes(step);
+}
+
+bool Run::dragAlongLine() {
+  if (!zoomToBand()) return false;
+  const std::string step = "the centre of gravity drag";
+  const auto mapping = driver_.mapping(problem_);
+  if (!mapping) return fail(step, problem_);
+  HWND display = driver_.control(kDisplayId);
+  RgbImage image;
+  if (!captureWindow(display, image, problem_)) return fail(step, problem_);
+  const int top = mapping->rowOf(arguments_.upperHz);
+  const int bottom = mapping->rowOf(arguments_.lowerHz);
+  // The strongest line of the band: the row that looks brightest on the
+  // scale, over the whole width, as a person picks it by eye.
+  int bestRow = -1;
+  double bestLevel = -1.0;
+  for (int row = top; row <= bottom; ++row) {
+    const int y = row + 1;  // the display's border pixel comes first
+    if (y < 0 || y >= image.height) continue;
+    double sum = 0.0;
+    for (int column = 0; column < mapping->columns; ++column) {
+      const int x = column + 1;
+      if (x >= image.width) break;
+      const std::uint8_t* pixel = image.at(x, y);
+      sum += std::max(0, levelOfColour(pixel[0], pixel[1], pixel[2]));
+    }
+    if (sum > bestLevel) {
+      bestLevel = sum;
+      bestRow = row;
+    }
+  }
+  if (bestRow < 0) return fail(step, "the band shows no rows on the display");
+  // The band the tracer searches reaches as far below the line as the
+  // release is from the press; the level follows from the same distance.
+  const int reach = std::max(2, (bottom - top) / 2);
+  // The curve takes a traced line's frequency over the reference frequency:
+  // the reference bar is set to the middle of the band, the line's nominal
+  // frequency.
+  const int reference = static_cast<int>(std::lround((arguments_.lowerHz + arguments_.upperHz) / 2.0));
+  SCROLLINFO bar{};
+  bar.cbSize = sizeof bar;
+  bar.fMask = SIF_RANGE;
+  HWND referenceBar = driver_.control(kReferenceBar);
+  if (!referenceBar || !GetScrollInfo(referenceBar, SB_CTL, &bar))
+    return fail(step, "the editor has no reference frequency bar (control 11)");
+  if (!driver_.moveBarTo(kReferenceBar, bar.nMax + bar.nMin - reference))
+    return fail(step, "the reference frequency bar does not reach " + std::to_string(reference) + " Hz (it covers " +
+                          std::to_string(bar.nMin) + " to " + std::to_string(bar.nMax) + " Hz)");
+  out_ << "reference frequency: " << reference << " Hz\n";
+  out_ << "centre of gravity drag along row " << bestRow << " (" << number(mapping->frequencyOf(bestRow))
+       << " Hz), band +-" << reach << " rows\n";
+  std::vector<POINT> path;
+  for (int x = 0; x < mapping->columns - 1; x += kDragStep) path.push_back({x, bestRow});
+  path.push_back({mapping->columns - 1, bestRow + reach});
+  driver_.dragDisplay(path);
+  driver_.settle(kSettleMs);
+  if (!driver_.quiet(kQuietMs)) return fail(step, "the plug-in did not settle");
+  return noBoxes(step);
+}
+
+bool Run::findCurve() {
+  switch (arguments_.algorithm) {
+    case Algorithm::Hum:
+    case Algorithm::Pilot:
+      return createCurve();
+    case Algorithm::Spectral:
+      return dragRange() && createCurve();
+    case Algorithm::CentreOfGravity:
+      return dragAlongLine();
+  }
+  return false;
+}
+
+bool Run::exportCurve(const std::string& file) {
+  const std::string step = "saving the curve with \"Export PVC\"";
+  watcher_.expectFileDialog("Save PVC File", file);
+  if (!driver_.pressButton(kExportCurve, problem_)) return fail(step, problem_);
+  // The dialog runs inside the button's command; the watcher answers it
+  // from its own loop, and the command returns once it is closed.
+  const bool closed = session_.pumpUntil(
+      [&] { return (watcher_.fileDialogAnswered() || !watcher_.fileDialogProblem().empty()) && !session_.requests().pending(); },
+      kDialogMs);
+  driver_.settle(kSettleMs);
+  if (!watcher_.fileDialogProblem().empty()) return fail(step, watcher_.fileDialogProblem());
+  if (!closed || !watcher_.fileDialogAnswered())
+    return fail(step, "the editor opened no \"Save PVC File\" dialog within " + std::to_string(kDialogMs / 1000) + " s");
+  if (!noBoxes(step)) return false;
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExA(file.c_str(), GetFileExInfoStandard, &data) || (data.nFileSizeLow == 0 && data.nFileSizeHigh == 0))
+    return fail(step, "the dialog took the name " + file + " but the plug-in wrote no curve there");
+  return true;
+}
+
+bool Run::picture(const std::string& file) {
+  const std::string step = "the picture of the editor";
+  SetWindowPos(session_.window()->window(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+  driver_.settle(kSettleMs);
+  RgbImage image;
+  if (!captureWindow(driver_.editor(), image, problem_)) return fail(step, problem_);
+  if (!writeBmp(file, image, problem_)) return fail(step, problem_);
+  return true;
+}
+
+bool Run::process() {
+  const std::string step = "the host's \"Process\"";
+  HWND window = session_.window()->window();
+  HWND button = findControl(window, HostWindow::kProcessId);
+  if (!button || !IsWindowEnabled(button)) return fail(step, "the host window's \"Process\" button is not there");
+  const std::size_t before = driver_.passCount();
+  const std::size_t savedBefore = session_.savedFiles().size();
+  const ULONGLONG start = GetTickCount64();
+  PostMessageA(window, WM_COMMAND, MAKEWPARAM(HostWindow::kProcessId, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+  if (!driver_.waitForPasses(before, kAnswerMs, "\"Process\"", problem_)) return fail(step, problem_);
+  if (session_.savedFiles().size() == savedBefore)
+    return fail(step, "the plug-in's process made no new file (" + session_.status() + ")");
+  report("correction (\"Process\")", since(start));
+  return noBoxes(step);
+}
+
+// Files are written under a working name and take their own name only when
+// everything has succeeded.
+std::string workingName(const std::string& path, const char* extension) { return path + ".part" + extension; }
+
+bool moveInto(const std::string& from, const std::string& to, std::string& problem) {
+  if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+  problem = "cannot put the finished file in place as " + to;
+  return false;
+}
+
+void removeFile(const std::string& path) {
+  if (!path.empty()) DeleteFileA(path.c_str());
+}
+
+}  // namespace
+
+int runDewowCommand(const std::vector<std::string>& args, const PluginSource& source, std::ostream& out,
+                    std::ostream& err) {
+  const DewowArguments parsed = parseDewowArguments(args);
+  if (parsed.help) {
+    out << kDewowUsage;
+    return kExitOk;
+  }
+  if (!parsed.problem.empty()) {
+    err << "pelmora-host: " << parsed.problem << '\n' << kDewowUsage;
+    return kExitUsage;
+  }
+  const std::string output = workingName(parsed.output, ".wav");
+  const std::string curve = parsed.curveOut.empty() ? std::string() : workingName(parsed.curveOut, ".pvc");
+  const std::string picture = parsed.picture.empty() ? std::string() : workingName(parsed.picture, ".bmp");
+  auto cleanUp = [&] {
+    removeFile(output);
+    removeFile(curve);
+    removeFile(picture);
+  };
+  cleanUp();
+
+  SessionSettings settings;
+  settings.linkedEntry = parsed.plugin.empty() ? source.linkedEntry : nullptr;
+  settings.pluginPath = parsed.plugin.empty() ? source.defaultPath : parsed.plugin;
+  settings.output = output;
+  settings.messageBoxes = false;
+  std::string problem;
+  std::unique_ptr<InteractiveSession> session = InteractiveSession::create(settings, problem);
+  if (!session) {
+    err << "pelmora-host: " << problem << '\n';
+    return kExitPlugin;
+  }
+  if (!session->openFile(parsed.input, problem)) {
+    err << "pelmora-host: " << parsed.input << ": " << problem << '\n';
+    return kExitInput;
+  }
+  if (!session->openWindow(problem)) {
+    err << "pelmora-host: " << problem << '\n';
+    return kExitRefused;
+  }
+  if (!session->editorOpen() || !session->window()->editorWindow()) {
+    err << "pelmora-host: the plug-in opened no editor window to work\n";
+    return kExitRefused;
+  }
+
+  int status = kExitOk;
+  {
+    Run run(*session, parsed, out);
+    bool done = run.clickSplash() && run.chooseAlgorithm();
+    for (std::size_t i = 0; done && i < parsed.parameters.size(); ++i)
+      done = run.setParameter(parsed.parameters[i].first, parsed.parameters[i].second);
+    done = done && run.findCurve();
+    if (done && !curve.empty()) done = run.exportCurve(curve);
+    if (done && !picture.empty()) done = run.picture(picture);
+    done = done && run.process();
+    if (!done) {
+      err << "pelmora-host: dewow stopped at " << run.problem() << '\n';
+      status = kExitRefused;
+    }
+  }
+  session.reset();
+  if (status == kExitOk) {
+    const bool placed = moveInto(output, parsed.output, problem) &&
+                        (curve.empty() || moveInto(curve, parsed.curveOut, problem)) &&
+                        (picture.empty() || moveInto(picture, parsed.picture, problem));
+    if (!placed) {
+      err << "pelmora-host: " << problem << '\n';
+      removeFile(parsed.output);
+      status = kExitOutput;
+    }
+  }
+  if (status != kExitOk) {
+    cleanUp();
+    return status;
+  }
+  out << parsed.output << '\n';
+  if (!curve.empty()) out << parsed.curveOut << '\n';
+  if (!picture.empty()) out << parsed.picture << '\n';
+  return kExitOk;
+}
+
+}  // namespace host

@@ -1,0 +1,48 @@
+// Where a time and a frequency lie on the editor's display, worked out from
+// what the editor shows: its time labels give the visible stretch, its
+// frequency labels the visible band. The display's columns (its width less
+// the two border pixels) spread evenly over the stretch, each standing for
+// the time at its centre; its rows run from the upper frequency at row 0
+// down to the lower one at the last row.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace host {
+
+// Seconds of a time label, "m:ss.fff" (minutes may have more digits); nothing
+// for any other text.
+std::optional<double> parseTimeLabel(const std::string& text);
+// A frequency label, a whole number of hertz.
+std::optional<double> parseFrequencyLabel(const std::string& text);
+
+struct DisplayMapping {
+  double firstSecond = 0.0;  // the time labels
+  double lastSecond = 0.0;
+  double lowerHz = 0.0;      // the frequency labels
+  double upperHz = 0.0;
+  int columns = 0;
+  int rows = 0;
+
+  bool valid() const;
+  // The column whose centre lies nearest the time, kept on the display.
+  int columnOf(double seconds) const;
+  // The row nearest the frequency, kept on the display.
+  int rowOf(double hz) const;
+  double secondsOf(int column) const;
+  double frequencyOf(int row) const;
+};
+
+// From the label texts and the display's client size; nothing, with the
+// reason, when a label cannot be read or the stretch or band is empty.
+std::optional<DisplayMapping> mappingFromLabels(const std::string& firstTime, const std::string& lastTime,
+                                                const std::string& lowerHz, const std::string& upperHz,
+                                                int displayWidth, int displayHeight, std::string& problem);
+
+// The spectrogram level, 0..100, a display pixel stands for in the editor's
+// colour scale (blue, cyan, green, yellow, red); -1 for a colour off the
+// scale, such as the curve's or a label's.
+int levelOfColour(int red, int green, int blue);
+
+}  // namespace host

@@ -1,0 +1,771 @@
+// The editor's commands and mouse tools, driven by the window messages a
+// person's clicks, drags and list choices produce, and read back through
+// Win32 and the plug-in's curve.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "analysis/SpectrogramAnalyser.h"
+#include "curve/PvcCurve.h"
+#include "detect/DetectorEngines.h"
+#include "editor/OfflineEditor.h"
+#include "plugin/OfflineEffect.h"
+#include "plugin/PluginEntry.h"
+#include "tests/editor/EditorHost.h"
+#include "tests/editor/WindowCapture.h"
+
+HINSTANCE pelmoraInstance = GetModuleHandleA(nullptr);  // the splash bitmap is in this test
+
+namespace {
+
+constexpr double kRate = 44100.0;
+constexpr int kFrames = 88200;
+constexpr double kToneHz = 2000.0;
+constexpr const char* kLinearOnly = " Works only with Linear scale. Plese select linear scale.";
+
+std::string textOf(HWND window) {
+  char text[512] = {};
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+bool shown(HWND window) { return (GetWindowLongA(window, GWL_STYLE) & WS_VISIBLE) != 0; }
+
+struct Point {
+  std::int32_t position;
+  float ratio;
+  bool operator==(const Point&) const = default;
+};
+
+// Snapshots keep ratios as text: equal to a few units in the sixth digit.
+::testing::AssertionResult sameCurve(const std::vector<Point>& a, const std::vector<Point>& b) {
+  if (a.size() != b.size()) return ::testing::AssertionFailure() << a.size() << " points against " << b.size();
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (a[i].position != b[i].position || std::fabs(a[i].ratio - b[i].ratio) > 1e-5f)
+      return ::testing::AssertionFailure() << "point " << i << ": " << a[i].position << " " << a[i].ratio << " against "
+                                           << b[i].position << " " << b[i].ratio;
+  }
+  return ::testing::AssertionSuccess();
+}
+
+std::vector<Point> pointsOf(const PvcCurve& curve) {
+  std::vector<Point> out;
+  for (const PvcPoint& p : curve.points()) out.push_back({p.position, p.ratio});
+  return out;
+}
+
+// Message boxes opened while it lives: title and text, each answered with OK.
+struct BoxAnswerer {
+  static inline std::vector<std::pair<std::string, std::string>> boxes;
+  HHOOK hook = nullptr;
+
+  BoxAnswerer() {
+    boxes.clear();
+    hook = SetWindowsHookExA(WH_CBT, &BoxAnswerer::onEvent, nullptr, GetCurrentThreadId());
+  }
+  ~BoxAnswerer() { UnhookWindowsHookEx(hook); }
+
+  static BOOL CALLBACK findText(HWND child, LPARAM out) {
+    char name[32] = {};
+    GetClassNameA(child, name, sizeof name);
+    std::string text = textOf(child);
+    if (_stricmp(name, "Static") == 0 && !text.empty()) *reinterpret_cast<std::string*>(out) = text;
+    return TRUE;
+  }
+
+  static LRESULT CALLBACK onEvent(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE) {
+      auto box = reinterpret_cast<HWND>(wParam);
+      char name[32] = {};
+      GetClassNameA(box, name, sizeof name);
+      if (std::strcmp(name, "#32770") == 0) {
+        std::string text;
+        EnumChildWindows(box, &BoxAnswerer::findText, reinterpret_cast<LPARAM>(&text));
+        boxes.emplace_back(textOf(box), text);
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+      }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+  }
+};
+
+// Answers the next file dialog with a title: types the name into its file
+// name field and presses OK, as a person would (an empty name cancels). Cancels it when the field is
+// not found, and gives up after a few seconds, so a test never hangs.
+struct FileDialogAnswerer {
+  static inline std::string title;
+  static inline std::string name;
+  static inline bool typed = false;
+  static inline bool asked = false;  // whether it was asked before replacing a file
+  static inline int ticks = 0;
+  UINT_PTR timer = 0;
+
+  FileDialogAnswerer(const std::string& dialogTitle, const std::string& fileName) {
+    title = dialogTitle;
+    name = fileName;
+    typed = false;
+    asked = false;
+    ticks = 0;
+    timer = SetTimer(nullptr, 0, 50, &FileDialogAnswerer::onTick);
+  }
+  ~FileDialogAnswerer() { KillTimer(nullptr, timer); }
+
+  static BOOL CALLBACK findField(HWND child, LPARAM out) {
+    char cls[32] = {};
+    GetClassNameA(child, cls, sizeof cls);
+    const int id = GetDlgCtrlID(child);
+    // The name field: edt1, or the edit inside the name combo (cmb13).
+    if (_stricmp(cls, "Edit") == 0 && (id == 0x480 || GetDlgCtrlID(GetParent(child)) == 0x47c ||
+                                       id == 0x47c || *reinterpret_cast<HWND*>(out) == nullptr)) {
+      *reinterpret_cast<HWND*>(out) = child;
+      if (id == 0x480 || GetDlgCtrlID(GetParent(child)) == 0x47c) return FALSE;
+    }
+    return TRUE;
+  }
+
+  // A question box of the dialog asking before a file is replaced.
+  static BOOL CALLBACK findQuestion(HWND window, LPARAM out) {
+    char cls[32] = {};
+    GetClassNameA(window, cls, sizeof cls);
+    if (std::strcmp(cls, "#32770") != 0 || !IsWindowVisible(window)) return TRUE;
+    std::string text;
+    EnumChildWindows(window, &BoxAnswerer::findText, reinterpret_cast<LPARAM>(&text));
+    if (text.find("exist") == std::string::npos) return TRUE;
+    *reinterpret_cast<HWND*>(out) = window;
+    return FALSE;
+  }
+
+  static void CALLBACK onTick(HWND, UINT, UINT_PTR, DWORD) {
+    HWND question = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), &FileDialogAnswerer::findQuestion, reinterpret_cast<LPARAM>(&question));
+    if (question) {
+      asked = true;
+      PostMessageA(question, WM_COMMAND, IDYES, 0);
+      return;
+    }
+    HWND dialog = FindWindowA("#32770", title.c_str());
+    if (!dialog || !IsWindowVisible(dialog)) {
+      ++ticks;
+      return;
+    }
+    if (++ticks > 100 || typed || name.empty()) {
+      PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+      return;
+    }
+    HWND field = nullptr;
+    EnumChildWindows(dialog, &FileDialogAnswerer::findField, reinterpret_cast<LPARAM>(&field));
+    if (!field) {
+      PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+      return;
+    }
+    SetWindowTextA(field, name.c_str());
+    typed = true;
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+  }
+};
+
+class EditorCommands : public ::testing::Test {
+ protected:
+  void SetUp() override { make(kRate); }
+  void make(double rate) {
+    host.makeTone(rate, kFrames, 1, kToneHz, 7);
+    host.effect = createPelmora(&EditorHost::callback);
+    ASSERT_NE(host.effect, nullptr);
+    plugin = static_cast<OfflineEffect*>(host.effect->object);
+    editor = dynamic_cast<OfflineEditor*>(plugin->getEditor());
+    ASSERT_NE(editor, nullptr);
+  }
+  void TearDown() override {
+    if (host.effect) {
+      host.dispatch(effEditClose, 0, 0, nullptr);
+      host.dispatch(effClose, 0, 0, nullptr);
+    }
+  }
+
+  HWND mainWindow() const { return FindWindowExA(host.frame, nullptr, OfflineEditor::kWindowClass, nullptr); }
+  HWND control(int id) const { return GetDlgItem(mainWindow(), id); }
+  std::string text(int id) const { return textOf(control(id)); }
+
+  void mouse(UINT message, int x, int y, WPARAM keys = 0) {
+    SendMessageA(control(10), message, keys, MAKELPARAM(x, y));
+  }
+  void click(int x, int y) {
+    mouse(WM_LBUTTONDOWN, x, y, MK_LBUTTON);
+    mouse(WM_LBUTTONUP, x, y);
+  }
+  // Press, a few moves with the button held, release.
+  void drag(int x1, int y1, int x2, int y2) {
+    mouse(WM_LBUTTONDOWN, x1, y1, MK_LBUTTON);
+    for (int k = 1; k <= 4; ++k)
+      mouse(WM_MOUSEMOVE, x1 + (x2 - x1) * k / 4, y1 + (y2 - y1) * k / 4, MK_LBUTTON);
+    mouse(WM_LBUTTONUP, x2, y2);
+  }
+  // A button, check box or radio clicked with the mouse.
+  void press(int id) { SendMessageA(control(id), BM_CLICK, 0, 0); }
+  void command(int id) {
+    SendMessageA(mainWindow(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(control(id)));
+  }
+  void chooseItem(int item) {
+    SendMessageA(control(72), CB_SETCURSEL, static_cast<WPARAM>(item), 0);
+    SendMessageA(mainWindow(), WM_COMMAND, MAKEWPARAM(72, CBN_SELCHANGE), reinterpret_cast<LPARAM>(control(72)));
+  }
+  void scrollBar(int id, WORD request, int times = 1) {
+    for (int i = 0; i < times; ++i)
+      SendMessageA(mainWindow(), WM_VSCROLL, MAKEWPARAM(request, 0), reinterpret_cast<LPARAM>(control(id)));
+  }
+  int barPosition(int id) const {
+    SCROLLINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_ALL;
+    GetScrollInfo(control(id), SB_CTL, &info);
+    return info.nPos;
+  }
+  int barMaximum(int id) const {
+    SCROLLINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_ALL;
+    GetScrollInfo(control(id), SB_CTL, &info);
+    return info.nMax;
+  }
+  float barValue(int id) const {
+    return static_cast<float>(barMaximum(id) - barPosition(id)) / static_cast<float>(barMaximum(id));
+  }
+
+  // Open, the file list, the click on the splash picture: the reading pass.
+  void openAndRead() {
+    ASSERT_TRUE(host.openEditor());
+    ASSERT_TRUE(host.notify());
+    click(300, 100);
+    ASSERT_EQ(host.startsInMode(kModeRead), 1);
+  }
+
+  PvcCurve& curve() { return plugin->curve(); }
+  SpectrogramAnalyser& analyser() { return plugin->analyser(); }
+  int stepOfHistory() { return editor->historyOf(plugin->currentFileId).currentStep(); }
+  int rowOfRatio(float ratio) { return analyser().rowForRatio(ratio); }
+
+  // Manual correction with three points inserted at columns 200, 300, 400.
+  void manualWithThreePoints() {
+    chooseItem(1);
+    ASSERT_EQ(editor->algorithm(), 6);
+    press(67);
+    ASSERT_EQ(editor->activeTool(), kToolInsert);
+    for (int x : {200, 300, 400}) click(x, 50);
+    ASSERT_EQ(curve().pointCount(), 5);
+  }
+
+  EditorHost host;
+  OfflineEffect* plugin = nullptr;
+  OfflineEditor* editor = nullptr;
+};
+
+// Choosing from the list on the linear scale enters each algorithm with its
+// pane and tool; on the logarithmic scale every one says it needs the
+// linear scale and shows no pane.
+TEST_F(EditorCommands, AlgorithmListOnBothScales) {
+  openAndRead();
+  chooseItem(3);
+  EXPECT_EQ(editor->algorithm(), 3);
+  EXPECT_EQ(editor->activeTool(), kToolNone);
+  EXPECT_TRUE(shown(control(46)));
+  EXPECT_TRUE(shown(control(40)));
+  EXPECT_EQ(editor->lastAlgorithm(), 3);
+
+  chooseItem(4);
+  EXPECT_EQ(editor->algorithm(), 4);
+  EXPECT_FALSE(shown(control(46)));
+  EXPECT_TRUE(shown(control(30)));
+  EXPECT_TRUE(plugin->engines().hasEngine(4));
+  EXPECT_EQ(plugin->engines().engineHandle(), 0) << "the hum engine is released on leaving";
+
+  chooseItem(2);
+  EXPECT_EQ(editor->algorithm(), 7);
+  EXPECT_EQ(editor->activeTool(), kToolRange);
+  EXPECT_TRUE(shown(control(80)));
+  EXPECT_FALSE(shown(control(30)));
+
+  chooseItem(5);
+  EXPECT_EQ(editor->algorithm(), 5);
+  EXPECT_EQ(editor->activeTool(), kToolGravity);
+  EXPECT_TRUE(shown(control(75)));
+  EXPECT_EQ(text(75).rfind("The Centre of Gravity method is active.", 0), 0u);
+
+  chooseItem(1);
+  EXPECT_EQ(editor->algorithm(), 6);
+  EXPECT_FALSE(shown(control(75))) << "leaving empties and hides the message area";
+  EXPECT_TRUE(shown(control(67)));
+
+  // "Log": the list goes, the manual pane with it.
+  press(101);
+  EXPECT_FALSE(editor->linearScale());
+  EXPECT_FALSE(shown(control(72)));
+  EXPECT_FALSE(shown(control(67)));
+  EXPECT_EQ(editor->algorithm(), 0);
+  const struct {
+    int item;
+    const char* name;
+  } cases[] = {{3, "HUM"}, {4, "HFB"}, {5, "COG"}, {1, "ACD"}, {2, "SDPVC"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    chooseItem(c.item);
+    EXPECT_EQ(text(75), std::string(c.name) + kLinearOnly);
+    EXPECT_TRUE(shown(control(75)));
+    EXPECT_EQ(editor->algorithm(), 0);
+    EXPECT_FALSE(shown(control(46)));
+    EXPECT_FALSE(shown(control(30)));
+    EXPECT_FALSE(shown(control(80)));
+  }
+
+  // "Lin" brings back the algorithm chosen before "Log", and its pane.
+  press(100);
+  EXPECT_TRUE(editor->linearScale());
+  EXPECT_TRUE(shown(control(72)));
+  EXPECT_EQ(editor->algorithm(), 6);
+  EXPECT_TRUE(shown(control(67)));
+}
+
+TEST_F(EditorCommands, PilotToneBelowItsRateIsRefused) {
+  TearDown();
+  host.effect = nullptr;
+  make(22050.0);
+  openAndRead();
+  chooseItem(4);
+  EXPECT_EQ(editor->algorithm(), 0);
+  EXPECT_EQ(editor->activeTool(), kToolNone);
+  EXPECT_EQ(text(75), "Sampling frequency is too low! Please, select another algorithm.");
+  EXPECT_TRUE(shown(control(75)));
+  EXPECT_FALSE(shown(control(30)));
+}
+
+// The same algorithm twice: the second choice leaves the first one's state
+// alone (a marked range stays marked).
+TEST_F(EditorCommands, SameAlgorithmTwiceDoesNothing) {
+  openAndRead();
+  chooseItem(2);
+  drag(100, 200, 300, 150);
+  ASSERT_TRUE(editor->rangeSelected());
+  chooseItem(2);
+  EXPECT_TRUE(editor->rangeSelected());
+  EXPECT_EQ(editor->activeTool(), kToolRange);
+}
+
+// Values set on a pane's bars survive leaving the algorithm and coming back.
+TEST_F(EditorCommands, DetectorParametersSurviveReselection) {
+  openAndRead();
+  chooseItem(4);
+  const int before = barPosition(30);
+  scrollBar(30, SB_PAGEDOWN, 2);
+  const int moved = barPosition(30);
+  ASSERT_NE(moved, before);
+  const float value = plugin->engines().trackerEngine()->getParamValue(0);
+  EXPECT_NEAR(value, barValue(30), 1e-6f);
+  char expected[32];
+  std::snprintf(expected, sizeof expected, "%.0f",
+                static_cast<double>(plugin->engines().trackerEngine()->getParamValueDisp(0)));
+  EXPECT_EQ(text(35), expected);
+
+  chooseItem(1);
+  EXPECT_FALSE(plugin->engines().hasEngine(4));
+  chooseItem(4);
+  EXPECT_EQ(barPosition(30), moved);
+  EXPECT_NEAR(plugin->engines().trackerEngine()->getParamValue(0), value, 1e-6f);
+}
+
+// Hum bars: in the basic set the lower bound (48) cannot pass the upper
+// one (49); in the advanced set the third bar below 2 goes to 0.025.
+TEST_F(EditorCommands, HumBarsKeepTheirBounds) {
+  openAndRead();
+  chooseItem(3);
+  ASSERT_EQ(editor->algorithm(), 3);
+  detect::DetectorEngines& engines = plugin->engines();
+  scrollBar(49, SB_PAGEDOWN, 3);
+  const float upper = barValue(49);
+  scrollBar(48, SB_PAGEUP, 20);
+  EXPECT_NEAR(engines.engineValue(3), upper, 0.01f) << "the engine keeps its own steps";
+  EXPECT_NEAR(barValue(48), upper, 0.02f) << "bar 48 is put back at bar 49";
+  char expected[32];
+  std::snprintf(expected, sizeof expected, "%.1f", static_cast<double>(engines.engineDisplayValue(3)));
+  EXPECT_EQ(text(53), expected);
+
+  press(64);
+  EXPECT_EQ(text(64), "< Basic");
+  scrollBar(48, SB_PAGEDOWN, 40);
+  EXPECT_NEAR(engines.engineValue(7), 0.025f, 1e-4f);
+  EXPECT_EQ(barPosition(48), static_cast<int>(barMaximum(48) - 0.025f * barMaximum(48)));
+}
+
+// "Zoom" with an algorithm before: the zoom tool, the hint, and a right
+// click returning to the algorithm.
+TEST_F(EditorCommands, ZoomButtonAndRightClickReturn) {
+  openAndRead();
+  // No algorithm chosen yet: the button is only drawn pressed.
+  press(96);
+  EXPECT_EQ(editor->algorithm(), 8);
+  EXPECT_EQ(editor->lastAlgorithm(), 0);
+
+  chooseItem(3);
+  EXPECT_FALSE(SendMessageA(control(96), BM_GETSTATE, 0, 0) & BST_PUSHED);
+  command(96);
+  EXPECT_EQ(editor->algorithm(), 8);
+  EXPECT_EQ(editor->activeTool(), kToolZoom);
+  EXPECT_TRUE(shown(control(106)));
+  EXPECT_FALSE(shown(control(46)));
+  mouse(WM_RBUTTONDOWN, 100, 100, MK_RBUTTON);
+  mouse(WM_RBUTTONUP, 100, 100);
+  EXPECT_EQ(editor->algorithm(), 3);
+  EXPECT_FALSE(shown(control(106)));
+  EXPECT_TRUE(shown(control(46)));
+}
+
+// The passes the commands ask for: the host is asked for its file list and
+// the notification that answers starts the pass.
+TEST_F(EditorCommands, CreateShowHumPreviewAndUpdateRequests) {
+  openAndRead();
+  chooseItem(3);
+  press(40);
+  EXPECT_EQ(host.startsInMode(kModeHum), 1);
+  EXPECT_FALSE(plugin->engines().useSorvanite());
+  press(56);
+  EXPECT_EQ(host.startsInMode(kModeHum), 2);
+  EXPECT_TRUE(plugin->engines().useSorvanite());
+
+  chooseItem(2);
+  {
+    BoxAnswerer answer;
+    press(80);
+    ASSERT_EQ(BoxAnswerer::boxes.size(), 1u);
+    EXPECT_EQ(BoxAnswerer::boxes[0].first, "Info");
+    EXPECT_EQ(BoxAnswerer::boxes[0].second, "Please select processing range");
+  }
+  EXPECT_EQ(host.startsInMode(kModeSpectral), 0);
+  drag(100, 220, 500, 200);
+  press(80);
+  EXPECT_EQ(host.startsInMode(kModeSpectral), 1);
+  EXPECT_TRUE(IsWindowEnabled(control(88)));
+  EXPECT_TRUE(IsWindowEnabled(control(40)));
+
+  // The spectral bars and their read-outs.
+  detect::SpectralPvcDetector* detector = plugin->engines().spectralEngine();
+  ASSERT_NE(detector, nullptr);
+  scrollBar(86, SB_PAGEDOWN);
+  EXPECT_NEAR(detector->getParamValue(0), barValue(86), 1e-6f);
+  char expected[32];
+  std::snprintf(expected, sizeof expected, "%.0f", static_cast<double>(detector->getParamValueDisp(0)));
+  EXPECT_EQ(text(91), expected);
+  scrollBar(88, SB_PAGEUP);
+  std::snprintf(expected, sizeof expected, "%g", static_cast<double>(detector->getParamValueDisp(2)));
+  EXPECT_EQ(text(93), expected);
+
+  // "Create PVC" builds the curve from the detector's results at once: one
+  // undo step, and the whole file redrawn.
+  const int steps = stepOfHistory();
+  press(40);
+  EXPECT_EQ(stepOfHistory(), steps + 1);
+  EXPECT_EQ(host.startsInMode(kModeSpectral), 1) << "no second detection pass";
+  EXPECT_EQ(curve().positionOf(0), 0);
+  EXPECT_FALSE(shown(control(77))) << "the progress bar goes";
+
+  // "Update" with nothing changed asks for nothing.
+  const int queries = host.queries;
+  press(61);
+  EXPECT_EQ(host.queries, queries);
+  EXPECT_FALSE(plugin->analysisChanged);
+  SendMessageA(control(59), CB_SETCURSEL, 6, 0);
+  press(61);
+  EXPECT_GT(host.queries, queries);
+  EXPECT_EQ(analyser().fftLength(), 4096) << "the redraw pass applied the new resolution";
+}
+
+// Undo after three moves of a point restores the curve from before the
+// first move; redo brings the moves back.
+TEST_F(EditorCommands, UndoAndRedoOfPointMoves) {
+  openAndRead();
+  EXPECT_FALSE(IsWindowEnabled(control(78)));
+  const std::vector<Point> untouched = pointsOf(curve());
+  command(78);  // undo at the first step
+  EXPECT_TRUE(sameCurve(pointsOf(curve()), untouched));
+  EXPECT_FALSE(IsWindowEnabled(control(78)));
+  EXPECT_FALSE(IsWindowEnabled(control(79)));
+
+  manualWithThreePoints();
+  EXPECT_EQ(stepOfHistory(), 1) << "inserts with one tool are one step";
+  const std::vector<Point> inserted = pointsOf(curve());
+  press(65);
+  EXPECT_TRUE(editor->showsPoints());
+  press(66);
+  EXPECT_TRUE(editor->movePointsMode());
+  EXPECT_EQ(editor->activeTool(), kToolMovePoint);
+  EXPECT_FALSE(IsWindowEnabled(control(67)));
+
+  for (int k = 0; k < 3; ++k) {
+    const int x = curve().columnOf(2);
+    const int y = curve().rowOf(2);
+    drag(x, y, x + 5, y - 10);
+  }
+  const std::vector<Point> moved = pointsOf(curve());
+  ASSERT_NE(moved, inserted);
+  EXPECT_LT(moved[2].position, moved[3].position);
+  EXPECT_GT(moved[2].position, moved[1].position);
+  EXPECT_GT(moved[2].ratio, 1.0f);
+  EXPECT_EQ(stepOfHistory(), 2);
+
+  command(78);
+  EXPECT_TRUE(sameCurve(pointsOf(curve()), inserted));
+  EXPECT_TRUE(IsWindowEnabled(control(79)));
+  command(79);
+  EXPECT_TRUE(sameCurve(pointsOf(curve()), moved));
+  EXPECT_FALSE(IsWindowEnabled(control(79)));
+  command(78);
+  command(78);
+  EXPECT_TRUE(sameCurve(pointsOf(curve()), untouched));
+  EXPECT_FALSE(IsWindowEnabled(control(78)));
+
+  // Points hidden: moving is switched off and the tools come back.
+  press(65);
+  EXPECT_FALSE(editor->movePointsMode());
+  EXPECT_FALSE(IsWindowEnabled(control(66)));
+  EXPECT_TRUE(IsWindowEnabled(control(67)));
+}
+
+// The move tool never grabs the first or last point, and a grabbed point
+// stays between its neighbours.
+TEST_F(EditorCommands, MoveToolKeepsEndsAndNeighbours) {
+  openAndRead();
+  manualWithThreePoints();
+  press(65);
+  press(66);
+  const std::vector<Point> before = pointsOf(curve());
+  drag(curve().columnOf(0), curve().rowOf(0), 100, 40);
+  drag(curve().columnOf(4), curve().rowOf(4), 500, 40);
+  EXPECT_EQ(pointsOf(curve()), before);
+
+  // Dragged past the next point: the point stops where the move left it.
+  const int x = curve().columnOf(1);
+  const int y = curve().rowOf(1);
+  drag(x, y, curve().columnOf(2) + 20, y - 10);
+  EXPECT_LT(curve().positionOf(1), curve().positionOf(2));
+}
+
+// Insert keeps the shape, delete spares the ends, the chart stroke replaces
+// its range and every stroke is an undo step.
+TEST_F(EditorCommands, InsertDeleteAndChartTools) {
+  openAndRead();
+  manualWithThreePoints();
+  for (const Point& p : pointsOf(curve())) EXPECT_FLOAT_EQ(p.ratio, 1.0f) << "inserting keeps the shape";
+
+  press(69);
+  EXPECT_EQ(editor->activeTool(), kToolDelete);
+  drag(0, 100, 667, 100);
+  EXPECT_EQ(curve().pointCount(), 2) << "the first and the last point stay";
+  EXPECT_EQ(stepOfHistory(), 2);
+
+  press(68);
+  EXPECT_EQ(editor->activeTool(), kToolChart);
+  const int high = rowOfRatio(1.2f);
+  drag(100, high, 300, high);
+  const int afterFirst = stepOfHistory();
+  EXPECT_EQ(afterFirst, 3);
+  const std::int32_t middle = analyser().sampleOfColumn(200);
+  EXPECT_NEAR(curve().ratioAt(middle), 1.2f, 0.03f);
+  EXPECT_FLOAT_EQ(curve().ratioAt(analyser().sampleOfColumn(50)), 1.0f);
+  drag(400, high, 450, high);
+  EXPECT_EQ(stepOfHistory(), 4) << "each stroke is an undo step";
+  host.repaint();
+  EXPECT_TRUE(WindowCapture(host.frame).saveBmp("editor-chart.bmp"));
+
+  // A press right of the last column writes nothing outside the stroke.
+  const std::vector<Point> before = pointsOf(curve());
+  click(669, high);
+  for (const Point& p : pointsOf(curve()))
+    EXPECT_TRUE(p.ratio == 1.0f || std::fabs(p.ratio - 1.2f) < 0.03f) << p.position;
+  EXPECT_GE(curve().pointCount(), static_cast<int>(before.size()) - 1);
+}
+
+// Range selection marks the band and the samples in order, whichever way
+// the drag went.
+TEST_F(EditorCommands, RangeSelection) {
+  openAndRead();
+  chooseItem(2);
+  drag(400, 120, 150, 200);
+  EXPECT_TRUE(editor->rangeSelected());
+  const EditorView& v = editor->view();
+  EXPECT_FLOAT_EQ(v.analysisLow, analyser().frequencyOfRow(200));
+  EXPECT_FLOAT_EQ(v.analysisHigh, analyser().frequencyOfRow(120));
+  EXPECT_EQ(v.analysisStart, analyser().sampleOfColumn(150));
+  EXPECT_EQ(v.analysisEnd, analyser().sampleOfColumn(400));
+}
+
+// Zoom rectangle: a wide drag zooms time and frequency; a drag to the left
+// zooms out to everything; a tiny one changes nothing.
+TEST_F(EditorCommands, ZoomRectangle) {
+  openAndRead();
+  ASSERT_EQ(editor->activeTool(), kToolZoom);
+  const std::int32_t whole = editor->view().viewLength;
+  const float top = analyser().topFrequency();
+  drag(200, 50, 202, 51);
+  EXPECT_EQ(editor->view().viewLength, whole);
+  EXPECT_FLOAT_EQ(analyser().topFrequency(), top);
+
+  drag(100, 150, 400, 250);
+  EXPECT_LT(editor->view().viewLength, whole);
+  EXPECT_LT(analyser().topFrequency(), top);
+  EXPECT_GT(editor->view().viewStart, 0);
+
+  drag(400, 100, 100, 120);
+  EXPECT_EQ(editor->view().viewStart, 0);
+  EXPECT_EQ(editor->view().viewLength, whole);
+  EXPECT_FLOAT_EQ(analyser().topFrequency(), top);
+}
+
+int redPixels(const WindowCapture& picture) {
+  int n = 0;
+  for (int y = 0; y < picture.height(); ++y)
+    for (int x = 0; x < picture.width(); ++x) {
+      const Pixel p = picture.at(x, y);
+      n += p.red > 200 && p.green < 60 && p.blue < 60;
+    }
+  return n;
+}
+
+// While dragging, the outline is red when the release will zoom and black
+// when the extent is below the smallest zoom.
+TEST_F(EditorCommands, ZoomOutlineColours) {
+  openAndRead();
+  host.repaint();
+  const int before = redPixels(WindowCapture(control(10)));
+  mouse(WM_LBUTTONDOWN, 100, 150, MK_LBUTTON);
+  // Outlines are drawn on the window itself, not in the layers a repaint
+  // copies: read it back before anything repaints.
+  mouse(WM_MOUSEMOVE, 400, 250, MK_LBUTTON);
+  const WindowCapture wide(control(10));
+  EXPECT_GT(redPixels(wide), before + 300);
+  EXPECT_TRUE(wide.saveBmp("editor-zoom-outline.bmp"));
+  mouse(WM_LBUTTONUP, 100, 150);  // back at the press: nothing zoomed
+
+  mouse(WM_LBUTTONDOWN, 200, 50, MK_LBUTTON);
+  mouse(WM_MOUSEMOVE, 202, 51, MK_LBUTTON);
+  EXPECT_LE(redPixels(WindowCapture(control(10))), before);
+  mouse(WM_LBUTTONUP, 202, 51);
+}
+
+// The centre-of-gravity drag along the tone traces it into the curve as one
+// undo step; the tone is steady, so the traced speed is 1.
+TEST_F(EditorCommands, CentreOfGravityDrag) {
+  openAndRead();
+  chooseItem(5);
+  // The reference bar put at the tone, so the traced line reads as speed 1.
+  SCROLLINFO info{};
+  info.cbSize = sizeof info;
+  info.fMask = SIF_ALL;
+  GetScrollInfo(control(11), SB_CTL, &info);
+  info.fMask = SIF_POS;
+  info.nPos = info.nMax + info.nMin - static_cast<int>(kToneHz);
+  SetScrollInfo(control(11), SB_CTL, &info, TRUE);
+  scrollBar(11, SB_ENDSCROLL);
+  ASSERT_NEAR(analyser().refFrequency(), kToneHz, 1.0);
+  const int toneRow = analyser().rowForFrequency(static_cast<float>(kToneHz), 1.0f);
+  drag(100, toneRow, 400, toneRow + 12);
+  EXPECT_GT(curve().pointCount(), 4) << "the traced line went in";
+  EXPECT_EQ(stepOfHistory(), 1);
+  // The row's frequency starts the trace, so the speed is 1 to a row's width.
+  const float rowShare = analyser().frequencyOfRow(toneRow) / static_cast<float>(kToneHz);
+  for (int x = 150; x < 350; x += 50) {
+    const std::int32_t s = analyser().sampleOfColumn(x);
+    EXPECT_NEAR(curve().ratioAt(s), 1.0f, std::fabs(1.0f - rowShare) + 0.01f) << "column " << x;
+  }
+  EXPECT_FLOAT_EQ(curve().ratioAt(analyser().sampleOfColumn(50)), 1.0f) << "outside the drag";
+
+  // Backward from the right, over a part not traced yet.
+  drag(600, toneRow, 450, toneRow);
+  EXPECT_EQ(stepOfHistory(), 1) << "later traces with the same tool overwrite the step";
+  EXPECT_NEAR(curve().ratioAt(analyser().sampleOfColumn(500)), 1.0f, std::fabs(1.0f - rowShare) + 0.01f);
+
+  // While dragging, the trace is drawn.
+  mouse(WM_LBUTTONDOWN, 200, toneRow, MK_LBUTTON);
+  mouse(WM_MOUSEMOVE, 300, toneRow + 40, MK_LBUTTON);
+  EXPECT_TRUE(WindowCapture(host.frame).saveBmp("editor-gravity-trace.bmp"));
+  mouse(WM_LBUTTONUP, 300, toneRow + 40);
+}
+
+// Export writes the curve through the save dialog; import reads it back
+// through the open dialog; a file without points leaves the curve alone.
+TEST_F(EditorCommands, ExportAndImportThroughTheDialogs) {
+  openAndRead();
+  manualWithThreePoints();
+  press(68);
+  const int high = rowOfRatio(1.1f);
+  drag(100, high, 300, high);
+  const std::vector<Point> drawn = pointsOf(curve());
+
+  char directory[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, directory);
+  const std::string saved = std::string(directory) + "pelmora-export-" + std::to_string(GetCurrentProcessId());
+  DeleteFileA((saved + ".pvc").c_str());
+  {
+    FileDialogAnswerer answer("Save PVC File", saved);
+    press(74);
+    EXPECT_TRUE(FileDialogAnswerer::typed);
+  }
+  std::ifstream written(saved + ".pvc");
+  ASSERT_TRUE(written.good()) << "the default extension is added";
+  written.close();
+  EXPECT_FALSE(FileDialogAnswerer::asked);
+  {
+    // The same name again: replaced only after asking.
+    FileDialogAnswerer answer("Save PVC File", saved + ".pvc");
+    press(74);
+    EXPECT_TRUE(FileDialogAnswerer::asked);
+  }
+
+  press(69);
+  drag(0, 100, 667, 100);
+  ASSERT_EQ(curve().pointCount(), 2);
+  const int steps = stepOfHistory();
+  {
+    FileDialogAnswerer answer("Open PVC File", saved + ".pvc");
+    press(73);
+    EXPECT_TRUE(FileDialogAnswerer::typed);
+  }
+  EXPECT_EQ(stepOfHistory(), steps + 1);
+  const std::vector<Point> read = pointsOf(curve());
+  ASSERT_EQ(read.size(), drawn.size());
+  for (size_t i = 0; i < read.size(); ++i) {
+    EXPECT_EQ(read[i].position, drawn[i].position);
+    EXPECT_NEAR(read[i].ratio, drawn[i].ratio, 1e-5f);
+  }
+
+  const std::string empty = std::string(directory) + "pelmora-empty-" + std::to_string(GetCurrentProcessId()) + ".pvc";
+  std::ofstream(empty) << "no points here\n";
+  {
+    FileDialogAnswerer answer("Open PVC File", empty);
+    press(73);
+  }
+  EXPECT_TRUE(sameCurve(pointsOf(curve()), read));
+  EXPECT_TRUE(shown(control(75)));
+  EXPECT_EQ(text(75), "No PVC points could be read from this file. The curve is unchanged.");
+  EXPECT_EQ(stepOfHistory(), steps + 1);
+
+  // Cancelled dialogs change nothing.
+  const int queries = host.queries;
+  {
+    FileDialogAnswerer answer("Open PVC File", "");
+    press(73);
+  }
+  {
+    FileDialogAnswerer answer("Save PVC File", "");
+    press(74);
+  }
+  EXPECT_TRUE(sameCurve(pointsOf(curve()), read));
+  EXPECT_EQ(stepOfHistory(), steps + 1);
+  EXPECT_EQ(host.queries, queries);
+  DeleteFileA((saved + ".pvc").c_str());
+  DeleteFileA(empty.c_str());
+}
+
+}  // namespace
