@@ -22,12 +22,12 @@ constexpr const char* kUsage =
     "       pelmora-host dewow IN.wav OUT.wav --algorithm hum|pilot|spectral|cog ...\n"
     "                            (see pelmora-host dewow --help)\n"
     "       pelmora-host correct IN.wav OUT.wav [--plugin PATH] [--block FRAMES] [--curve FILE.pvc]\n"
-    "                            [--detect hum|pilot|spectral] [--repair-samples]\n"
+    "                            [--detect hum|pilot] [--repair-samples]\n"
     "The default plug-in is Pelmora.dll beside pelmora-host. correct runs the plug-in's\n"
     "reading pass and then its own process on IN.wav and writes the new file to\n"
     "OUT.wav as 32-bit float. --curve hands Pelmora a curve file for IN.wav. --detect\n"
-    "has the plug-in find the curve first, from mains hum, a pilot tone above 14 kHz\n"
-    "or the partials of the music (whole file, whole band). A float file with NaN or\n"
+    "has the plug-in find the curve first, from mains hum or a pilot tone above 14 kHz\n"
+    "(the partials of the music: dewow --algorithm spectral). A float file with NaN or\n"
     "infinite samples is refused; --repair-samples reads them as silence instead.\n";
 
 struct Arguments {
@@ -131,6 +131,13 @@ int runCommand(const std::vector<std::string>& args, const PluginSource& source,
     return usageError(err, "--curve and --detect cannot go together: --detect finds the curve that --curve would give");
   if (!parsed.curve.empty() && command != "correct") return usageError(err, "only correct takes a curve");
   if (parsed.detector != 0 && command != "correct") return usageError(err, "only correct takes a detector");
+  // Over the whole file and band the spectral detector follows whatever is
+  // loudest, not the music's partials; only the editor's display can give it
+  // a band and a range.
+  if (parsed.detector == detectorMode("spectral"))
+    return usageError(err,
+                      "--detect spectral needs a band and a range drawn on the editor's display: use "
+                      "pelmora-host dewow IN.wav OUT.wav --algorithm spectral --band LO:HI [--range A:B]");
   if (!parsed.curve.empty() && !source.curveLocation)
     return usageError(err, "this host cannot hand a curve to the plug-in");
   const bool linked = parsed.plugin.empty() && source.linkedEntry;

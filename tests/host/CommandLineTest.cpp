@@ -114,6 +114,10 @@ TEST(HostCommandLine, RejectsWrongUse) {
   const RunResult both = run({"correct", "a", "b", "--curve", "c.pvc", "--detect", "hum"});
   EXPECT_EQ(both.status, host::kExitUsage);
   EXPECT_NE(both.err.find("cannot go together"), std::string::npos) << both.err;
+  const RunResult spectral = run({"correct", "a.wav", "b.wav", "--detect", "spectral"});
+  EXPECT_EQ(spectral.status, host::kExitUsage);
+  EXPECT_NE(spectral.err.find("dewow IN.wav OUT.wav --algorithm spectral --band LO:HI"), std::string::npos)
+      << spectral.err;
 }
 
 class HostCorrect : public ::testing::TestWithParam<int> {

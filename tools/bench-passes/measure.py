@@ -275,7 +275,8 @@ def bench_platform(name, host, env, to_host_path, lengths, work, wowgen, keep, d
         curve = os.path.join(work, f"wow-{seconds}.pvc")
         write_curve(curve, seconds)
         runs = {}
-        for detector in [None] + detectors:
+        # A host whose correct takes no band refuses the spectral detector.
+        for detector in [None] + [d for d in detectors if d != "spectral" or band]:
             args = ["correct", to_host_path(recording), to_host_path(output)]
             if detector:
                 args += ["--detect", detector] + (band if detector == "spectral" else [])
