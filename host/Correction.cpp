@@ -152,6 +152,13 @@ int runCorrection(OfflineHost& host, const CorrectionRequest& request, std::ostr
     err << "pelmora-host: " << request.input << ": the file holds no audio\n";
     return kExitInput;
   }
+  // The plug-in's editor refuses this detector below 24000 Hz without a
+  // reason that reaches a host; say it before any pass.
+  if (request.detector == detectorMode("pilot") && rate < 24000.0) {
+    err << "pelmora-host: " << request.input << ": the sample rate, " << rate
+        << " Hz, is below the 24000 Hz the pilot-tone detector needs\n";
+    return kExitRefused;
+  }
   host.setCurrentFile(index);
   host.setProgressObserver(ProgressPrinter(err));
   // The printer writes to err, which need not outlive the host.
