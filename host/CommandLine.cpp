@@ -1,10 +1,13 @@
 #include "host/CommandLine.h"
 
 #include <charconv>
+#include <new>
 #include <ostream>
+#include <stdexcept>
 
 #include "host/Correction.h"
 #include "host/OfflineHost.h"
+#include "host/OutputCheck.h"
 #include "host/PluginInfo.h"
 #include "host/PluginInstance.h"
 
@@ -17,12 +20,13 @@ constexpr const char* kUsage =
     "       pelmora-host open IN.wav [OUT.wav]    (see pelmora-host open --help)\n"
     "       pelmora-host show IN.wav --picture OUT.bmp [--splash | --zoom-in N | --range A:B]\n"
     "       pelmora-host correct IN.wav OUT.wav [--plugin PATH] [--block FRAMES] [--curve FILE.pvc]\n"
-    "                            [--detect hum|pilot|spectral]\n"
+    "                            [--detect hum|pilot|spectral] [--repair-samples]\n"
     "The default plug-in is Pelmora.dll beside pelmora-host. correct runs the plug-in's\n"
     "reading pass and then its own process on IN.wav and writes the new file to\n"
     "OUT.wav as 32-bit float. --curve hands Pelmora a curve file for IN.wav. --detect\n"
     "has the plug-in find the curve first, from mains hum, a pilot tone above 14 kHz\n"
-    "or the partials of the music (whole file, whole band).\n";
+    "or the partials of the music (whole file, whole band). A float file with NaN or\n"
+    "infinite samples is refused; --repair-samples reads them as silence instead.\n";
 
 struct Arguments {
   std::vector<std::string> positional;
@@ -30,6 +34,7 @@ struct Arguments {
   std::string curve;
   int detector = 0;
   int blockSize = 4096;
+  bool repairSamples = false;
   std::string problem;
 };
 
@@ -62,6 +67,8 @@ Arguments parse(const std::vector<std::string>& args, std::size_t from) {
         }
         parsed.blockSize = block;
       }
+    } else if (a == "--repair-samples") {
+      parsed.repairSamples = true;
     } else if (a.rfind("--", 0) == 0) {
       parsed.problem = "unknown option " + a;
       return parsed;
@@ -77,10 +84,28 @@ int usageError(std::ostream& err, const std::string& problem) {
   return kExitUsage;
 }
 
+int runCommand(const std::vector<std::string>& args, const PluginSource& source, std::ostream& out,
+               std::ostream& err);
+
 }  // namespace
 
 int runCommandLine(const std::vector<std::string>& args, const PluginSource& source, std::ostream& out,
                    std::ostream& err) {
+  // Whatever goes wrong ends in a message and an exit code, never in terminate.
+  try {
+    return runCommand(args, source, out, err);
+  } catch (const std::bad_alloc&) {
+    err << "pelmora-host: out of memory\n";
+  } catch (const std::exception& e) {
+    err << "pelmora-host: " << e.what() << '\n';
+  }
+  return kExitFailure;
+}
+
+namespace {
+
+int runCommand(const std::vector<std::string>& args, const PluginSource& source, std::ostream& out,
+               std::ostream& err) {
   if (args.empty()) return usageError(err, "no command given");
   const std::string& command = args[0];
   if (command == "--help" || command == "-h" || command == "help") {
@@ -92,8 +117,16 @@ int runCommandLine(const std::vector<std::string>& args, const PluginSource& sou
   Arguments parsed = parse(args, 1);
   if (!parsed.problem.empty()) return usageError(err, parsed.problem);
   const std::size_t wanted = command == "info" ? 0 : 2;
-  if (parsed.positional.size() != wanted)
-    return usageError(err, command + (wanted == 0 ? " takes no file names" : " needs IN.wav and OUT.wav"));
+  if (parsed.positional.size() != wanted) {
+    if (wanted == 0) return usageError(err, command + " takes no file names");
+    if (parsed.positional.size() < wanted) return usageError(err, command + " needs IN.wav and OUT.wav");
+    std::string names;
+    for (const std::string& name : parsed.positional) names += " " + name;
+    return usageError(err, command + " takes two file names, IN.wav and OUT.wav; " +
+                               std::to_string(parsed.positional.size()) + " were given:" + names);
+  }
+  if (!parsed.curve.empty() && parsed.detector != 0)
+    return usageError(err, "--curve and --detect cannot go together: --detect finds the curve that --curve would give");
   if (!parsed.curve.empty() && command != "correct") return usageError(err, "only correct takes a curve");
   if (parsed.detector != 0 && command != "correct") return usageError(err, "only correct takes a detector");
   if (!parsed.curve.empty() && !source.curveLocation)
@@ -103,6 +136,8 @@ int runCommandLine(const std::vector<std::string>& args, const PluginSource& sou
 
   HostOptions options;
   options.blockSize = parsed.blockSize;
+  // The new audio waits on disk beside the output until it is saved there.
+  if (command == "correct") options.scratchFolder = folderOf(parsed.positional[1]);
   OfflineHost host(options);
   PluginInstance::Loaded loaded = linked ? PluginInstance::fromEntry(source.linkedEntry, &OfflineHost::callback)
                                          : PluginInstance::load(pluginPath, &OfflineHost::callback);
@@ -120,12 +155,16 @@ int runCommandLine(const std::vector<std::string>& args, const PluginSource& sou
     describePlugin(host, out);
   } else {
     status = runCorrection(
-        host, {parsed.positional[0], parsed.positional[1], parsed.curve, source.curveLocation, parsed.detector}, out,
-        err);
+        host,
+        {parsed.positional[0], parsed.positional[1], parsed.curve, source.curveLocation, parsed.detector,
+         parsed.repairSamples},
+        out, err);
   }
   // effClose comes from the plug-in's owner; the host stops answering first.
   host.detach();
   return status;
 }
+
+}  // namespace
 
 }  // namespace host

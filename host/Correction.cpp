@@ -1,9 +1,12 @@
 #include "host/Correction.h"
 
+#include <memory>
 #include <ostream>
 
 #include "host/AudioFiles.h"
+#include "host/CurveCheck.h"
 #include "host/CurveHandoff.h"
+#include "host/OutputCheck.h"
 #include "host/OfflineHost.h"
 #include "host/WavFile.h"
 
@@ -63,6 +66,34 @@ std::string lastProblem(const OfflineHost& host, std::size_t since) {
   return {};
 }
 
+// Checks the curve file, says what in it cannot be used, and puts the
+// usable points where the plug-in reads them.
+int placeCurve(CurveHandoff& handoff, const CorrectionRequest& request, const std::string& title,
+               std::ostream& err) {
+  std::string text;
+  if (!readTextFile(request.curve, text)) {
+    err << "pelmora-host: cannot read the curve file " << request.curve << '\n';
+    return kExitInput;
+  }
+  const CurveCheck check = checkCurveText(text);
+  if (check.unusableLines > 0) {
+    err << "pelmora-host: " << request.curve << ": " << check.unusableLines
+        << (check.unusableLines == 1 ? " line" : " lines") << " could not be used";
+    for (std::size_t i = 0; i < check.firstReasons.size(); ++i) err << (i == 0 ? " (" : "; ") << check.firstReasons[i];
+    err << (check.unusableLines > check.firstReasons.size() ? "; ...)" : ")") << '\n';
+  }
+  if (!check.refusal.empty()) {
+    err << "pelmora-host: " << request.curve << ": " << check.refusal << '\n';
+    return kExitInput;
+  }
+  std::string problem;
+  if (!handoff.placeText(check.text(), request.curveLocation(title), problem)) {
+    err << "pelmora-host: " << problem << '\n';
+    return kExitInput;
+  }
+  return kExitOk;
+}
+
 }  // namespace
 
 int detectorMode(const std::string& name) {
@@ -72,31 +103,52 @@ int detectorMode(const std::string& name) {
 }
 
 int runCorrection(OfflineHost& host, const CorrectionRequest& request, std::ostream& out, std::ostream& err) {
+  // Everything that can be known to fail is found out before the first pass.
+  if (const std::string problem = whyNotOutput(request.input, request.output); !problem.empty()) {
+    err << "pelmora-host: " << request.output << ": " << problem << '\n';
+    return kExitOutput;
+  }
   const std::string title = titleOf(request.input);
   // The curve must be in place before the plug-in first hears of the file.
   CurveHandoff handoff;
   if (!request.curve.empty()) {
-    std::string problem;
     if (!request.curveLocation) {
       err << "pelmora-host: this host cannot hand a curve to the plug-in\n";
       return kExitUsage;
     }
-    if (!handoff.place(request.curve, request.curveLocation(title), problem)) {
-      err << "pelmora-host: " << problem << '\n';
-      return kExitInput;
+    if (const int status = placeCurve(handoff, request, title, err); status != kExitOk) return status;
+  }
+
+  {
+    // A float file may hold samples that are not numbers; they would spread
+    // through every pass.
+    WavReadResult probe;
+    std::unique_ptr<AudioStore> raw = openWavStore(request.input, false, probe);
+    if (raw && (probe.format == SampleFormat::Float32 || probe.format == SampleFormat::Float64)) {
+      const NonFiniteSamples bad = findNonFinite(*raw);
+      if (bad.count > 0 && !request.repairSamples) {
+        err << "pelmora-host: " << request.input << ": frame " << bad.firstFrame << " of channel "
+            << bad.firstChannel + 1 << " is not a finite number (" << bad.count
+            << (bad.count == 1 ? " such sample" : " such samples")
+            << " in the file); --repair-samples reads them as silence\n";
+        return kExitInput;
+      }
+      if (bad.count > 0)
+        err << "pelmora-host: " << request.input << ": " << bad.count
+            << (bad.count == 1 ? " NaN or infinite sample" : " NaN or infinite samples") << " read as silence\n";
     }
   }
 
   std::size_t index = 0;
-  const WavReadResult input = openAudioFile(host, request.input, index);
+  const WavReadResult input = openAudioFile(host, request.input, index, request.repairSamples);
   if (!input.ok()) {
     err << "pelmora-host: " << request.input << ": " << input.message << '\n';
     return kExitInput;
   }
   if (input.truncated) err << "pelmora-host: " << request.input << ": the file is cut short; reading what is there\n";
-  const int channels = host.file(index).audio.channelCount();
-  const double rate = host.file(index).audio.sampleRate;
-  if (host.file(index).audio.frames() == 0) {
+  const int channels = host.file(index).audio->channelCount();
+  const double rate = host.file(index).audio->sampleRate();
+  if (host.file(index).audio->frames() == 0) {
     err << "pelmora-host: " << request.input << ": the file holds no audio\n";
     return kExitInput;
   }
@@ -164,7 +216,7 @@ int runCorrection(OfflineHost& host, const CorrectionRequest& request, std::ostr
     if (host.processes().size() == before)
       err << "pelmora-host: the plug-in declined to start its process\n";
     else
-      err << "pelmora-host: the plug-in's process failed" << (problem.empty() ? "" : ": " + problem) << '\n';
+      err << "pelmora-host: the plug-in's process failed: " << (problem.empty() ? "no reason given" : problem) << '\n';
     return kExitRefused;
   }
   host.dispatch(effMainsChanged, 0, 0);
@@ -175,8 +227,8 @@ int runCorrection(OfflineHost& host, const CorrectionRequest& request, std::ostr
     err << "pelmora-host: " << request.output << ": " << written.message << '\n';
     return kExitOutput;
   }
-  out << request.output << ": " << result.audio.frames() << " frames, " << result.audio.channelCount()
-      << " channels, " << result.audio.sampleRate << " Hz, 32-bit float\n";
+  out << request.output << ": " << result.audio->frames() << " frames, " << result.audio->channelCount()
+      << " channels, " << result.audio->sampleRate() << " Hz, 32-bit float\n";
   return kExitOk;
 }
 

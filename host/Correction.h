@@ -17,6 +17,7 @@ enum ExitCode {
   kExitPlugin = 4,   // the plug-in cannot be loaded
   kExitRefused = 5,  // the plug-in refused the file or its process failed
   kExitOutput = 6,   // the output file cannot be written
+  kExitFailure = 7,  // the host itself failed: out of memory or an unforeseen error
 };
 
 // Where the plug-in looks for the curve of a file with this title.
@@ -28,6 +29,7 @@ struct CorrectionRequest {
   std::string curve;            // a .pvc file for the plug-in to use; empty for none
   CurveLocation curveLocation;  // needed when curve is given
   int detector = 0;             // mode of a detection pass run before the correction; 0 for none
+  bool repairSamples = false;   // NaN and infinite input samples read as silence instead of refusing the file
 };
 
 // The detection mode a name on the command line stands for: "hum" 3,

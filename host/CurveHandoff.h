@@ -20,6 +20,8 @@ class CurveHandoff {
   // Copies source to destination. False with a message when the source
   // cannot be read or the destination cannot be written.
   bool place(const std::string& source, const std::string& destination, std::string& problem);
+  // Writes text to destination, as place does with a file's content.
+  bool placeText(const std::string& text, const std::string& destination, std::string& problem);
   // Restores the destination as it was before place.
   void restore();
 
@@ -28,5 +30,8 @@ class CurveHandoff {
   std::optional<std::string> previous_;  // the destination's old content, if it existed
   bool placed_ = false;
 };
+
+// The whole file; false when it cannot be read or is beyond any curve's size.
+bool readTextFile(const std::string& path, std::string& text);
 
 }  // namespace host

@@ -1,10 +1,13 @@
 // One audio file of the host's file list, as the user would see it in an
-// editor window: its audio, its edit cursor and its selection.
+// editor window: its audio, its edit cursor and its selection. The audio
+// may live on disk and is read a block at a time.
 #pragma once
 
 #include <string>
 
-#include "host/AudioData.h"
+#include <memory>
+
+#include "host/AudioStore.h"
 #include "vst/VstAbi.h"
 
 namespace host {
@@ -12,7 +15,7 @@ namespace host {
 struct HostFile {
   std::string title;         // what VstAudioFile::name shows
   VstInt32 uniqueId = 0;     // never 0: the plug-in reads 0 as "no file yet"
-  AudioData audio;
+  std::unique_ptr<AudioStore> audio;  // never null
   double editCursor = 0.0;   // frame index; -1 for none
   double selectionStart = -1.0;  // -1 for no selection
   double selectionSize = 0.0;

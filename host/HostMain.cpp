@@ -1,12 +1,13 @@
 // pelmora-host.exe: the offline host for VST 2 offline plug-ins.
 #include <windows.h>
 
-#include <iostream>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "host/CommandLine.h"
 #include "host/WindowCommands.h"
+#include "host/WindowsConsole.h"
 
 #if defined(PELMORA_HOST_CURVE_HANDOFF)
 #include "curve/SnapshotDirectory.h"
@@ -16,23 +17,32 @@ namespace {
 
 // Pelmora.dll beside the program, wherever it was started from.
 std::string defaultPluginPath() {
-  char buffer[MAX_PATH + 1] = {};
-  const DWORD n = ::GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-  std::string path(buffer, n);
+  wchar_t buffer[MAX_PATH + 1] = {};
+  const DWORD n = ::GetModuleFileNameW(nullptr, buffer, MAX_PATH);
+  std::string path = host::utf8FromWide(std::wstring(buffer, n));
   const auto slash = path.find_last_of("\\/");
   return (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + "Pelmora.dll";
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
+int main() {
+  // File names come and go as UTF-8, whatever the system's code page.
+  const std::vector<std::string> args = host::utf8Arguments();
+  host::ConsoleStreamBuf outBuffer(STD_OUTPUT_HANDLE);
+  host::ConsoleStreamBuf errBuffer(STD_ERROR_HANDLE);
+  std::ostream out(&outBuffer);
+  std::ostream err(&errBuffer);
   host::PluginSource source;
   source.defaultPath = defaultPluginPath();
 #if defined(PELMORA_HOST_CURVE_HANDOFF)
   // Pelmora reads the curve of a new file from its snapshot folder.
   source.curveLocation = [](const std::string& title) { return makeSnapshotDirectory() + title + ".pvc"; };
 #endif
-  if (!args.empty() && host::isWindowCommand(args[0])) return host::runWindowCommand(args, source, std::cout, std::cerr);
-  return host::runCommandLine(args, source, std::cout, std::cerr);
+  const int status = !args.empty() && host::isWindowCommand(args[0])
+                         ? host::runWindowCommand(args, source, out, err)
+                         : host::runCommandLine(args, source, out, err);
+  out.flush();
+  err.flush();
+  return status;
 }

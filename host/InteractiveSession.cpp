@@ -73,14 +73,14 @@ bool InteractiveSession::openFile(const std::string& path, std::string& problem)
     return false;
   }
   const HostFile& file = host_.file(index);
-  if (file.audio.frames() == 0) {
+  if (file.audio->frames() == 0) {
     host_.removeFile(index);
     problem = "the file holds no audio";
     return false;
   }
   input_ = path;
   host_.setCurrentFile(index);
-  host_.dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(file.audio.sampleRate));
+  host_.dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(file.audio->sampleRate()));
   host_.dispatch(effMainsChanged, 0, 1);
   if (read.truncated) status_ = "The file is cut short; the whole frames that are there were read.";
   return true;

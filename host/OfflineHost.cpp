@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 
 namespace host {
 
@@ -42,7 +44,7 @@ VstIntPtr VSTCALLBACK OfflineHost::callback(AEffect* effect, VstInt32 opcode, Vs
   // The version query comes from the entry point, before attach.
   if (opcode == audioMasterVersion) return kHostVstVersion;
   if (!effect || effect->resvd1 == 0) return 0;
-  return reinterpret_cast<OfflineHost*>(effect->resvd1)->handle(opcode, index, value, ptr);
+  return reinterpret_cast<OfflineHost*>(effect->resvd1)->handleGuarded(opcode, index, value, ptr);
 }
 
 void OfflineHost::attach(AEffect* effect) {
@@ -54,6 +56,19 @@ void OfflineHost::attach(AEffect* effect) {
 void OfflineHost::detach() {
   if (effect_ && effect_->resvd1 == reinterpret_cast<VstIntPtr>(this)) effect_->resvd1 = 0;
   effect_ = nullptr;
+}
+
+// No exception may cross back into the plug-in: a request that runs out of
+// memory is a failed request.
+VstIntPtr OfflineHost::handleGuarded(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr) {
+  try {
+    return handle(opcode, index, value, ptr);
+  } catch (const std::bad_alloc&) {
+    if (!running_.empty()) running_.back()->noteFailure("the host ran out of memory");
+  } catch (const std::exception& e) {
+    if (!running_.empty()) running_.back()->noteFailure(std::string("the host failed: ") + e.what());
+  }
+  return 0;
 }
 
 VstIntPtr OfflineHost::handle(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr) {
@@ -70,6 +85,10 @@ VstIntPtr OfflineHost::handle(VstInt32 opcode, VstInt32 index, VstIntPtr value, 
 }
 
 std::size_t OfflineHost::addFile(AudioData audio, std::string title) {
+  return addFile(makeMemoryStore(std::move(audio)), std::move(title));
+}
+
+std::size_t OfflineHost::addFile(std::unique_ptr<AudioStore> audio, std::string title) {
   auto file = std::make_unique<HostFile>();
   file->title = std::move(title);
   file->uniqueId = nextId_++;
@@ -138,13 +157,13 @@ std::vector<VstAudioFile> OfflineHost::fileRecords(const std::vector<std::size_t
     record.plugOwned = file.plugOwned;
     std::strncpy(record.name, file.title.c_str(), sizeof record.name - 1);
     record.uniqueId = file.uniqueId;
-    record.sampleRate = file.audio.sampleRate;
-    record.numChannels = file.audio.channelCount();
-    record.numFrames = static_cast<double>(file.audio.frames());
+    record.sampleRate = file.audio->sampleRate();
+    record.numChannels = file.audio->channelCount();
+    record.numFrames = static_cast<double>(file.audio->frames());
     record.editCursorPosition = file.editCursor;
     record.selectionStart = file.hasSelection() ? file.selectionStart : -1.0;
     record.selectionSize = file.hasSelection() ? file.selectionSize : 0.0;
-    const int channels = std::min(file.audio.channelCount(), 31);
+    const int channels = std::min(file.audio->channelCount(), 31);
     record.selectedChannelsMask =
         file.selectionChannel < 0 ? static_cast<VstInt32>((1u << channels) - 1u) : (1 << (file.selectionChannel & 31));
     record.tempo = 120.0;
@@ -247,9 +266,11 @@ ProcessOutcome OfflineHost::run(const std::vector<OfflineProcess::Source>& sourc
   ProcessSettings settings;
   settings.blockSize = options_.blockSize;
   double longest = 0.0;
-  for (const auto& source : sources) longest = std::max(longest, static_cast<double>(source.file->audio.frames()));
+  for (const auto& source : sources) longest = std::max(longest, static_cast<double>(source.file->audio->frames()));
   settings.maxFramesToWrite = std::max(kMinWriteLimit, longest * options_.writeLimitFactor);
 
+  settings.scratchFolder = options_.scratchFolder;
+  settings.scratchInMemory = options_.scratchInMemory;
   OfflineProcess process(sources, newFiles, settings);
   RunningEntry entry(running_, &process);
   ProcessOutcome outcome;
@@ -265,16 +286,24 @@ ProcessOutcome OfflineHost::run(const std::vector<OfflineProcess::Source>& sourc
   const VstIntPtr ran = dispatch(effOfflineRun, 0, process.count(), process.tasks());
   outcome.audioReads = process.audioReads;
   outcome.audioWrites = process.audioWrites;
+  // What the plug-in wrote in its tasks' output text, if anything.
+  std::string said;
+  for (VstInt32 i = 0; i < process.count() && said.empty(); ++i)
+    said = boundedText(process.tasks()[i].outputText, sizeof process.tasks()[i].outputText);
   if (ran == 0) {
-    outcome.problem = "the plug-in's process failed";
+    // The host's own reason first; the plug-in's words only add to it.
+    if (!process.failure().empty())
+      outcome.problem = process.failure() + (said.empty() ? "" : " (the plug-in: " + said + ")");
+    else
+      outcome.problem = said.empty() ? "the plug-in stopped it" : said;
     return outcome;
   }
   if (process.pluginFlaggedError()) {
-    outcome.problem = "the plug-in reported an error in its process";
+    outcome.problem = "the plug-in reported an error in its process" + (said.empty() ? "" : ": " + said);
     return outcome;
   }
   outcome.succeeded = true;
-  std::vector<AudioData> created = process.commit();
+  std::vector<std::unique_ptr<AudioStore>> created = process.commit();
   for (std::size_t k = 0; k < created.size(); ++k) {
     std::string title = sources.empty() ? "New file" : sources.front().file->title;
     if (!outcome.processName.empty()) title.append(" (").append(outcome.processName).append(")");

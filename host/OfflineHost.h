@@ -27,6 +27,11 @@ struct HostOptions {
   int maxNotifyRounds = 16;
   // Processes started from inside a running process.
   int maxNestedProcesses = 4;
+  // Where the audio a process writes is kept until it is saved: scratch
+  // files in this folder (the system's temporary folder when empty), or
+  // memory when scratchInMemory is set.
+  std::string scratchFolder;
+  bool scratchInMemory = false;
 };
 
 constexpr double kMinWriteLimit = 1 << 20;
@@ -72,6 +77,7 @@ class OfflineHost {
 
   // The file list. The current file is listed first in every notification.
   std::size_t addFile(AudioData audio, std::string title);
+  std::size_t addFile(std::unique_ptr<AudioStore> audio, std::string title);
   std::size_t fileCount() const { return files_.size(); }
   HostFile& file(std::size_t i) { return *files_.at(i); }
   const HostFile& file(std::size_t i) const { return *files_.at(i); }
@@ -106,6 +112,7 @@ class OfflineHost {
 
  private:
   VstIntPtr handle(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr);
+  VstIntPtr handleGuarded(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr);
   VstIntPtr offlineStart(VstAudioFile* files, VstIntPtr count, VstInt32 newFiles);
   VstIntPtr offlineRead(VstOfflineTask* task, VstIntPtr option, bool readSource);
   VstIntPtr offlineWrite(VstOfflineTask* task, VstIntPtr option);

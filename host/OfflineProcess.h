@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "host/AudioData.h"
+#include <memory>
+
+#include "host/AudioStore.h"
 #include "host/HostFile.h"
 #include "vst/VstAbi.h"
 
@@ -18,6 +20,9 @@ struct ProcessSettings {
   VstInt32 blockSize = 4096;
   // No file of the process may grow beyond this many frames.
   double maxFramesToWrite = 1 << 20;
+  // Where written audio is kept: see HostOptions.
+  std::string scratchFolder;
+  bool scratchInMemory = false;
 };
 
 class OfflineProcess {
@@ -51,7 +56,12 @@ class OfflineProcess {
   // The plug-in marked a task as failed.
   bool pluginFlaggedError() const;
   // Moves the changed copies into their files and hands out the new files.
-  std::vector<AudioData> commit();
+  std::vector<std::unique_ptr<AudioStore>> commit();
+
+  // Why the host refused or failed a read or write of this process; the
+  // first reason is kept.
+  void noteFailure(std::string reason);
+  const std::string& failure() const { return failure_; }
 
   int audioReads = 0;
   int audioWrites = 0;
@@ -63,17 +73,23 @@ class OfflineProcess {
     std::vector<std::vector<float>> output;
     std::vector<float*> inputPointers;
     std::vector<float*> outputPointers;
-    AudioData written;     // the new file, or the changed copy of an existing one
+    std::unique_ptr<AudioStore> written;  // the new file, or the changed copy of an existing one
     bool changed = false;  // an existing file was written to
+    int newChannels = 1;   // the shape of a new file
+    double newRate = 44100.0;
   };
 
   void allocate(Binding& binding, int inputChannels, int outputChannels);
   void pin(std::size_t i);
-  const AudioData* readable(const Binding& binding, bool readSource) const;
+  AudioStore* readable(const Binding& binding, bool readSource) const;
+  std::unique_ptr<AudioStore> newStore(int channels, double rate);
+  bool refuse(std::string reason);
 
   ProcessSettings settings_;
   std::vector<VstOfflineTask> tasks_;
   std::vector<Binding> bindings_;
+  std::string failure_;
+  std::vector<std::vector<float>> spare_;  // channels a store has beyond the task's buffers
 };
 
 }  // namespace host

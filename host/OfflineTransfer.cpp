@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string>
 
 #include "host/OfflineHost.h"
 
@@ -13,7 +14,7 @@ namespace {
 bool isFramePosition(double value) { return std::isfinite(value) && value >= 0.0; }
 
 double clampToFile(double position, const HostFile& file) {
-  return std::min(std::floor(position), static_cast<double>(file.audio.frames()));
+  return std::min(std::floor(position), static_cast<double>(file.audio->frames()));
 }
 
 }  // namespace
@@ -46,7 +47,10 @@ VstIntPtr OfflineHost::offlineRead(VstOfflineTask* task, VstIntPtr option, bool 
   switch (option) {
     case kVstOfflineAudio: {
       const int block = process->audioReads++;
-      if (block == faults_.failReadAtBlock) return 0;
+      if (block == faults_.failReadAtBlock) {
+        process->noteFailure("read " + std::to_string(block) + " failed on purpose");
+        return 0;
+      }
       if (!process->readAudio(i, readSource)) return 0;
       reportProgress(*process);
       return 1;
@@ -83,7 +87,10 @@ VstIntPtr OfflineHost::offlineWrite(VstOfflineTask* task, VstIntPtr option) {
   switch (option) {
     case kVstOfflineAudio: {
       const int block = process->audioWrites++;
-      if (block == faults_.failWriteAtBlock) return 0;
+      if (block == faults_.failWriteAtBlock) {
+        process->noteFailure("write " + std::to_string(block) + " failed on purpose");
+        return 0;
+      }
       if (!process->writeAudio(i)) return 0;
       reportProgress(*process);
       return 1;
@@ -98,7 +105,7 @@ VstIntPtr OfflineHost::offlineWrite(VstOfflineTask* task, VstIntPtr option) {
       HostFile* file = process->fileOf(i);
       if (!file || !isFramePosition(task->positionToProcessFrom) || !isFramePosition(task->numFramesToProcess))
         return 0;
-      if (task->index < -1 || task->index >= file->audio.channelCount()) return 0;
+      if (task->index < -1 || task->index >= file->audio->channelCount()) return 0;
       // A selection reaching past the end ends at the end.
       const double start = clampToFile(task->positionToProcessFrom, *file);
       const double end = clampToFile(start + std::floor(task->numFramesToProcess), *file);

@@ -143,15 +143,15 @@ int takePicture(InteractiveSession& session, const PictureRequest& request, Pict
 
   if (request.hasRange) {
     const HostFile& file = session.host().file(session.host().currentFile());
-    const double frames = static_cast<double>(file.audio.frames());
-    const double length = frames / file.audio.sampleRate;
+    const double frames = static_cast<double>(file.audio->frames());
+    const double length = frames / file.audio->sampleRate();
     if (!(request.rangeStart >= 0.0 && request.rangeEnd > request.rangeStart && request.rangeEnd <= length)) {
       err << "pelmora-host: the range must lie within the file's " << length << " s\n";
       return kExitUsage;
     }
     const int columns = std::max(static_cast<int>(area.right) - 2, 1);
-    const int from = columnOf(request.rangeStart, file.audio.sampleRate, frames, columns);
-    const int to = columnOf(request.rangeEnd, file.audio.sampleRate, frames, columns);
+    const int from = columnOf(request.rangeStart, file.audio->sampleRate(), frames, columns);
+    const int to = columnOf(request.rangeEnd, file.audio->sampleRate(), frames, columns);
     const std::size_t before = session.outcomes().size();
     const ULONGLONG dragged = GetTickCount64();
     drag(display, from, to, area.bottom / 2);

@@ -39,7 +39,7 @@ std::string formatPosition(double frames, double sampleRate) {
 }
 
 std::string describeMarks(const HostFile& file) {
-  const double rate = file.audio.sampleRate;
+  const double rate = file.audio->sampleRate();
   std::string text = "Cursor " + (file.editCursor < 0.0 ? std::string("none") : formatPosition(file.editCursor, rate));
   if (file.hasSelection()) {
     text += "   Selection " + formatPosition(file.selectionStart, rate) + " to " +

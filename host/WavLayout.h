@@ -16,6 +16,8 @@ constexpr std::array<std::uint8_t, 14> kGuidTail = {0x00, 0x00, 0x00, 0x00, 0x10
                                                     0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
 constexpr std::uint32_t kMaxChannels = 1024;
+// Rates from 2^31 Hz up are read as negative by many programs.
+constexpr std::uint32_t kMaxSampleRate = 0x7FFFFFFF;
 
 inline std::uint16_t get16(const std::uint8_t* p) {
   return static_cast<std::uint16_t>(p[0] | (p[1] << 8));

@@ -1,11 +1,14 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
-#include <fstream>
+#include <filesystem>
+#include <stdexcept>
 #include <istream>
 #include <vector>
 
+#include "host/DiskFile.h"
 #include "host/WavFile.h"
+#include "host/WavStream.h"
 #include "host/WavLayout.h"
 
 namespace host {
@@ -71,6 +74,8 @@ std::string parseFormat(const std::vector<std::uint8_t>& bytes, FormatChunk& out
   if (out.channels == 0) return "the file declares no channels";
   if (out.channels > kMaxChannels) return "the file declares " + std::to_string(out.channels) + " channels";
   if (out.sampleRate == 0) return "the file declares a sample rate of 0";
+  if (out.sampleRate > kMaxSampleRate)
+    return "the file declares a sample rate of " + std::to_string(out.sampleRate) + " Hz, beyond what a WAV file carries";
 
   if (tag == kFormatExtensible) {
     out.extensible = true;
@@ -129,66 +134,117 @@ float decode(const std::uint8_t* p, SampleFormat format) {
   return 0.0f;
 }
 
-bool readSamples(std::istream& in, std::uint64_t frames, const FormatChunk& fmt, AudioData& audio) {
-  const std::size_t sampleBytes = static_cast<std::size_t>(bytesPerSample(fmt.format));
-  const std::size_t frameBytes = sampleBytes * fmt.channels;
-  audio.sampleRate = fmt.sampleRate;
-  audio.channels.assign(fmt.channels, std::vector<float>(static_cast<std::size_t>(frames)));
+// Byte access to an input stream, for files already open as one.
+class StreamSource : public ByteSource {
+ public:
+  explicit StreamSource(std::istream& in) : in_(in) {}
+  bool readAt(std::uint64_t offset, void* to, std::size_t n) override {
+    in_.clear();
+    in_.seekg(static_cast<std::streamoff>(offset), std::ios::beg);
+    return static_cast<bool>(in_.read(static_cast<char*>(to), static_cast<std::streamsize>(n)));
+  }
+  std::uint64_t size() override {
+    in_.clear();
+    in_.seekg(0, std::ios::end);
+    const std::streamoff end = in_.tellg();
+    return end < 0 ? 0 : static_cast<std::uint64_t>(end);
+  }
+
+ private:
+  std::istream& in_;
+};
+
+std::uint64_t get64(const std::uint8_t* p) {
+  return static_cast<std::uint64_t>(get32(p)) | (static_cast<std::uint64_t>(get32(p + 4)) << 32);
+}
+
+WavReadResult readAll(ByteSource& source) {
+  WavHeaderResult header = readWavHeader(source);
+  WavReadResult result;
+  if (!header.ok()) return failure(header.status, header.message);
+  const WavInfo& info = header.info;
+  try {
+    result.audio.sampleRate = info.sampleRate;
+    result.audio.channels.assign(info.channels, std::vector<float>(static_cast<std::size_t>(info.frames)));
+  } catch (const std::exception&) {
+    return failure(WavStatus::CannotOpen, "the file is too long to hold in memory");
+  }
   constexpr std::uint64_t kBlockFrames = 8192;
-  std::vector<std::uint8_t> block(static_cast<std::size_t>(kBlockFrames) * frameBytes);
-  for (std::uint64_t done = 0; done < frames;) {
-    const std::size_t n = static_cast<std::size_t>(std::min(kBlockFrames, frames - done));
-    if (!in.read(reinterpret_cast<char*>(block.data()), static_cast<std::streamsize>(n * frameBytes))) return false;
-    const std::uint8_t* p = block.data();
-    for (std::size_t f = 0; f < n; ++f) {
-      for (std::uint32_t c = 0; c < fmt.channels; ++c, p += sampleBytes)
-        audio.channels[c][static_cast<std::size_t>(done) + f] = decode(p, fmt.format);
-    }
+  std::vector<std::uint8_t> buffer;
+  std::vector<float*> to(info.channels);
+  for (std::uint64_t done = 0; done < info.frames;) {
+    const std::size_t n = static_cast<std::size_t>(std::min(kBlockFrames, info.frames - done));
+    for (std::uint32_t c = 0; c < info.channels; ++c) to[c] = result.audio.channels[c].data() + done;
+    if (!readWavFrames(source, info, done, n, to.data(), buffer))
+      return failure(WavStatus::CannotOpen, "the audio data cannot be read");
     done += n;
   }
-  return true;
+  result.status = WavStatus::Ok;
+  result.format = info.format;
+  result.extensible = info.extensible;
+  result.truncated = info.truncated;
+  return result;
 }
 
 }  // namespace
 
-WavReadResult readWav(std::istream& in) {
-  in.seekg(0, std::ios::end);
-  const std::streamoff streamEnd = in.tellg();
-  in.seekg(0, std::ios::beg);
-  if (!in || streamEnd < 0) return failure(WavStatus::CannotOpen, "the file cannot be read");
-
+WavHeaderResult readWavHeader(ByteSource& source) {
+  WavHeaderResult result;
+  auto fail = [&](WavStatus status, std::string message) {
+    result.status = status;
+    result.message = std::move(message);
+    return result;
+  };
+  const std::uint64_t fileEnd = source.size();
   std::uint8_t header[12];
-  if (!in.read(reinterpret_cast<char*>(header), 12) || std::memcmp(header, "RIFF", 4) != 0 ||
-      std::memcmp(header + 8, "WAVE", 4) != 0)
-    return failure(WavStatus::NotWave, "not a RIFF/WAVE file");
+  if (fileEnd < 12 || !source.readAt(0, header, 12)) return fail(WavStatus::NotWave, "not a RIFF/WAVE file");
+  const bool riff = std::memcmp(header, "RIFF", 4) == 0;
+  const bool rf64 = std::memcmp(header, "RF64", 4) == 0 || std::memcmp(header, "BW64", 4) == 0;
+  if (!(riff || rf64) || std::memcmp(header + 8, "WAVE", 4) != 0)
+    return fail(WavStatus::NotWave, "not a RIFF/WAVE file");
 
   FormatChunk fmt;
   bool haveFormat = false;
-  std::streamoff dataStart = -1;
+  bool haveData = false;
+  bool haveDs64 = false;
+  std::uint64_t ds64DataBytes = 0;
+  std::uint64_t dataStart = 0;
   std::uint64_t dataBytes = 0;
   bool truncated = false;
 
   // Walk the chunks until both the format and the data are known; everything
   // else (fact, LIST, cue ...) is skipped with its pad byte.
-  while (!(haveFormat && dataStart >= 0)) {
+  for (std::uint64_t offset = 12; offset + 8 <= fileEnd;) {
     std::uint8_t chunk[8];
-    if (!in.read(reinterpret_cast<char*>(chunk), 8)) break;
-    const std::uint32_t size = get32(chunk + 4);
-    const std::streamoff start = in.tellg();
-    const std::uint64_t available = static_cast<std::uint64_t>(streamEnd - start);
-    if (std::memcmp(chunk, "fmt ", 4) == 0) {
-      if (haveFormat) return failure(WavStatus::Malformed, "the file has two fmt chunks");
-      if (size > available) return failure(WavStatus::Malformed, "the fmt chunk runs past the end of the file");
-      std::vector<std::uint8_t> bytes(size);
-      if (!in.read(reinterpret_cast<char*>(bytes.data()), size))
-        return failure(WavStatus::Malformed, "the fmt chunk cannot be read");
+    if (!source.readAt(offset, chunk, 8)) break;
+    std::uint64_t size = get32(chunk + 4);
+    const std::uint64_t start = offset + 8;
+    const std::uint64_t available = fileEnd - start;
+    if (rf64 && std::memcmp(chunk, "ds64", 4) == 0) {
+      std::uint8_t body[24];
+      if (size < 24 || available < 24 || !source.readAt(start, body, 24))
+        return fail(WavStatus::Malformed, "the ds64 chunk is incomplete");
+      haveDs64 = true;
+      ds64DataBytes = get64(body + 8);
+    } else if (std::memcmp(chunk, "fmt ", 4) == 0) {
+      if (haveFormat) return fail(WavStatus::Malformed, "the file has two fmt chunks");
+      if (size > available) return fail(WavStatus::Malformed, "the fmt chunk runs past the end of the file");
+      // Nothing past the extensible header's 40 bytes is needed.
+      std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::min<std::uint64_t>(size, 64)));
+      if (!bytes.empty() && !source.readAt(start, bytes.data(), bytes.size()))
+        return fail(WavStatus::Malformed, "the fmt chunk cannot be read");
       WavStatus status;
       std::string problem = parseFormat(bytes, fmt, status);
-      if (!problem.empty()) return failure(status, problem);
+      if (!problem.empty()) return fail(status, problem);
       haveFormat = true;
     } else if (std::memcmp(chunk, "data", 4) == 0) {
-      if (dataStart >= 0) return failure(WavStatus::Malformed, "the file has two data chunks");
+      if (haveData) return fail(WavStatus::Malformed, "the file has two data chunks");
+      haveData = true;
       dataStart = start;
+      if (rf64 && size == 0xFFFFFFFFu) {
+        if (!haveDs64) return fail(WavStatus::Malformed, "the RF64 file has no ds64 chunk before its data");
+        size = ds64DataBytes;
+      }
       dataBytes = size;
       // Writers that stream leave the size unset or too large: take what is there.
       if (dataBytes > available) {
@@ -196,33 +252,58 @@ WavReadResult readWav(std::istream& in) {
         truncated = true;
       }
     }
-    if (haveFormat && dataStart >= 0) break;
-    const std::uint64_t skip = static_cast<std::uint64_t>(size) + (size & 1u);
+    if (haveFormat && haveData) break;
+    const std::uint64_t skip = size + (size & 1u);
     if (skip >= available) break;
-    in.seekg(start + static_cast<std::streamoff>(skip), std::ios::beg);
+    offset = start + skip;
   }
-  if (!haveFormat) return failure(WavStatus::Malformed, "the file has no fmt chunk");
-  if (dataStart < 0) return failure(WavStatus::Malformed, "the file has no data chunk");
+  if (!haveFormat) return fail(WavStatus::Malformed, "the file has no fmt chunk");
+  if (!haveData) return fail(WavStatus::Malformed, "the file has no data chunk");
 
-  const std::uint64_t frameBytes = static_cast<std::uint64_t>(bytesPerSample(fmt.format)) * fmt.channels;
-  const std::uint64_t frames = dataBytes / frameBytes;
-  if (dataBytes % frameBytes != 0) truncated = true;
-
-  WavReadResult result;
-  in.clear();
-  in.seekg(dataStart, std::ios::beg);
-  if (!readSamples(in, frames, fmt, result.audio)) return failure(WavStatus::CannotOpen, "the audio data cannot be read");
+  WavInfo& info = result.info;
+  info.format = fmt.format;
+  info.channels = fmt.channels;
+  info.sampleRate = fmt.sampleRate;
+  info.extensible = fmt.extensible;
+  info.rf64 = rf64;
+  info.dataOffset = dataStart;
+  info.frames = dataBytes / info.frameBytes();
+  info.truncated = truncated || dataBytes % info.frameBytes() != 0;
   result.status = WavStatus::Ok;
-  result.format = fmt.format;
-  result.extensible = fmt.extensible;
-  result.truncated = truncated;
   return result;
 }
 
+bool readWavFrames(ByteSource& source, const WavInfo& info, std::uint64_t position, std::size_t count,
+                   float* const* channels, std::vector<std::uint8_t>& buffer) {
+  if (position > info.frames || count > info.frames - position) return false;
+  const std::size_t sampleBytes = static_cast<std::size_t>(bytesPerSample(info.format));
+  const std::size_t frameBytes = sampleBytes * info.channels;
+  constexpr std::size_t kChunkFrames = 16384;
+  if (buffer.size() < kChunkFrames * frameBytes) buffer.resize(kChunkFrames * frameBytes);
+  for (std::size_t done = 0; done < count;) {
+    const std::size_t n = std::min(kChunkFrames, count - done);
+    if (!source.readAt(info.dataOffset + (position + done) * frameBytes, buffer.data(), n * frameBytes)) return false;
+    const std::uint8_t* p = buffer.data();
+    for (std::size_t f = 0; f < n; ++f)
+      for (std::uint32_t c = 0; c < info.channels; ++c, p += sampleBytes) channels[c][done + f] = decode(p, info.format);
+    done += n;
+  }
+  return true;
+}
+
+WavReadResult readWav(std::istream& in) {
+  StreamSource source(in);
+  return readAll(source);
+}
+
 WavReadResult readWav(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return failure(WavStatus::CannotOpen, "cannot open " + path);
-  return readWav(in);
+  std::error_code error;
+  if (std::filesystem::is_directory(pathFromUtf8(path), error))
+    return failure(WavStatus::CannotOpen, path + " is a folder, not a file");
+  DiskFile file(path, DiskFile::Mode::Read);
+  if (!file.isOpen()) return failure(WavStatus::CannotOpen, "cannot open " + path);
+  DiskFileSource source(file);
+  return readAll(source);
 }
 
 }  // namespace host

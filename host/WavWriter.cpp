@@ -2,12 +2,13 @@
 #include <bit>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <string>
 #include <ostream>
 #include <vector>
 
 #include "host/WavFile.h"
+#include "host/WavFileOutput.h"
+#include "host/WavStream.h"
 #include "host/WavLayout.h"
 
 namespace host {
@@ -60,36 +61,63 @@ void encode(float sample, SampleFormat format, std::uint8_t* p) {
   }
 }
 
-// Why the audio cannot go into a WAV file in this format; empty when it can.
-std::string whyNotWritable(const AudioData& audio, SampleFormat format) {
-  const std::uint64_t channels = static_cast<std::uint64_t>(audio.channelCount());
-  if (channels == 0 || channels > kMaxChannels) return "cannot write a file with this channel count";
-  for (const auto& channel : audio.channels)
-    if (channel.size() != audio.frames()) return "the channels differ in length";
-  const double rate = audio.sampleRate;
-  if (!(rate >= 1.0 && rate <= 4294967295.0) || rate != std::floor(rate))
-    return "a WAV file needs a whole sample rate from 1 to 4294967295 Hz";
-  const std::uint64_t frames = audio.frames();
-  const std::uint64_t dataBytes = frames * channels * static_cast<std::uint64_t>(bytesPerSample(format));
-  // Header, fact chunk and pad byte at most 80 bytes.
-  if (dataBytes + 80 > 0xFFFFFFFFull) return "the audio is too long for a WAV file";
-  return {};
+// Header sizes: RIFF/WAVE 12, fmt 8 + 16/18/40, fact 12, JUNK (room for
+// ds64) 36, data 8.
+constexpr std::uint32_t kDs64Body = 28;
+
+class StreamSink : public ByteSink {
+ public:
+  explicit StreamSink(std::ostream& out) : out_(out) {}
+  bool writeAt(std::uint64_t offset, const void* from, std::size_t n) override {
+    out_.seekp(static_cast<std::streamoff>(offset), std::ios::beg);
+    return static_cast<bool>(out_.write(static_cast<const char*>(from), static_cast<std::streamsize>(n)));
+  }
+
+ private:
+  std::ostream& out_;
+};
+
+void put64(std::uint8_t* p, std::uint64_t v) {
+  put32(p, static_cast<std::uint32_t>(v));
+  put32(p + 4, static_cast<std::uint32_t>(v >> 32));
 }
 
 }  // namespace
 
-WavWriteResult writeWav(std::ostream& out, const AudioData& audio, SampleFormat format) {
-  if (std::string problem = whyNotWritable(audio, format); !problem.empty()) return writeFailure(problem);
-  const std::uint64_t channels = static_cast<std::uint64_t>(audio.channelCount());
-  const double rate = audio.sampleRate;
-  const std::uint64_t sampleBytes = static_cast<std::uint64_t>(bytesPerSample(format));
-  const std::uint64_t frameBytes = sampleBytes * channels;
-  const std::uint64_t frames = audio.frames();
-  const std::uint64_t dataBytes = frames * frameBytes;
-  const bool extensible = channels > 2;
-  const bool withFact = isFloat(format) || extensible;
-  const std::uint32_t fmtBytes = extensible ? 40 : (isFloat(format) ? 18 : 16);
-  const std::uint64_t riffBytes = 4 + (8 + fmtBytes) + (withFact ? 12 : 0) + 8 + dataBytes + (dataBytes & 1);
+std::string whyNotWritable(int channels, double sampleRate, SampleFormat format) {
+  (void)format;
+  if (channels < 1 || static_cast<std::uint32_t>(channels) > kMaxChannels)
+    return "cannot write a file with this channel count";
+  if (!(sampleRate >= 1.0 && sampleRate <= static_cast<double>(kMaxSampleRate)) || sampleRate != std::floor(sampleRate))
+    return "a WAV file needs a whole sample rate from 1 to 2147483647 Hz";
+  return {};
+}
+
+WavStreamWriter::WavStreamWriter(ByteSink& sink, int channels, double sampleRate, SampleFormat format,
+                                 bool roomToGrow, std::uint64_t riffLimit)
+    : sink_(sink),
+      channels_(static_cast<std::uint32_t>(std::max(channels, 0))),
+      sampleRate_(sampleRate >= 1.0 && sampleRate <= static_cast<double>(kMaxSampleRate)
+                      ? static_cast<std::uint32_t>(sampleRate)
+                      : 0),
+      format_(format),
+      roomToGrow_(roomToGrow),
+      riffLimit_(std::min<std::uint64_t>(riffLimit, 0xFFFFFFFFull)) {
+  problem_ = whyNotWritable(channels, sampleRate, format);
+}
+
+bool WavStreamWriter::fail(std::string problem) {
+  if (problem_.empty()) problem_ = std::move(problem);
+  return false;
+}
+
+bool WavStreamWriter::begin() {
+  if (!problem_.empty()) return false;
+  const std::uint64_t sampleBytes = static_cast<std::uint64_t>(bytesPerSample(format_));
+  const std::uint64_t frameBytes = sampleBytes * channels_;
+  const bool extensible = channels_ > 2;
+  const bool withFact = isFloat(format_) || extensible;
+  const std::uint32_t fmtBytes = extensible ? 40 : (isFloat(format_) ? 18 : 16);
 
   std::vector<std::uint8_t> header;
   auto append = [&](const void* bytes, std::size_t n) {
@@ -107,18 +135,23 @@ WavWriteResult writeWav(std::ostream& out, const AudioData& audio, SampleFormat 
     append(b, 4);
   };
 
-  const std::uint16_t tag = isFloat(format) ? kFormatFloat : kFormatPcm;
+  const std::uint16_t tag = isFloat(format_) ? kFormatFloat : kFormatPcm;
   append("RIFF", 4);
-  append32(static_cast<std::uint32_t>(riffBytes));
+  append32(0);  // sizes are put in by finish
   append("WAVE", 4);
+  if (roomToGrow_) {
+    // Becomes the ds64 chunk if the file outgrows RIFF.
+    append("JUNK", 4);
+    append32(kDs64Body);
+    header.resize(header.size() + kDs64Body, 0);
+  }
   append("fmt ", 4);
   append32(fmtBytes);
   append16(extensible ? kFormatExtensible : tag);
-  append16(static_cast<std::uint16_t>(channels));
-  append32(static_cast<std::uint32_t>(rate));
-  append32(static_cast<std::uint32_t>(rate * static_cast<double>(frameBytes) > 4294967295.0
-                                          ? 0xFFFFFFFFu
-                                          : static_cast<std::uint32_t>(rate) * static_cast<std::uint32_t>(frameBytes)));
+  append16(static_cast<std::uint16_t>(channels_));
+  append32(sampleRate_);
+  const std::uint64_t bytesPerSecond = static_cast<std::uint64_t>(sampleRate_) * frameBytes;
+  append32(bytesPerSecond > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(bytesPerSecond));
   append16(static_cast<std::uint16_t>(frameBytes));
   append16(static_cast<std::uint16_t>(sampleBytes * 8));
   if (extensible) {
@@ -128,47 +161,135 @@ WavWriteResult writeWav(std::ostream& out, const AudioData& audio, SampleFormat 
     append32(0);
     append16(tag);
     append(kGuidTail.data(), kGuidTail.size());
-  } else if (isFloat(format)) {
+  } else if (isFloat(format_)) {
     append16(0);
   }
   if (withFact) {
     append("fact", 4);
     append32(4);
-    append32(static_cast<std::uint32_t>(frames));
+    append32(0);
   }
   append("data", 4);
-  append32(static_cast<std::uint32_t>(dataBytes));
-  out.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()));
+  append32(0);
+  dataOffset_ = header.size();
+  if (!sink_.writeAt(0, header.data(), header.size())) return fail("the file cannot be written");
+  return true;
+}
 
-  constexpr std::uint64_t kBlockFrames = 8192;
-  std::vector<std::uint8_t> block(static_cast<std::size_t>(kBlockFrames * frameBytes));
-  for (std::uint64_t done = 0; done < frames && out;) {
-    const std::uint64_t n = std::min(kBlockFrames, frames - done);
-    std::uint8_t* p = block.data();
-    for (std::uint64_t f = 0; f < n; ++f)
-      for (std::uint64_t c = 0; c < channels; ++c, p += sampleBytes)
-        encode(audio.channels[c][static_cast<std::size_t>(done + f)], format, p);
-    out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(n * frameBytes));
+bool WavStreamWriter::append(const float* const* channels, std::size_t count) {
+  if (!problem_.empty() || dataOffset_ == 0) return fail("the file was not begun");
+  const std::size_t sampleBytes = static_cast<std::size_t>(bytesPerSample(format_));
+  const std::size_t frameBytes = sampleBytes * channels_;
+  constexpr std::size_t kChunkFrames = 16384;
+  if (buffer_.size() < kChunkFrames * frameBytes) buffer_.resize(kChunkFrames * frameBytes);
+  for (std::size_t done = 0; done < count;) {
+    const std::size_t n = std::min(kChunkFrames, count - done);
+    std::uint8_t* p = buffer_.data();
+    for (std::size_t f = 0; f < n; ++f)
+      for (std::uint32_t c = 0; c < channels_; ++c, p += sampleBytes) encode(channels[c][done + f], format_, p);
+    if (!sink_.writeAt(dataOffset_ + (frames_ + done) * frameBytes, buffer_.data(), n * frameBytes))
+      return fail("the file cannot be written (is the disk full?)");
     done += n;
   }
-  if (dataBytes & 1) out.put('\0');
-  if (!out) return writeFailure("the file cannot be written");
+  frames_ += count;
+  return true;
+}
+
+bool WavStreamWriter::finish() {
+  if (!problem_.empty() || dataOffset_ == 0) return fail("the file was not begun");
+  const std::uint64_t frameBytes = static_cast<std::uint64_t>(bytesPerSample(format_)) * channels_;
+  const std::uint64_t dataBytes = frames_ * frameBytes;
+  if (dataBytes & 1) {
+    const std::uint8_t pad = 0;
+    if (!sink_.writeAt(dataOffset_ + dataBytes, &pad, 1)) return fail("the file cannot be written (is the disk full?)");
+  }
+  const std::uint64_t riffBytes = dataOffset_ - 8 + dataBytes + (dataBytes & 1);
+  const bool large = riffBytes > riffLimit_;
+  if (large && !roomToGrow_) return fail("the audio is too long for a WAV file");
+  const bool withFact = isFloat(format_) || channels_ > 2;
+  std::uint8_t b[8];
+  auto patch32 = [&](std::uint64_t offset, std::uint32_t v) {
+    put32(b, v);
+    return sink_.writeAt(offset, b, 4);
+  };
+  bool ok = true;
+  if (large) {
+    std::uint8_t ds64[8 + kDs64Body] = {'d', 's', '6', '4'};
+    put32(ds64 + 4, kDs64Body);
+    put64(ds64 + 8, riffBytes);
+    put64(ds64 + 16, dataBytes);
+    put64(ds64 + 24, frames_);
+    put32(ds64 + 32, 0);  // no table of other large chunks
+    ok = sink_.writeAt(0, "RF64", 4) && patch32(4, 0xFFFFFFFFu) && sink_.writeAt(12, ds64, sizeof ds64);
+  } else {
+    ok = patch32(4, static_cast<std::uint32_t>(riffBytes));
+  }
+  if (ok && withFact)
+    ok = patch32(dataOffset_ - 12, frames_ > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<std::uint32_t>(frames_));
+  if (ok) ok = patch32(dataOffset_ - 4, large ? 0xFFFFFFFFu : static_cast<std::uint32_t>(dataBytes));
+  if (!ok) return fail("the file's header cannot be written");
+  return true;
+}
+
+namespace {
+
+std::vector<const float*> channelPointers(const AudioData& audio, std::size_t from) {
+  std::vector<const float*> pointers;
+  for (const auto& channel : audio.channels) pointers.push_back(channel.data() + from);
+  return pointers;
+}
+
+std::string whyNotWritable(const AudioData& audio, SampleFormat format) {
+  for (const auto& channel : audio.channels)
+    if (channel.size() != audio.frames()) return "the channels differ in length";
+  return whyNotWritable(audio.channelCount(), audio.sampleRate, format);
+}
+
+// Room for RF64 only when the audio needs it, so that ordinary files keep
+// the plain header.
+bool needsRoomToGrow(const AudioData& audio, SampleFormat format) {
+  const std::uint64_t dataBytes = static_cast<std::uint64_t>(audio.frames()) *
+                                  static_cast<std::uint64_t>(audio.channelCount()) *
+                                  static_cast<std::uint64_t>(bytesPerSample(format));
+  return dataBytes + 100 > 0xFFFFFFFFull;
+}
+
+bool writeAudio(WavStreamWriter& writer, const AudioData& audio) {
+  if (!writer.begin()) return false;
+  constexpr std::size_t kBlockFrames = 65536;
+  for (std::size_t done = 0; done < audio.frames();) {
+    const std::size_t n = std::min(kBlockFrames, audio.frames() - done);
+    if (!writer.append(channelPointers(audio, done).data(), n)) return false;
+    done += n;
+  }
+  return writer.finish();
+}
+
+}  // namespace
+
+WavWriteResult writeWav(std::ostream& out, const AudioData& audio, SampleFormat format) {
+  if (std::string problem = whyNotWritable(audio, format); !problem.empty()) return writeFailure(problem);
+  StreamSink sink(out);
+  WavStreamWriter writer(sink, audio.channelCount(), audio.sampleRate, format, needsRoomToGrow(audio, format));
+  if (!writeAudio(writer, audio)) return writeFailure(writer.problem());
+  out.seekp(0, std::ios::end);
   return {};
 }
 
 WavWriteResult writeWav(const std::string& path, const AudioData& audio, SampleFormat format) {
   if (std::string problem = whyNotWritable(audio, format); !problem.empty()) return writeFailure(problem);
-  WavWriteResult result;
-  {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) return writeFailure("cannot create " + path);
-    result = writeWav(out, audio, format);
-    out.close();
-    if (result.ok() && !out) result = writeFailure("cannot finish writing " + path);
+  WavFileOutput output;
+  std::string problem;
+  if (!output.open(path, audio.channelCount(), audio.sampleRate, format, needsRoomToGrow(audio, format), problem))
+    return writeFailure(problem);
+  constexpr std::size_t kBlockFrames = 65536;
+  for (std::size_t done = 0; done < audio.frames();) {
+    const std::size_t n = std::min(kBlockFrames, audio.frames() - done);
+    if (!output.append(channelPointers(audio, done).data(), n, problem)) return writeFailure(problem);
+    done += n;
   }
-  // A half-written file must not pass for a result.
-  if (!result.ok()) std::remove(path.c_str());
-  return result;
+  if (!output.commit(problem)) return writeFailure(problem);
+  return {};
 }
 
 }  // namespace host

@@ -30,16 +30,13 @@ public:
     static double usableRatio(float ratio);
 
     // The 17-tap kernel: a sinc under a Hann window, evaluated at the
-    // fractional read position d (0 <= d < 1). The sines and cosines of the
-    // taps come from one sine and cosine per output frame by angle addition;
-    // the per-tap constants are computed once here.
+    // fractional read position d (0 <= d < 1). The two angles a read position
+    // needs come from small tables and a short series, the taps' sines and
+    // cosines from those by angle addition: no library sine per frame.
     class Kernel {
     public:
-        // The two factors of every tap's weight at one read position.
-        struct Weights {
-            std::array<double, kTaps> sinc;
-            std::array<double, kTaps> hann;
-        };
+        // Every tap's weight at one read position: sinc x window.
+        using Weights = std::array<double, kTaps>;
 
         Kernel();
         // window holds the input samples at the read position - 8 .. + 8.
@@ -47,22 +44,37 @@ public:
         // The same in two steps, so that channels read at the same position
         // share the weights.
         void weights(double d, Weights& w) const;
-        static float apply(std::span<const double, kTaps> window, const Weights& w) {
-            return weightedSum(window, w.sinc, w.hann);
-        }
+        static float apply(std::span<const double, kTaps> window, const Weights& w);
+        // The frames at a run of read positions (index into the input, and
+        // the fraction past it) for one or two channels read at the same
+        // positions: outputs[c][i] from inputs[c] around index[i].
+        void render(std::span<const std::int64_t> index, std::span<const double> fraction,
+                    std::span<const double* const> inputs, std::span<float* const> outputs) const;
+
+        // Table steps per unit of read position (a power of two, so that the
+        // remainder after the table entry is exact).
+        static constexpr int kSteps = 64;
 
     private:
-        float onSample(std::span<const double, kTaps> window) const;
-        static float weightedSum(std::span<const double, kTaps> window,
-                                 const std::array<double, kTaps>& sinc,
-                                 const std::array<double, kTaps>& hann);
+        struct Angle {
+            double sin;
+            double cos;
+        };
+        void tapWeights(double d, Weights& w) const;  // d > 0
+        template <std::size_t Channels>
+        void renderFrames(const std::int64_t* index, const double* fraction, std::size_t n,
+                          const double* const* inputs, float* const* outputs) const;
 
-        std::array<double, kTaps + 1> sinStep_{};  // sin(j pi), j = -9 .. 8
-        std::array<double, kTaps + 1> cosStep_{};
-        std::array<double, kTaps> sinHann_{};       // sin(2 pi (8 - s) / 17)
-        std::array<double, kTaps> cosHann_{};
-        std::array<double, kTaps> sincOnSample_{};  // the weights at d = 0
-        std::array<double, kTaps> hannOnSample_{};
+        std::array<double, kTaps> offset_{};   // s = -8 .. 8 as doubles
+        std::array<double, kTaps> sinStep_{};  // sin(s pi)
+        std::array<double, kTaps> cosStep_{};
+        std::array<double, kTaps> sinHann_{};  // sin(2 pi (8 - s) / 17), halved
+        std::array<double, kTaps> cosHann_{};  // cos of the same, halved
+        Weights onSample_{};                   // the weights at d = 0
+        // sin and cos of j pi / kSteps and of 2 pi j / (17 kSteps), j = 0 ..
+        // kSteps.
+        std::array<Angle, kSteps + 1> sincTable_{};
+        std::array<Angle, kSteps + 1> hannTable_{};
     };
 
     BlockResampler();
@@ -87,26 +99,28 @@ public:
     std::span<const float> render();
 
     // Renders two resamplers loaded with the same ratios (the channels of
-    // one file) in a single walk, each into its own buffer: the same frames
+    // one file) in a single pass, each into its own buffer: the same frames
     // as two renders, for little more than the cost of one. False, rendering
     // nothing, when either is not loaded or their walks differ.
     static bool renderBoth(BlockResampler& a, BlockResampler& b, std::span<const float>& outA,
                            std::span<const float>& outB);
 
 private:
-    struct WalkEnd {
-        double x;
-        std::int64_t p;
-    };
-    template <class Visit>
-    WalkEnd walk(Visit&& visit) const;
-    void carryOver(const WalkEnd& at);
+    void walk();
+    void carryOver();
+    bool sameWalk(const BlockResampler& other) const;
 
     Kernel kernel_;
     std::vector<double> history_;
     std::vector<double> stepHistory_;  // 1 / ratio of the frames in history_
     std::vector<double> workInput_;
     std::vector<double> workSteps_;
+    // The loaded block's read positions, found by countOutput: the index in
+    // workInput_ and the fraction past it (count_ of them; the arrays only
+    // grow).
+    std::vector<std::int64_t> readIndex_;
+    std::vector<double> readFraction_;
+    std::size_t count_ = 0;
     std::vector<float> output_;
     bool isFirst_ = false;
     bool isLast_ = false;
@@ -117,5 +131,7 @@ private:
     std::int64_t end_ = 0;
     std::int64_t blockLength_ = 0;
     std::int64_t historyLength_ = kHalfWidth;
-    std::size_t count_ = 0;
+    // Where the walk stopped: the first read position past the block.
+    double endX_ = 0.0;
+    std::int64_t endP_ = 0;
 };

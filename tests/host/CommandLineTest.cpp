@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <limits>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -107,6 +108,12 @@ TEST(HostCommandLine, RejectsWrongUse) {
     EXPECT_NE(r.err.find("usage:"), std::string::npos);
   }
   EXPECT_EQ(run({"--help"}).status, host::kExitOk);
+  const RunResult three = run({"correct", "a.wav", "b.wav", "c.wav"});
+  EXPECT_EQ(three.status, host::kExitUsage);
+  EXPECT_NE(three.err.find("3 were given: a.wav b.wav c.wav"), std::string::npos) << three.err;
+  const RunResult both = run({"correct", "a", "b", "--curve", "c.pvc", "--detect", "hum"});
+  EXPECT_EQ(both.status, host::kExitUsage);
+  EXPECT_NE(both.err.find("cannot go together"), std::string::npos) << both.err;
 }
 
 class HostCorrect : public ::testing::TestWithParam<int> {
@@ -181,6 +188,69 @@ TEST_F(HostCorrectFails, WhenTheOutputCannotBeWritten) {
   EXPECT_EQ(r.status, host::kExitOutput) << r.err;
 }
 
+TEST_F(HostCorrectFails, BeforeAnyPassWhenTheOutputCannotTakeTheFile) {
+  ASSERT_TRUE(host::writeWav(in, testSignal(1, 100, 8000.0), SampleFormat::Pcm16).ok());
+  const std::string folder = in.substr(0, in.find_last_of("/\\"));
+  for (const std::string& output : {folder, in, folder + "/aux.wav", temp("no-such-folder") + "/out.wav"}) {
+    const RunResult r = run({"correct", in, output});
+    EXPECT_EQ(r.status, host::kExitOutput) << output;
+    EXPECT_NE(r.err.find(output + ": "), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("Reading"), std::string::npos) << "a pass ran: " << r.err;
+  }
+  // The input refused as output is untouched.
+  const auto still = host::readWav(in);
+  ASSERT_TRUE(still.ok());
+  EXPECT_EQ(still.audio.channels, testSignal(1, 100, 8000.0).channels);
+}
+
+TEST_F(HostCorrectFails, OnSamplesThatAreNoNumbersUnlessAskedToRepairThem) {
+  AudioData source = testSignal(2, 3000, 8000.0);
+  source.channels[1][2000] = std::numeric_limits<float>::quiet_NaN();
+  source.channels[0][2500] = std::numeric_limits<float>::infinity();
+  source.channels[1][2999] = -std::numeric_limits<float>::infinity();
+  ASSERT_TRUE(host::writeWav(in, source, SampleFormat::Float32).ok());
+  const RunResult refused = run({"correct", in, out});
+  EXPECT_EQ(refused.status, host::kExitInput);
+  EXPECT_NE(refused.err.find("frame 2000 of channel 2 is not a finite number (3 such samples"), std::string::npos)
+      << refused.err;
+  EXPECT_EQ(platform::fileAttributes(out), platform::kInvalidAttributes);
+
+  const RunResult repaired = run({"correct", in, out, "--repair-samples"});
+  ASSERT_EQ(repaired.status, host::kExitOk) << repaired.err;
+  EXPECT_NE(repaired.err.find("3 NaN or infinite samples read as silence"), std::string::npos) << repaired.err;
+  const auto result = host::readWav(out);
+  ASSERT_TRUE(result.ok());
+  EXPECT_EQ(result.audio.channels[1][2000], 0.0f);
+  EXPECT_EQ(result.audio.channels[0][2500], 0.0f);
+  EXPECT_EQ(result.audio.channels[0][1999], source.channels[0][1999] * 0.5f);
+}
+
+TEST_F(HostCorrectFails, OnACurveThatGivesNothingOrImplausibleSpeeds) {
+  ASSERT_TRUE(host::writeWav(in, testSignal(1, 1000, 8000.0), SampleFormat::Pcm16).ok());
+  const std::string curve = temp("bad.pvc");
+  const std::string place = temp("bad-handoff.pvc");
+  host::PluginSource source{kCopyPlugin, nullptr, [&](const std::string&) { return place; }};
+  struct Case {
+    std::string text;
+    int status;
+    std::string says;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"", host::kExitInput, "no usable point"},
+           {"0\t1.0\n500\t1.0\n", host::kExitInput, "2 lines could not be used"},
+           {"0 1.0\n500 20\n", host::kExitInput, "line 2: the ratio 20 is outside"},
+           {"0 1.0\nnonsense\n2.4e5 1.0\n999 1.0\n", host::kExitOk, "2 lines could not be used (line 2: "}}) {
+    std::ofstream(curve, std::ios::binary) << c.text;
+    const RunResult r = run({"correct", in, out, "--curve", curve}, source);
+    EXPECT_EQ(r.status, c.status) << c.text << r.err;
+    EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+    EXPECT_EQ(platform::fileAttributes(out) != platform::kInvalidAttributes, c.status == host::kExitOk) << c.text;
+    EXPECT_EQ(platform::fileAttributes(place), platform::kInvalidAttributes);
+    std::remove(out.c_str());
+  }
+  std::remove(curve.c_str());
+}
+
 TEST(CurveHandoff, PutsBackWhatWasThere) {
   const std::string curve = temp("curve.pvc");
   const std::string place = temp("place.pvc");
@@ -245,7 +315,8 @@ TEST_F(HostCorrectFails, WhenThePlugInDeclinesOrFailsItsProcess) {
     plugin.onRun = [&](VstOfflineTask*, VstInt32 count) { return count == 1; };  // only the reading pass works
     std::ostringstream o, e;
     EXPECT_EQ(host::runCorrection(offline, {in, out, {}, {}}, o, e), host::kExitRefused);
-    EXPECT_NE(e.str().find(startsAndFails ? "process failed" : "declined"), std::string::npos) << e.str();
+    EXPECT_NE(e.str().find(startsAndFails ? "process failed: the plug-in stopped it" : "declined"), std::string::npos)
+        << e.str();
     EXPECT_EQ(platform::fileAttributes(out), platform::kInvalidAttributes);
   }
 }

@@ -138,7 +138,7 @@ TEST_F(Deferred, KeepsWhatThePlugInAttachedToTheFileAndMakesTheNewFiles) {
   EXPECT_NE(flagsOfNewFile, 0);
   ASSERT_EQ(outcomes.size(), 1u);
   ASSERT_EQ(outcomes[0].newFiles.size(), 1u);
-  EXPECT_EQ(host.file(outcomes[0].newFiles[0]).audio.frames(), 10u);
+  EXPECT_EQ(host.file(outcomes[0].newFiles[0]).audio->frames(), 10u);
 }
 
 TEST_F(Deferred, RefusesAtOnceAStartNamingAFileTheHostDoesNotHave) {
@@ -189,7 +189,9 @@ TEST_F(Deferred, BoundsTheQueueOfAPlugInThatStartsWithoutEnd) {
 }
 
 TEST_F(Deferred, HandsAudioReadsAndWritesOfARunningProcessToTheHost) {
-  host.file(0).audio.channels[0][5] = 0.25f;
+  const float marked = 0.25f;
+  const float* markedChannel = &marked;
+  ASSERT_TRUE(host.file(0).audio->write(5, 1, &markedChannel));
   float seen = 0.0f;
   plugin.onNotify = [&](VstAudioFile* files, VstInt32 count, bool) { return plugin.start(files, count, 0) ? 1 : 0; };
   plugin.onRun = [&](VstOfflineTask* tasks, VstInt32) {

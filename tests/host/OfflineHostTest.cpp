@@ -171,7 +171,7 @@ TEST_F(TaskSetUp, NewFilesTakeTheFormatThePlugInChooses) {
   };
   auto outcome = process(1);
   ASSERT_TRUE(outcome.succeeded);
-  const AudioData& made = host.file(outcome.newFiles.at(0)).audio;
+  const AudioData made = host::readAll(*host.file(outcome.newFiles.at(0)).audio);
   EXPECT_EQ(made.channelCount(), 2);
   EXPECT_EQ(made.sampleRate, 16000.0);
   EXPECT_EQ(made.channels[1][0], 0.5f);
@@ -221,8 +221,9 @@ TEST_F(AudioReads, CopyEveryChannelAndAdvanceThePosition) {
   };
   ASSERT_TRUE(process().succeeded);
   EXPECT_EQ(positions, (std::vector<double>{64.0, 100.0}));
-  EXPECT_EQ(left, host.file(0).audio.channels[0]);
-  EXPECT_EQ(right, host.file(0).audio.channels[1]);
+  const AudioData file = host::readAll(*host.file(0).audio);
+  EXPECT_EQ(left, file.channels[0]);
+  EXPECT_EQ(right, file.channels[1]);
 }
 
 TEST_F(AudioReads, ReadSilencePastTheEnd) {
@@ -294,6 +295,68 @@ bool writeFrames(FakePlugin& plugin, VstOfflineTask& task, int count, float v) {
   return true;
 }
 
+TEST(HostScratch, AProcessWhoseNewAudioHasNowhereToGoFailsSayingWhy) {
+  host::HostOptions options;
+  options.blockSize = 64;
+  options.scratchFolder = "no-such-folder-for-scratch/inner";
+  OfflineHost host(options);
+  FakePlugin plugin(&OfflineHost::callback);
+  host.attach(&plugin.effect);
+  host.addFile(ramp(1, 10), "take");
+  plugin.onRun = [&](VstOfflineTask* tasks, VstInt32) { return writeFrames(plugin, tasks[1], 100, 0.5f); };
+  const host::ProcessOutcome outcome = host.runProcess({0}, 1, 0);
+  EXPECT_FALSE(outcome.succeeded);
+  EXPECT_NE(outcome.problem.find("cannot create a scratch file"), std::string::npos) << outcome.problem;
+  EXPECT_EQ(host.fileCount(), 1u);
+}
+
+TEST(HostScratch, AFailedProcessSaysTheHostsReasonAndThePlugInsWords) {
+  OfflineHost host;
+  FakePlugin plugin(&OfflineHost::callback);
+  host.attach(&plugin.effect);
+  host.addFile(ramp(1, 10), "take");
+  struct Case {
+    bool hostRefuses;
+    const char* pluginText;
+    std::string problem;
+  };
+  for (const Case& c : std::vector<Case>{
+           {false, "", "the plug-in stopped it"},
+           {false, "no curve", "no curve"},
+           {true, "", "the plug-in asked to write 99999 frames from a buffer of 4096"},
+           {true, "write failed", "the plug-in asked to write 99999 frames from a buffer of 4096 (the plug-in: write failed)"}}) {
+    plugin.onRun = [&](VstOfflineTask* tasks, VstInt32) {
+      if (c.hostRefuses) {
+        tasks[1].writeCount = 99999;
+        plugin.write(&tasks[1], kVstOfflineAudio);
+      }
+      std::strcpy(tasks[0].outputText, c.pluginText);
+      return false;
+    };
+    EXPECT_EQ(host.runProcess({0}, 1, 0).problem, c.problem);
+  }
+}
+
+TEST(HostScratch, ChangesToAFileOnDiskGoToACopyUntilTheRunSucceeds) {
+  OfflineHost host;  // scratch files in the temporary folder
+  FakePlugin plugin(&OfflineHost::callback);
+  host.attach(&plugin.effect);
+  host.addFile(ramp(2, 300), "take");
+  for (const bool succeed : {false, true}) {
+    plugin.onRun = [&](VstOfflineTask* tasks, VstInt32) {
+      tasks[0].writePosition = 100;
+      return writeFrames(plugin, tasks[0], 70, -1.0f) && succeed;
+    };
+    EXPECT_EQ(host.runProcess({0}, 0, 0).succeeded, succeed);
+    const AudioData audio = host::readAll(*host.file(0).audio);
+    ASSERT_EQ(audio.frames(), 300u);
+    EXPECT_EQ(audio.channels[1][99], 1099.0f);
+    EXPECT_EQ(audio.channels[1][100], succeed ? 0.0f : 1100.0f);
+    EXPECT_EQ(audio.channels[0][169], succeed ? -1.0f : 169.0f);
+    EXPECT_EQ(audio.channels[0][170], 170.0f);
+  }
+}
+
 TEST_F(AudioWrites, FillTheNewFileAndCommitItWhenTheRunSucceeds) {
   host.addFile(ramp(2, 10), "take");
   plugin.onRun = [&](VstOfflineTask* tasks, VstInt32) { return writeFrames(plugin, tasks[1], 150, 0.5f); };
@@ -307,9 +370,10 @@ TEST_F(AudioWrites, FillTheNewFileAndCommitItWhenTheRunSucceeds) {
   EXPECT_EQ(outcome.audioWrites, 3);
   const host::HostFile& made = host.file(outcome.newFiles[0]);
   EXPECT_EQ(made.title, "take (Stretch)");
-  EXPECT_EQ(made.audio.frames(), 150u);
-  EXPECT_EQ(made.audio.channels[0][149], 0.5f);
-  EXPECT_EQ(made.audio.channels[1][0], 1.5f);
+  const AudioData audio = host::readAll(*made.audio);
+  EXPECT_EQ(audio.frames(), 150u);
+  EXPECT_EQ(audio.channels[0][149], 0.5f);
+  EXPECT_EQ(audio.channels[1][0], 1.5f);
   EXPECT_NE(made.uniqueId, host.file(0).uniqueId);
 }
 
@@ -344,11 +408,12 @@ TEST_F(AudioWrites, ReachAnExistingFileOnlyWhenTheRunSucceeds) {
     return false;
   };
   process();
-  EXPECT_EQ(host.file(0).audio.channels[0][0], 0.0f);
+  EXPECT_EQ(host::readAll(*host.file(0).audio).channels[0][0], 0.0f);
   plugin.onRun = [&](VstOfflineTask* tasks, VstInt32) { return writeFrames(plugin, tasks[0], 4, -1.0f); };
   EXPECT_TRUE(process().succeeded);
-  EXPECT_EQ(host.file(0).audio.channels[0][3], -1.0f);
-  EXPECT_EQ(host.file(0).audio.channels[0][4], 4.0f);
+  const AudioData changed = host::readAll(*host.file(0).audio);
+  EXPECT_EQ(changed.channels[0][3], -1.0f);
+  EXPECT_EQ(changed.channels[0][4], 4.0f);
 }
 
 TEST_F(AudioWrites, AreRefusedForReadOnlyFilesAndBeyondTheLimit) {
@@ -521,7 +586,7 @@ TEST_F(StartRequests, LetThePlugInStartItsProcessWithANewFile) {
   ASSERT_EQ(host.processes().size(), 1u);
   EXPECT_TRUE(host.processes()[0].succeeded);
   EXPECT_EQ(host.fileCount(), 2u);
-  EXPECT_EQ(host.file(1).audio.frames(), 100u);
+  EXPECT_EQ(host.file(1).audio->frames(), 100u);
 }
 
 TEST_F(StartRequests, ThatThePlugInDeclinesStartNothing) {

@@ -3,6 +3,7 @@
 #include <set>
 #include <string>
 
+#include "host/AudioStore.h"
 #include "host/SessionText.h"
 
 namespace {
@@ -35,7 +36,7 @@ TEST(SessionText, TellsPositionsInMinutesSecondsAndMilliseconds) {
 
 TEST(SessionText, DescribesTheCursorAndTheSelectionThePlugInSet) {
   host::HostFile file;
-  file.audio = host::AudioData::silence(1, 10, 1000.0);
+  file.audio = host::makeMemoryStore(host::AudioData::silence(1, 10, 1000.0));
   file.editCursor = 1500;
   EXPECT_EQ(host::describeMarks(file), "Cursor 0:01.500   No selection");
   file.selectionStart = 2000;

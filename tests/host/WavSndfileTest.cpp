@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "host/DiskFile.h"
 #include "host/WavFile.h"
+#include "host/WavStream.h"
 #include "tests/host/TempPath.h"
 
 using host::AudioData;
@@ -122,5 +124,49 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{SF_FORMAT_WAVEX | SF_FORMAT_PCM_16, SampleFormat::Pcm16, 2},
                       Case{SF_FORMAT_WAVEX | SF_FORMAT_PCM_24, SampleFormat::Pcm24, 4},
                       Case{SF_FORMAT_WAVEX | SF_FORMAT_FLOAT, SampleFormat::Float32, 3}));
+
+TEST(SndfileLargeFiles, Rf64AndTheRoomForItReadTheSameBothWays) {
+  const int frames = 2001;
+  const std::vector<float> signal = interleavedSignal(2, frames);
+  std::vector<float> left(frames), right(frames);
+  for (int i = 0; i < frames; ++i) {
+    left[static_cast<std::size_t>(i)] = signal[static_cast<std::size_t>(2 * i)];
+    right[static_cast<std::size_t>(i)] = signal[static_cast<std::size_t>(2 * i + 1)];
+  }
+  const float* channels[] = {left.data(), right.data()};
+  // Ours: plain RIFF with room to grow, and RF64 (a low limit stands in for 4 GB).
+  for (const std::uint64_t limit : {std::uint64_t{0xFFFFFFFFu}, std::uint64_t{64}}) {
+    const std::string path = tempPath("sf-rf64-ours.wav");
+    {
+      host::DiskFile file(path, host::DiskFile::Mode::Create);
+      host::DiskFileSink sink(file);
+      host::WavStreamWriter writer(sink, 2, 48000.0, SampleFormat::Float32, true, limit);
+      ASSERT_TRUE(writer.begin() && writer.append(channels, frames) && writer.finish()) << writer.problem();
+      ASSERT_TRUE(file.close());
+    }
+    std::vector<float> theirs;
+    SF_INFO info;
+    ASSERT_TRUE(sndfileRead(path, theirs, info)) << sf_strerror(nullptr) << " limit " << limit;
+    EXPECT_EQ(info.format & SF_FORMAT_TYPEMASK, limit == 64 ? SF_FORMAT_RF64 : SF_FORMAT_WAV);
+    EXPECT_EQ(info.frames, frames);
+    EXPECT_EQ(theirs, signal);
+    std::remove(path.c_str());
+  }
+  // Theirs: RF64 as libsndfile writes it.
+  const std::string path = tempPath("sf-rf64-theirs.wav");
+  SF_INFO info{};
+  info.samplerate = 48000;
+  info.channels = 2;
+  info.format = SF_FORMAT_RF64 | SF_FORMAT_FLOAT;
+  SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+  ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+  ASSERT_EQ(sf_writef_float(file, signal.data(), frames), frames);
+  sf_close(file);
+  const auto ours = host::readWav(path);
+  ASSERT_TRUE(ours.ok()) << ours.message;
+  EXPECT_EQ(ours.audio.channels[0], left);
+  EXPECT_EQ(ours.audio.channels[1], right);
+  std::remove(path.c_str());
+}
 
 }  // namespace

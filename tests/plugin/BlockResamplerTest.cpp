@@ -187,19 +187,26 @@ TEST(BlockResampler, VarispeedRemovesWowFromATone) {
     EXPECT_GT(sineSnr(out, freq, 100, out.size() - 100), 65.0);
 }
 
+// Against the plain walk: gentle wow, where nearly every step lands in the
+// next frame, and a wide swing (ratios 0.25 to 4), where steps skip frames
+// and stall on them.
 TEST(BlockResampler, OutputDoesNotDependOnBlockSizes) {
     const auto in = noise(30000, 3);
-    const auto ratios = wow(in.size(), 0.01, 7000.0);
-    const auto reference = literalResample(in, ratios);
-    const auto whole = resample(in, ratios, in.size());
-    ASSERT_EQ(whole.size(), reference.size());
-    EXPECT_LE(maxDifference(whole, reference), 1e-6);
-    for (const std::vector<std::size_t>& sizes :
-         {std::vector<std::size_t>{64}, {4096}, {1000}, {1, 7, 3, 500, 17, 8, 9}}) {
-        BlockResampler r;
-        const auto out = resample(r, in, ratios, sizes);
-        ASSERT_EQ(out.size(), reference.size()) << "first block " << sizes[0];
-        EXPECT_LE(maxDifference(out, reference), 1e-6) << "first block " << sizes[0];
+    std::vector<float> swing(in.size());
+    for (std::size_t k = 0; k < swing.size(); ++k)
+        swing[k] = static_cast<float>(std::exp2(2.0 * std::sin(kTwoPi * k / 5000.0)));
+    for (const auto& ratios : {wow(in.size(), 0.01, 7000.0), swing}) {
+        const auto reference = literalResample(in, ratios);
+        const auto whole = resample(in, ratios, in.size());
+        ASSERT_EQ(whole.size(), reference.size());
+        EXPECT_LE(maxDifference(whole, reference), 1e-6);
+        for (const std::vector<std::size_t>& sizes :
+             {std::vector<std::size_t>{64}, {4096}, {1000}, {1, 7, 3, 500, 17, 8, 9}}) {
+            BlockResampler r;
+            const auto out = resample(r, in, ratios, sizes);
+            ASSERT_EQ(out.size(), reference.size()) << "first block " << sizes[0];
+            EXPECT_LE(maxDifference(out, reference), 1e-6) << "first block " << sizes[0];
+        }
     }
 }
 
@@ -224,6 +231,28 @@ TEST(BlockResampler, UnusableRatiosPlayAtNominalSpeed) {
         EXPECT_EQ(resample(in, ratios, 512), expected) << "ratio " << bad;
         // A curve that ends early answers -1.0 for everything after it.
         EXPECT_EQ(resample(in, std::vector<float>(in.size(), bad), 512), expected);
+    }
+}
+
+// The block's ratios are made usable in bulk; every float at and around the
+// edges of the usable range must come out as usableRatio has it.
+TEST(BlockResampler, BulkRatiosMatchUsableRatio) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const float edges[] = {0.0f, -0.0f, std::numeric_limits<float>::denorm_min(),
+                           -std::numeric_limits<float>::denorm_min(), 0x1p-33f, 0x1p-32f,
+                           std::nextafter(0x1p-32f, 0.0f), std::nextafter(0x1p-32f, 1.0f), 0.3f, 1.0f,
+                           std::nextafter(64.0f, 0.0f), 64.0f, std::nextafter(64.0f, inf), 65.0f,
+                           std::numeric_limits<float>::max(), -std::numeric_limits<float>::max(), inf, -inf,
+                           std::numeric_limits<float>::quiet_NaN(), -std::numeric_limits<float>::quiet_NaN(),
+                           -1.0f};
+    const auto in = noise(4000, 13);
+    for (float edge : edges) {
+        std::vector<float> ratios = wow(in.size(), 0.2, 900.0);
+        for (std::size_t k = 100; k < ratios.size(); k += 301) ratios[k] = edge;
+        std::vector<float> usable(ratios.size());
+        for (std::size_t k = 0; k < ratios.size(); ++k)
+            usable[k] = static_cast<float>(BlockResampler::usableRatio(ratios[k]));
+        EXPECT_EQ(resample(in, ratios, 700), resample(in, usable, 700)) << "ratio " << edge;
     }
 }
 
