@@ -17,6 +17,7 @@
 #include "editor/OfflineEditor.h"
 #include "plugin/OfflineEffect.h"
 #include "plugin/PluginEntry.h"
+#include "tests/editor/BoxAnswerer.h"
 #include "tests/editor/EditorHost.h"
 #include "tests/editor/WindowCapture.h"
 
@@ -60,40 +61,7 @@ std::vector<Point> pointsOf(const PvcCurve& curve) {
   return out;
 }
 
-// Message boxes opened while it lives: title and text, each answered with OK.
-struct BoxAnswerer {
-  static inline std::vector<std::pair<std::string, std::string>> boxes;
-  HHOOK hook = nullptr;
-
-  BoxAnswerer() {
-    boxes.clear();
-    hook = SetWindowsHookExA(WH_CBT, &BoxAnswerer::onEvent, nullptr, GetCurrentThreadId());
-  }
-  ~BoxAnswerer() { UnhookWindowsHookEx(hook); }
-
-  static BOOL CALLBACK findText(HWND child, LPARAM out) {
-    char name[32] = {};
-    GetClassNameA(child, name, sizeof name);
-    std::string text = textOf(child);
-    if (_stricmp(name, "Static") == 0 && !text.empty()) *reinterpret_cast<std::string*>(out) = text;
-    return TRUE;
-  }
-
-  static LRESULT CALLBACK onEvent(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_ACTIVATE) {
-      auto box = reinterpret_cast<HWND>(wParam);
-      char name[32] = {};
-      GetClassNameA(box, name, sizeof name);
-      if (std::strcmp(name, "#32770") == 0) {
-        std::string text;
-        EnumChildWindows(box, &BoxAnswerer::findText, reinterpret_cast<LPARAM>(&text));
-        boxes.emplace_back(textOf(box), text);
-        PostMessageA(box, WM_COMMAND, IDOK, 0);
-      }
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-  }
-};
+using editor_test::BoxAnswerer;
 
 // Answers the next file dialog with a title: types the name into its file
 // name field and presses OK, as a person would (an empty name cancels). Cancels it when the field is

@@ -21,6 +21,7 @@
 #include "editor/TimeFormat.h"
 #include "plugin/OfflineEffect.h"
 #include "plugin/PluginEntry.h"
+#include "tests/editor/BoxAnswerer.h"
 #include "tests/editor/EditorHost.h"
 #include "tests/editor/WindowCapture.h"
 
@@ -63,41 +64,7 @@ SCROLLINFO scrollOf(HWND bar) {
   return info;
 }
 
-// Message boxes opened while a hook is installed: their title and text,
-// each answered with OK as soon as it shows.
-struct BoxAnswerer {
-  static inline std::vector<std::pair<std::string, std::string>> boxes;
-  HHOOK hook = nullptr;
-
-  BoxAnswerer() {
-    boxes.clear();
-    hook = SetWindowsHookExA(WH_CBT, &BoxAnswerer::onEvent, nullptr, GetCurrentThreadId());
-  }
-  ~BoxAnswerer() { UnhookWindowsHookEx(hook); }
-
-  static BOOL CALLBACK findText(HWND child, LPARAM out) {
-    char name[32] = {};
-    GetClassNameA(child, name, sizeof name);
-    std::string text = textOf(child);
-    if (_stricmp(name, "Static") == 0 && !text.empty()) *reinterpret_cast<std::string*>(out) = text;
-    return TRUE;
-  }
-
-  static LRESULT CALLBACK onEvent(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_ACTIVATE) {
-      auto box = reinterpret_cast<HWND>(wParam);
-      char name[32] = {};
-      GetClassNameA(box, name, sizeof name);
-      if (std::strcmp(name, "#32770") == 0) {
-        std::string text;
-        EnumChildWindows(box, &BoxAnswerer::findText, reinterpret_cast<LPARAM>(&text));
-        boxes.emplace_back(textOf(box), text);
-        PostMessageA(box, WM_COMMAND, IDOK, 0);
-      }
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-  }
-};
+using editor_test::BoxAnswerer;
 
 class EditorWindow : public ::testing::Test {
  protected:
