@@ -15,6 +15,7 @@
 #include "curve/CurveText.h"
 #include "host/Correction.h"
 #include "host/WavFile.h"
+#include "tests/host/HostProgramRun.h"
 #include "tests/host/TempPath.h"
 
 namespace {
@@ -24,43 +25,6 @@ constexpr double kWowRate = 1.0;      // Hz
 constexpr double kWowDepth = 0.004;   // 0.4 % peak
 
 double trueSpeed(double seconds) { return 1.0 + kWowDepth * std::sin(2.0 * kPi * kWowRate * seconds); }
-
-struct HostRun {
-  DWORD exitCode = 0xFFFFFFFF;
-  std::string err;
-};
-
-// Each run writes its own error file: under Wine the last run's may still
-// be held open for a moment after it ended.
-HostRun runHost(const std::string& arguments, const std::string& errBase) {
-  static int runs = 0;
-  const std::string errFile = errBase + std::to_string(++runs) + ".txt";
-  HostRun run;
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE err = CreateFileA(errFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdError = err;
-  startup.hStdOutput = err;
-  PROCESS_INFORMATION process{};
-  std::string command = "pelmora-host.exe " + arguments;
-  if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
-    if (WaitForSingleObject(process.hProcess, 300000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 99);
-    GetExitCodeProcess(process.hProcess, &run.exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-  }
-  CloseHandle(err);
-  {
-    std::ifstream in(errFile);
-    std::ostringstream text;
-    text << in.rdbuf();
-    run.err = text.str();
-  }
-  DeleteFileA(errFile.c_str());
-  return run;
-}
 
 bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 

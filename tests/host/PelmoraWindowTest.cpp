@@ -15,42 +15,12 @@
 #include "host/InteractiveSession.h"
 #include "host/WavFile.h"
 #include "host/WindowPicture.h"
+#include "tests/host/HostProgramRun.h"
 #include "tests/host/TempPath.h"
 
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-
-struct HostRun {
-  DWORD exitCode = 0xFFFFFFFF;
-  std::string err;
-};
-
-// The program beside the test, with its error stream in a file.
-HostRun runHost(const std::string& arguments, const std::string& errFile) {
-  HostRun run;
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE err = CreateFileA(errFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdError = err;
-  startup.hStdOutput = err;
-  PROCESS_INFORMATION process{};
-  std::string command = "pelmora-host.exe " + arguments;
-  if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
-    if (WaitForSingleObject(process.hProcess, 240000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 99);
-    GetExitCodeProcess(process.hProcess, &run.exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-  }
-  CloseHandle(err);
-  std::ifstream in(errFile);
-  std::ostringstream text;
-  text << in.rdbuf();
-  run.err = text.str();
-  return run;
-}
 
 // A 1 kHz tone whose speed wavers by 1 % twice a second, and a little noise.
 host::AudioData recordingWithWow() {
