@@ -31,7 +31,7 @@ constexpr unsigned kShown = kVisible;
 using K = ControlKind;
 
 // Controls before the panes, in creation order.
-const ControlSpec kMainControls[] = {
+const ControlRecord kMainControls[] = {
     {10, K::Display, "", 75, 25, 670, 260, kShown},
     {72, K::DropList, "L1", 5, 335, 225, 200, kShown, {}, kAlgorithms, 0},
     {73, K::Push, "Import PVC", 5, 405, 105, 21, kShown},
@@ -69,7 +69,7 @@ const ControlSpec kMainControls[] = {
 };
 
 // The analysis settings; "Update" is made last.
-const ControlSpec kZoomSettingsControls[] = {
+const ControlRecord kZoomSettingsControls[] = {
     {57, K::Check, "Zoom Frequency", 270, 335, 130, 20, kShown | kChecked},
     {58, K::Check, "Zoom Time", 420, 335, 95, 20, kShown | kChecked},
     {59, K::DropList, "L1", 270, 405, 80, 140, kShown, {}, kResolutions, -1},
@@ -79,7 +79,7 @@ const ControlSpec kZoomSettingsControls[] = {
     {61, K::Push, "Update", 540, 405, 60, 21, kShown},
 };
 
-const ControlSpec kManualControls[] = {
+const ControlRecord kManualControls[] = {
     {65, K::Check, "Show PVC Points", 270, 335, 127, 20, 0},
     {66, K::Check, "Move PVC point", 447, 335, 121, 20, kDisabled},
     {67, K::Radio, "Insert Points", 270, 355, 105, 20, kGroup},
@@ -89,11 +89,11 @@ const ControlSpec kManualControls[] = {
     {71, K::Radio, "Smoothing PVC", 270, 435, 118, 20, kDisabled},
 };
 
-const ControlSpec kPreviewButton = {80, K::Push, "Preview", 675, 410, 85, 20, 0};
+const ControlRecord kPreviewButton = {80, K::Push, "Preview", 675, 410, 85, 20, 0};
 
-std::vector<ControlSpec> buildTable() {
-  std::vector<ControlSpec> all(std::begin(kMainControls), std::end(kMainControls));
-  auto append = [&all](const std::vector<ControlSpec>& more) { all.insert(all.end(), more.begin(), more.end()); };
+std::vector<ControlRecord> buildTable() {
+  std::vector<ControlRecord> all(std::begin(kMainControls), std::end(kMainControls));
+  auto append = [&all](const std::vector<ControlRecord>& more) { all.insert(all.end(), more.begin(), more.end()); };
   append(paneControls(pilotTonePane()));
   append(paneControls(humPane()));
   all.insert(all.end(), std::begin(kZoomSettingsControls), std::end(kZoomSettingsControls));
@@ -117,14 +117,14 @@ HFONT fontOf(ControlKind kind) {
 
 }  // namespace
 
-const std::vector<ControlSpec>& editorControls() {
-  static const std::vector<ControlSpec> table = buildTable();
+const std::vector<ControlRecord>& editorControls() {
+  static const std::vector<ControlRecord> table = buildTable();
   return table;
 }
 
-const ControlSpec* findControl(int id) {
-  for (const ControlSpec& spec : editorControls())
-    if (spec.id == id) return &spec;
+const ControlRecord* findControl(int id) {
+  for (const ControlRecord& record : editorControls())
+    if (record.id == id) return &record;
   return nullptr;
 }
 
@@ -148,18 +148,18 @@ const char* windowClassOf(ControlKind kind) {
   return "STATIC";
 }
 
-DWORD styleOf(const ControlSpec& spec) {
+DWORD styleOf(const ControlRecord& record) {
   DWORD style = WS_CHILD;
-  if (spec.flags & kVisible) style |= WS_VISIBLE;
-  if (spec.flags & kDisabled) style |= WS_DISABLED;
-  if (spec.flags & kGroup) style |= WS_GROUP;
-  switch (spec.kind) {
+  if (record.flags & kVisible) style |= WS_VISIBLE;
+  if (record.flags & kDisabled) style |= WS_DISABLED;
+  if (record.flags & kGroup) style |= WS_GROUP;
+  switch (record.kind) {
     case K::Display:
       style |= SS_OWNERDRAW | SS_NOPREFIX | SS_NOTIFY;
       break;
     case K::Static:
-      if (spec.flags & kRight) style |= SS_RIGHT;
-      if (spec.flags & kCentred) style |= SS_CENTER;
+      if (record.flags & kRight) style |= SS_RIGHT;
+      if (record.flags & kCentred) style |= SS_CENTER;
       break;
     case K::Push:
       style |= BS_PUSHBUTTON;
@@ -205,36 +205,36 @@ void ControlTable::setPreviousProcedure(int id, WNDPROC procedure) {
   if (inTable(id)) previousProcedures[static_cast<size_t>(id)] = procedure;
 }
 
-HWND createControl(const ControlSpec& spec, HWND parent, HINSTANCE module, WNDPROC scrollProcedure) {
-  HWND window = CreateWindowExA(0, windowClassOf(spec.kind), spec.text, styleOf(spec), spec.x, spec.y, spec.width,
-                                spec.height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), module,
+HWND createControl(const ControlRecord& record, HWND parent, HINSTANCE module, WNDPROC scrollProcedure) {
+  HWND window = CreateWindowExA(0, windowClassOf(record.kind), record.text, styleOf(record), record.x, record.y, record.width,
+                                record.height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(record.id)), module,
                                 nullptr);
-  ControlTable::set(spec.id, window);
+  ControlTable::set(record.id, window);
   if (!window) return nullptr;
-  SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(fontOf(spec.kind)), FALSE);
+  SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(fontOf(record.kind)), FALSE);
 
-  if (spec.kind == K::VScroll || spec.kind == K::HScroll) {
+  if (record.kind == K::VScroll || record.kind == K::HScroll) {
     SCROLLINFO info{};
     info.cbSize = sizeof info;
     info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
-    info.nMin = spec.scroll.minimum;
-    info.nMax = spec.scroll.maximum;
-    info.nPage = static_cast<UINT>(spec.scroll.page);
-    info.nPos = spec.scroll.position;
+    info.nMin = record.scroll.minimum;
+    info.nMax = record.scroll.maximum;
+    info.nPage = static_cast<UINT>(record.scroll.page);
+    info.nPos = record.scroll.position;
     SetScrollInfo(window, SB_CTL, &info, TRUE);
-    if ((spec.flags & kSubclass) && scrollProcedure) {
+    if ((record.flags & kSubclass) && scrollProcedure) {
       auto previous = reinterpret_cast<WNDPROC>(
           SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(scrollProcedure)));
-      ControlTable::setPreviousProcedure(spec.id, previous);
+      ControlTable::setPreviousProcedure(record.id, previous);
     }
   }
-  if (spec.kind == K::DropList) {
-    for (const char* item : spec.items) SendMessageA(window, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
-    if (spec.selectedItem >= 0) SendMessageA(window, CB_SETCURSEL, static_cast<WPARAM>(spec.selectedItem), 0);
+  if (record.kind == K::DropList) {
+    for (const char* item : record.items) SendMessageA(window, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+    if (record.selectedItem >= 0) SendMessageA(window, CB_SETCURSEL, static_cast<WPARAM>(record.selectedItem), 0);
   }
-  if (spec.kind == K::Progress) SendMessageA(window, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
-  if (spec.flags & kChecked) SendMessageA(window, BM_SETCHECK, BST_CHECKED, 0);
-  if (spec.flags & kPressed) SendMessageA(window, BM_SETSTATE, TRUE, 0);
+  if (record.kind == K::Progress) SendMessageA(window, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+  if (record.flags & kChecked) SendMessageA(window, BM_SETCHECK, BST_CHECKED, 0);
+  if (record.flags & kPressed) SendMessageA(window, BM_SETSTATE, TRUE, 0);
   return window;
 }
 

@@ -41,7 +41,7 @@ struct ScrollSetup {
   int position = 0;
 };
 
-struct ControlSpec {
+struct ControlRecord {
   int id = 0;
   ControlKind kind = ControlKind::Static;
   const char* text = "";
@@ -53,13 +53,13 @@ struct ControlSpec {
 };
 
 // Every control of the editor in creation order, panes included.
-const std::vector<ControlSpec>& editorControls();
+const std::vector<ControlRecord>& editorControls();
 // The record of a control id, or null.
-const ControlSpec* findControl(int id);
+const ControlRecord* findControl(int id);
 
 // Window class and styles a record stands for.
 const char* windowClassOf(ControlKind kind);
-DWORD styleOf(const ControlSpec& spec);
+DWORD styleOf(const ControlRecord& record);
 
 // Handles by control id (the id is also the Win32 control identifier).
 class ControlTable {
@@ -76,7 +76,7 @@ class ControlTable {
 
 // Creates one control under parent, stores its handle, applies the font,
 // the scroll setup, the list items and the initial state.
-HWND createControl(const ControlSpec& spec, HWND parent, HINSTANCE module, WNDPROC scrollProcedure);
+HWND createControl(const ControlRecord& record, HWND parent, HINSTANCE module, WNDPROC scrollProcedure);
 
 // Show, hide, enable or disable controls by id; an id without a window is
 // skipped.

@@ -81,9 +81,9 @@ bool OfflineEditor::open(void* parentWindow) {
   }
   editor::attachEditor(mainWindow_, this);
 
-  for (const editor::ControlSpec& spec : editor::editorControls()) {
-    HWND control = editor::createControl(spec, mainWindow_, module_, editor::scrollBarProcedure);
-    if (spec.id != kDisplayId || !control) continue;
+  for (const editor::ControlRecord& record : editor::editorControls()) {
+    HWND control = editor::createControl(record, mainWindow_, module_, editor::scrollBarProcedure);
+    if (record.id != kDisplayId || !control) continue;
     // The display: its size drives the layers and the analyser's grid.
     displayWindow_ = control;
     RECT r{};

@@ -84,24 +84,24 @@ const PaneLayout& spectralPane() {
   return pane;
 }
 
-std::vector<ControlSpec> paneControls(const PaneLayout& pane) {
-  std::vector<ControlSpec> specs;
+std::vector<ControlRecord> paneControls(const PaneLayout& pane) {
+  std::vector<ControlRecord> records;
   const auto n = static_cast<size_t>(pane.count);
   for (size_t i = 0; i < n; ++i) {
     const int id = pane.nameIds[i];
     const int width = id == pane.wideNameId ? pane.wideNameWidth : pane.nameWidth;
-    specs.push_back({id, ControlKind::Static, kNames[i], pane.nameX[i], pane.nameY, width, pane.nameHeight, kCentred});
+    records.push_back({id, ControlKind::Static, kNames[i], pane.nameX[i], pane.nameY, width, pane.nameHeight, kCentred});
   }
   for (size_t i = 0; i < n; ++i) {
     const int id = pane.barIds[i];
     ScrollSetup scroll = pane.scroll;
     if (id == pane.pagedBarId) scroll.page = pane.pagedBarPage;
-    specs.push_back({id, ControlKind::VScroll, kBars[i], pane.barX[i], pane.barY, 17, 80, kSubclass, scroll});
+    records.push_back({id, ControlKind::VScroll, kBars[i], pane.barX[i], pane.barY, 17, 80, kSubclass, scroll});
   }
   for (size_t i = 0; i < n; ++i)
-    specs.push_back({pane.readoutIds[i], ControlKind::Static, kReadouts[i], pane.readoutX[i], pane.readoutY, 40, 17,
+    records.push_back({pane.readoutIds[i], ControlKind::Static, kReadouts[i], pane.readoutX[i], pane.readoutY, 40, 17,
                      kCentred});
-  return specs;
+  return records;
 }
 
 }  // namespace editor

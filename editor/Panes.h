@@ -31,7 +31,7 @@ const PaneLayout& pilotTonePane();
 const PaneLayout& spectralPane();
 
 // The controls of a pane in creation order: names, then bars, then read-outs.
-std::vector<ControlSpec> paneControls(const PaneLayout& pane);
+std::vector<ControlRecord> paneControls(const PaneLayout& pane);
 
 // Ids that the panes show and hide.
 inline constexpr int kHumPaneIds[] = {41, 42, 43, 44, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55};

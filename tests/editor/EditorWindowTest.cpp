@@ -142,30 +142,30 @@ TEST_F(EditorWindow, CreatesEveryControlOfTheTable) {
   EXPECT_EQ(children, 97);
   for (int id = 10; id <= 106; ++id) EXPECT_NE(GetDlgItem(main, id), nullptr) << "control " << id;
 
-  for (const editor::ControlSpec& spec : editor::editorControls()) {
-    SCOPED_TRACE("control " + std::to_string(spec.id));
-    HWND w = GetDlgItem(main, spec.id);
+  for (const editor::ControlRecord& record : editor::editorControls()) {
+    SCOPED_TRACE("control " + std::to_string(record.id));
+    HWND w = GetDlgItem(main, record.id);
     ASSERT_NE(w, nullptr);
-    std::string expectedClass = editor::windowClassOf(spec.kind);
+    std::string expectedClass = editor::windowClassOf(record.kind);
     for (char& c : expectedClass) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     EXPECT_EQ(classOf(w), expectedClass);
-    if (spec.kind != editor::ControlKind::DropList && spec.kind != editor::ControlKind::Progress) {
-      EXPECT_EQ(textOf(w), spec.text);
+    if (record.kind != editor::ControlKind::DropList && record.kind != editor::ControlKind::Progress) {
+      EXPECT_EQ(textOf(w), record.text);
     }
     const RECT r = placeIn(w, main);
-    EXPECT_EQ(r.left, spec.x);
-    EXPECT_EQ(r.top, spec.y);
-    EXPECT_EQ(r.right - r.left, spec.width);
+    EXPECT_EQ(r.left, record.x);
+    EXPECT_EQ(r.top, record.y);
+    EXPECT_EQ(r.right - r.left, record.width);
     // A drop-down list's window is as high as its closed field.
-    if (spec.kind != editor::ControlKind::DropList) {
-      EXPECT_EQ(r.bottom - r.top, spec.height);
+    if (record.kind != editor::ControlKind::DropList) {
+      EXPECT_EQ(r.bottom - r.top, record.height);
     }
-    EXPECT_EQ(shown(w), (spec.flags & editor::kVisible) != 0);
+    EXPECT_EQ(shown(w), (record.flags & editor::kVisible) != 0);
     // The spectral pane's third bar is disabled whenever the pane is hidden.
-    const bool enabled = spec.id == 88 ? false : (spec.flags & editor::kDisabled) == 0;
+    const bool enabled = record.id == 88 ? false : (record.flags & editor::kDisabled) == 0;
     EXPECT_EQ(IsWindowEnabled(w) != 0, enabled);
-    if (spec.kind == editor::ControlKind::Check || spec.kind == editor::ControlKind::Radio) {
-      EXPECT_EQ(SendMessageA(w, BM_GETCHECK, 0, 0) == BST_CHECKED, (spec.flags & editor::kChecked) != 0);
+    if (record.kind == editor::ControlKind::Check || record.kind == editor::ControlKind::Radio) {
+      EXPECT_EQ(SendMessageA(w, BM_GETCHECK, 0, 0) == BST_CHECKED, (record.flags & editor::kChecked) != 0);
     }
   }
 }
