@@ -22,12 +22,13 @@ constexpr const char* kUsage =
     "       pelmora-host dewow IN.wav OUT.wav --algorithm hum|pilot|spectral|cog ...\n"
     "                            (see pelmora-host dewow --help)\n"
     "       pelmora-host correct IN.wav OUT.wav [--plugin PATH] [--block FRAMES] [--curve FILE.pvc]\n"
-    "                            [--detect hum|pilot] [--repair-samples]\n"
+    "                            [--detect hum|pilot [--go-on]] [--repair-samples]\n"
     "The default plug-in is Pelmora.dll beside pelmora-host. correct runs the plug-in's\n"
     "reading pass and then its own process on IN.wav and writes the new file to\n"
     "OUT.wav as 32-bit float. --curve hands Pelmora a curve file for IN.wav. --detect\n"
     "has the plug-in find the curve first, from mains hum or a pilot tone above 14 kHz\n"
-    "(the partials of the music: dewow --algorithm spectral). A float file with NaN or\n"
+    "(the partials of the music: dewow --algorithm spectral); when it finds none the\n"
+    "run stops, or with --go-on corrects along the flat curve. A float file with NaN or\n"
     "infinite samples is refused; --repair-samples reads them as silence instead.\n";
 
 struct Arguments {
@@ -37,6 +38,7 @@ struct Arguments {
   int detector = 0;
   int blockSize = 4096;
   bool repairSamples = false;
+  bool goOn = false;
   std::string problem;
 };
 
@@ -71,6 +73,8 @@ Arguments parse(const std::vector<std::string>& args, std::size_t from) {
       }
     } else if (a == "--repair-samples") {
       parsed.repairSamples = true;
+    } else if (a == "--go-on") {
+      parsed.goOn = true;
     } else if (a.rfind("--", 0) == 0) {
       parsed.problem = "unknown option " + a;
       return parsed;
@@ -131,6 +135,7 @@ int runCommand(const std::vector<std::string>& args, const PluginSource& source,
     return usageError(err, "--curve and --detect cannot go together: --detect finds the curve that --curve would give");
   if (!parsed.curve.empty() && command != "correct") return usageError(err, "only correct takes a curve");
   if (parsed.detector != 0 && command != "correct") return usageError(err, "only correct takes a detector");
+  if (parsed.goOn && parsed.detector == 0) return usageError(err, "--go-on goes with --detect");
   // Over the whole file and band the spectral detector follows whatever is
   // loudest, not the music's partials; only the editor's display can give it
   // a band and a range.
@@ -166,7 +171,7 @@ int runCommand(const std::vector<std::string>& args, const PluginSource& source,
     status = runCorrection(
         host,
         {parsed.positional[0], parsed.positional[1], parsed.curve, source.curveLocation, parsed.detector,
-         parsed.repairSamples},
+         parsed.repairSamples, parsed.goOn},
         out, err);
   }
   // effClose comes from the plug-in's owner; the host stops answering first.

@@ -209,7 +209,9 @@ int runCorrection(OfflineHost& host, const CorrectionRequest& request, std::ostr
       const std::string& problem = processes.back().problem;
       err << "pelmora-host: the " << detectorName(request.detector) << " detection failed"
           << (problem.empty() ? "" : ": " + problem) << '\n';
-      return kExitRefused;
+      if (!request.goOn) return kExitRefused;
+      // The plug-in keeps the curve flat when it finds nothing to follow.
+      err << "pelmora-host: --go-on: correcting along the plug-in's curve as it stands\n";
     }
   }
 

@@ -30,6 +30,7 @@ struct CorrectionRequest {
   CurveLocation curveLocation;  // needed when curve is given
   int detector = 0;             // mode of a detection pass run before the correction; 0 for none
   bool repairSamples = false;   // NaN and infinite input samples read as silence instead of refusing the file
+  bool goOn = false;            // a detection that finds nothing leaves the curve flat and the run goes on
 };
 
 // The detection mode a name on the command line stands for: "hum" 3,

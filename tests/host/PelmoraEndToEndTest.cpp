@@ -111,6 +111,25 @@ TEST_F(PelmoraFlatCurve, ReadsTheFileOnceBeforeCorrecting) {
   EXPECT_EQ(readingPasses, 1) << log;
 }
 
+// A programme with no pilot tone: the detection stops the run with no
+// output, unless asked to go on, when the curve stays flat.
+TEST_F(PelmoraFlatCurve, DetectionThatFindsNothingStopsUnlessAskedToGoOn) {
+  const AudioData source = music(1, 44100, 44100.0);
+  ASSERT_TRUE(host::writeWav(in, source, SampleFormat::Float32).ok());
+  std::remove(out.c_str());
+  std::ostringstream o, e;
+  EXPECT_EQ(host::runCommandLine({"correct", in, out, "--detect", "pilot"}, pelmora(), o, e), host::kExitRefused);
+  EXPECT_NE(e.str().find("pilot-tone detection failed"), std::string::npos) << e.str();
+  EXPECT_FALSE(std::filesystem::exists(out));
+  std::ostringstream o2, e2;
+  ASSERT_EQ(host::runCommandLine({"correct", in, out, "--detect", "pilot", "--go-on"}, pelmora(), o2, e2),
+            host::kExitOk)
+      << e2.str();
+  expectFlatGain(source, out);
+  std::ostringstream o3, e3;
+  EXPECT_EQ(host::runCommandLine({"correct", in, out, "--go-on"}, pelmora(), o3, e3), host::kExitUsage);
+}
+
 #if defined(_WIN32)
 TEST_F(PelmoraFlatCurve, ThroughTheShippedProgram) {
   const AudioData source = music(2, 20000, 48000.0);
