@@ -56,6 +56,24 @@ void fill(std::array<char, kPathSize>& buffer, const std::string& text) {
   std::strncpy(buffer.data(), text.c_str(), kPathSize - 1);
 }
 
+// The curve file dialogs' common set-up: the name and folder buffers, the
+// filter, the title and the default extension.
+OPENFILENAMEA curveFileDialog(HWND owner, const char* filter, std::array<char, kPathSize>& path,
+                              std::array<char, kPathSize>& directory, const char* title, DWORD flags) {
+  OPENFILENAMEA dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = owner;
+  dialog.lpstrFilter = filter;
+  dialog.nFilterIndex = 1;
+  dialog.lpstrFile = path.data();
+  dialog.nMaxFile = kPathSize;
+  dialog.lpstrInitialDir = directory.data();
+  dialog.lpstrTitle = title;
+  dialog.Flags = flags;
+  dialog.lpstrDefExt = "pvc";
+  return dialog;
+}
+
 // Whether a curve file holds at least one point the curve store would take.
 bool yieldsPoints(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -251,17 +269,8 @@ bool OfflineEditor::importCurve() {
   if (importDirectory_.empty()) importDirectory_ = currentDirectory();
   fill(path, importPath_);
   fill(directory, importDirectory_);
-  OPENFILENAMEA dialog{};
-  dialog.lStructSize = sizeof dialog;
-  dialog.hwndOwner = mainWindow_;
-  dialog.lpstrFilter = kFilter;
-  dialog.nFilterIndex = 1;
-  dialog.lpstrFile = path.data();
-  dialog.nMaxFile = kPathSize;
-  dialog.lpstrInitialDir = directory.data();
-  dialog.lpstrTitle = "Open PVC File";
-  dialog.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-  dialog.lpstrDefExt = "pvc";
+  OPENFILENAMEA dialog = curveFileDialog(mainWindow_, kFilter, path, directory, "Open PVC File",
+                                         OFN_FILEMUSTEXIST | OFN_HIDEREADONLY);
   if (!GetOpenFileNameA(&dialog)) return false;
   importPath_ = path.data();
 
@@ -299,19 +308,10 @@ bool OfflineEditor::exportCurve() {
   if (exportDirectory_.empty()) exportDirectory_ = currentDirectory();
   fill(path, fileName_);
   fill(directory, exportDirectory_);
-  OPENFILENAMEA dialog{};
-  dialog.lStructSize = sizeof dialog;
-  dialog.hwndOwner = mainWindow_;
-  dialog.lpstrFilter = kFilter;
-  dialog.nFilterIndex = 1;
-  dialog.lpstrFile = path.data();
-  dialog.nMaxFile = kPathSize;
-  dialog.lpstrInitialDir = directory.data();
-  dialog.lpstrTitle = "Save PVC File";
   // A new file must be choosable; an existing one is overwritten only when
   // the user agrees.
-  dialog.Flags = OFN_PATHMUSTEXIST | OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY;
-  dialog.lpstrDefExt = "pvc";
+  OPENFILENAMEA dialog = curveFileDialog(mainWindow_, kFilter, path, directory, "Save PVC File",
+                                         OFN_PATHMUSTEXIST | OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY);
   if (!GetSaveFileNameA(&dialog)) return false;
   return effect_.curve().writeFile(path.data(), false);
 }
