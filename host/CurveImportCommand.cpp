@@ -1,7 +1,5 @@
 #include "host/CurveImportCommand.h"
 
-#include <windows.h>
-
 #include <filesystem>
 #include <ostream>
 #include <system_error>
@@ -12,6 +10,7 @@
 #include "host/EditorSteps.h"
 #include "host/InteractiveSession.h"
 #include "host/OutputCheck.h"
+#include "host/PluginNames.h"
 #include "host/ProgressPrinter.h"
 
 namespace host {
@@ -29,17 +28,6 @@ std::string wholeName(const std::string& path) {
   return failed ? path : utf8FromPath(whole);
 }
 
-// The plug-in takes file names in the system's code page: whether this
-// one reaches it whole.
-bool fitsCodePage(const std::string& utf8) {
-  if (GetACP() == CP_UTF8) return true;
-  const std::wstring wide = pathFromUtf8(utf8).wstring();
-  BOOL lost = FALSE;
-  const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), nullptr,
-                                    0, nullptr, &lost);
-  return (n > 0 || wide.empty()) && !lost;
-}
-
 // A copy of the checked curve for the plug-in to load, removed at the end.
 class CurveCopy {
  public:
@@ -49,12 +37,7 @@ class CurveCopy {
   // Beside the output, or in the temporary folder when that name would not
   // reach the plug-in whole. False with a message when neither can be written.
   bool write(const std::string& text, const std::string& output, std::string& problem) {
-    wchar_t folder[MAX_PATH + 1] = {};
-    const DWORD n = GetTempPathW(MAX_PATH, folder);
-    const std::string temporary = n > 0 && n <= MAX_PATH ? utf8FromPath(std::filesystem::path(folder)) : std::string();
-    for (const std::string& candidate :
-         {wholeName(output + ".part.pvc"),
-          temporary.empty() ? std::string() : temporary + "pelmora-" + std::to_string(GetCurrentProcessId()) + ".pvc"}) {
+    for (const std::string& candidate : {wholeName(output + ".part.pvc"), temporaryNameForPlugin(".pvc")}) {
       if (candidate.empty() || !fitsCodePage(candidate)) continue;
       DiskFile file(candidate, DiskFile::Mode::Create);
       if (!file.isOpen()) continue;
