@@ -25,7 +25,8 @@ constexpr const char* kUsage =
     "                            [--detect hum|pilot [--go-on]] [--repair-samples]\n"
     "The default plug-in is Pelmora.dll beside pelmora-host. correct runs the plug-in's\n"
     "reading pass and then its own process on IN.wav and writes the new file to\n"
-    "OUT.wav as 32-bit float. --curve hands Pelmora a curve file for IN.wav. --detect\n"
+    "OUT.wav as 32-bit float. --curve gives Pelmora a curve file for IN.wav (pelmora-host.exe\n"
+    "loads it with \"Import PVC\" in the plug-in's editor, in a window for the run). --detect\n"
     "has the plug-in find the curve first, from mains hum or a pilot tone above 14 kHz\n"
     "(the partials of the music: dewow --algorithm spectral); when it finds none the\n"
     "run stops, or with --go-on corrects along the flat curve. A float file with NaN or\n"
@@ -143,10 +144,16 @@ int runCommand(const std::vector<std::string>& args, const PluginSource& source,
     return usageError(err,
                       "--detect spectral needs a band and a range drawn on the editor's display: use "
                       "pelmora-host dewow IN.wav OUT.wav --algorithm spectral --band LO:HI [--range A:B]");
-  if (!parsed.curve.empty() && !source.curveLocation)
+  if (!parsed.curve.empty() && !source.curveLocation && !source.curveThroughEditor)
     return usageError(err, "this host cannot hand a curve to the plug-in");
   const bool linked = parsed.plugin.empty() && source.linkedEntry;
   const std::string pluginPath = !parsed.plugin.empty() ? parsed.plugin : linked ? "(linked in)" : source.defaultPath;
+  // A curve goes to the plug-in as a person gives it one: "Import PVC" in its editor.
+  if (!parsed.curve.empty() && source.curveThroughEditor)
+    return source.curveThroughEditor({parsed.positional[0], parsed.positional[1], parsed.curve,
+                                      linked ? std::string() : pluginPath, linked ? source.linkedEntry : nullptr,
+                                      parsed.blockSize, parsed.repairSamples},
+                                     out, err);
 
   HostOptions options;
   options.blockSize = parsed.blockSize;

@@ -4,6 +4,7 @@
 //   correct IN.wav OUT.wav [--plugin PATH] [--block FRAMES] [--curve FILE.pvc]
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -13,12 +14,25 @@
 
 namespace host {
 
+// A correction along a curve file that the plug-in's own editor loads.
+struct EditorCorrection {
+  std::string input;
+  std::string output;
+  std::string curve;
+  std::string pluginPath;
+  PluginEntry linkedEntry = nullptr;  // taken before pluginPath
+  int blockSize = 4096;
+  bool repairSamples = false;
+};
+using EditorCorrectionRunner = std::function<int(const EditorCorrection&, std::ostream& out, std::ostream& err)>;
+
 // Where the plug-in comes from when no --plugin is given, and what the
 // program knows about it.
 struct PluginSource {
   std::string defaultPath;
   PluginEntry linkedEntry = nullptr;  // a plug-in linked into the program, taken before defaultPath
   CurveLocation curveLocation;        // offers --curve when set
+  EditorCorrectionRunner curveThroughEditor;  // offers --curve, taken before curveLocation, when set
 };
 
 // args excludes the program name.

@@ -8,6 +8,7 @@
 #include "host/CurveHandoff.h"
 #include "host/OutputCheck.h"
 #include "host/OfflineHost.h"
+#include "host/ProgressPrinter.h"
 #include "host/WavFile.h"
 
 namespace host {
@@ -31,27 +32,6 @@ const char* detectorName(int mode) {
   return "";
 }
 
-// One line per tenth of each process, so a log stays short; a fraction that
-// falls back means the next pass has begun.
-class ProgressPrinter {
- public:
-  explicit ProgressPrinter(std::ostream& err) : err_(err) {}
-
-  void operator()(const ProgressEvent& event) {
-    const int tenth = static_cast<int>(event.fraction * 10.0);
-    const std::string label = event.processName + (event.text.empty() ? "" : ": " + event.text);
-    if (label == label_ && tenth == tenth_) return;
-    label_ = label;
-    tenth_ = tenth;
-    err_ << "pelmora-host: " << label << ' ' << tenth * 10 << "%\n";
-  }
-
- private:
-  std::ostream& err_;
-  std::string label_;
-  int tenth_ = -1;
-};
-
 const ProcessOutcome* lastWithNewFile(const OfflineHost& host, std::size_t since) {
   const auto& processes = host.processes();
   for (std::size_t i = processes.size(); i > since; --i)
@@ -66,40 +46,51 @@ std::string lastProblem(const OfflineHost& host, std::size_t since) {
   return {};
 }
 
-// Checks the curve file, says what in it cannot be used, and puts the
-// usable points where the plug-in reads them.
-int placeCurve(CurveHandoff& handoff, const CorrectionRequest& request, const std::string& title,
-               std::ostream& err) {
-  std::string text;
-  if (!readTextFile(request.curve, text)) {
-    err << "pelmora-host: cannot read the curve file " << request.curve << '\n';
-    return kExitInput;
-  }
-  const CurveCheck check = checkCurveText(text);
-  if (check.unusableLines > 0) {
-    err << "pelmora-host: " << request.curve << ": " << check.unusableLines
-        << (check.unusableLines == 1 ? " line" : " lines") << " could not be used";
-    for (std::size_t i = 0; i < check.firstReasons.size(); ++i) err << (i == 0 ? " (" : "; ") << check.firstReasons[i];
-    err << (check.unusableLines > check.firstReasons.size() ? "; ...)" : ")") << '\n';
-  }
-  if (!check.refusal.empty()) {
-    err << "pelmora-host: " << request.curve << ": " << check.refusal << '\n';
-    return kExitInput;
-  }
-  std::string problem;
-  if (!handoff.placeText(check.text(), request.curveLocation(title), problem)) {
-    err << "pelmora-host: " << problem << '\n';
-    return kExitInput;
-  }
-  return kExitOk;
-}
-
 }  // namespace
 
 int detectorMode(const std::string& name) {
   for (const Detector& d : kDetectors)
     if (name == d.option) return d.mode;
   return 0;
+}
+
+int checkCurveFile(const std::string& path, std::ostream& err, CurveCheck& check) {
+  std::string text;
+  if (!readTextFile(path, text)) {
+    err << "pelmora-host: cannot read the curve file " << path << '\n';
+    return kExitInput;
+  }
+  check = checkCurveText(text);
+  if (check.unusableLines > 0) {
+    err << "pelmora-host: " << path << ": " << check.unusableLines
+        << (check.unusableLines == 1 ? " line" : " lines") << " could not be used";
+    for (std::size_t i = 0; i < check.firstReasons.size(); ++i) err << (i == 0 ? " (" : "; ") << check.firstReasons[i];
+    err << (check.unusableLines > check.firstReasons.size() ? "; ...)" : ")") << '\n';
+  }
+  if (!check.refusal.empty()) {
+    err << "pelmora-host: " << path << ": " << check.refusal << '\n';
+    return kExitInput;
+  }
+  return kExitOk;
+}
+
+int checkSamples(const std::string& input, bool repairSamples, std::ostream& err) {
+  // A float file may hold samples that are not numbers; they would spread
+  // through every pass.
+  WavReadResult probe;
+  std::unique_ptr<AudioStore> raw = openWavStore(input, false, probe);
+  if (!raw || (probe.format != SampleFormat::Float32 && probe.format != SampleFormat::Float64)) return kExitOk;
+  const NonFiniteSamples bad = findNonFinite(*raw);
+  if (bad.count > 0 && !repairSamples) {
+    err << "pelmora-host: " << input << ": frame " << bad.firstFrame << " of channel " << bad.firstChannel + 1
+        << " is not a finite number (" << bad.count << (bad.count == 1 ? " such sample" : " such samples")
+        << " in the file); --repair-samples reads them as silence\n";
+    return kExitInput;
+  }
+  if (bad.count > 0)
+    err << "pelmora-host: " << input << ": " << bad.count
+        << (bad.count == 1 ? " NaN or infinite sample" : " NaN or infinite samples") << " read as silence\n";
+  return kExitOk;
 }
 
 int runCorrection(OfflineHost& host, const CorrectionRequest& request, std::ostream& out, std::ostream& err) {
@@ -116,28 +107,15 @@ int runCorrection(OfflineHost& host, const CorrectionRequest& request, std::ostr
       err << "pelmora-host: this host cannot hand a curve to the plug-in\n";
       return kExitUsage;
     }
-    if (const int status = placeCurve(handoff, request, title, err); status != kExitOk) return status;
-  }
-
-  {
-    // A float file may hold samples that are not numbers; they would spread
-    // through every pass.
-    WavReadResult probe;
-    std::unique_ptr<AudioStore> raw = openWavStore(request.input, false, probe);
-    if (raw && (probe.format == SampleFormat::Float32 || probe.format == SampleFormat::Float64)) {
-      const NonFiniteSamples bad = findNonFinite(*raw);
-      if (bad.count > 0 && !request.repairSamples) {
-        err << "pelmora-host: " << request.input << ": frame " << bad.firstFrame << " of channel "
-            << bad.firstChannel + 1 << " is not a finite number (" << bad.count
-            << (bad.count == 1 ? " such sample" : " such samples")
-            << " in the file); --repair-samples reads them as silence\n";
-        return kExitInput;
-      }
-      if (bad.count > 0)
-        err << "pelmora-host: " << request.input << ": " << bad.count
-            << (bad.count == 1 ? " NaN or infinite sample" : " NaN or infinite samples") << " read as silence\n";
+    CurveCheck check;
+    if (const int status = checkCurveFile(request.curve, err, check); status != kExitOk) return status;
+    std::string problem;
+    if (!handoff.placeText(check.text(), request.curveLocation(title), problem)) {
+      err << "pelmora-host: " << problem << '\n';
+      return kExitInput;
     }
   }
+  if (const int status = checkSamples(request.input, request.repairSamples, err); status != kExitOk) return status;
 
   std::size_t index = 0;
   const WavReadResult input = openAudioFile(host, request.input, index, request.repairSamples);

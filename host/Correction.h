@@ -9,6 +9,7 @@
 namespace host {
 
 class OfflineHost;
+struct CurveCheck;
 
 enum ExitCode {
   kExitOk = 0,
@@ -36,6 +37,14 @@ struct CorrectionRequest {
 // The detection mode a name on the command line stands for: "hum" 3,
 // "pilot" 4, "spectral" 7; 0 for any other name.
 int detectorMode(const std::string& name);
+
+// Reads and checks a curve file before any pass: says on err which lines
+// cannot be used, and refuses a file with no usable point or a ratio out of
+// bounds. An exit code; the check's result in check.
+int checkCurveFile(const std::string& path, std::ostream& err, CurveCheck& check);
+// Refuses a float file with NaN or infinite samples, unless they are to be
+// read as silence. An exit code.
+int checkSamples(const std::string& input, bool repairSamples, std::ostream& err);
 
 // The host must be attached to an opened plug-in. Progress goes to err.
 int runCorrection(OfflineHost& host, const CorrectionRequest& request, std::ostream& out, std::ostream& err);

@@ -10,8 +10,7 @@
 
 #include "host/Correction.h"
 #include "host/DewowArguments.h"
-#include "host/DialogWatcher.h"
-#include "host/EditorDriver.h"
+#include "host/EditorSteps.h"
 #include "host/InteractiveSession.h"
 #include "host/WindowPicture.h"
 
@@ -28,12 +27,10 @@ constexpr int kResolutionList = 59;
 constexpr int kUpdateButton = 61;
 constexpr int kAlgorithmList = 72;
 constexpr int kCreateCurve = 40;
-constexpr int kExportCurve = 74;
 constexpr int kMessageArea = 75;
 constexpr int kPreview = 80;
 constexpr unsigned kAnswerMs = 15000;
 constexpr unsigned kQuietMs = 10000;
-constexpr unsigned kDialogMs = 20000;
 constexpr unsigned kSettleMs = 300;
 constexpr int kDragStep = 6;
 constexpr int kMaxBarSteps = 2000;
@@ -92,66 +89,24 @@ std::string number(double value) {
   return text;
 }
 
-class Run {
+class Run : public EditorSteps {
  public:
   Run(InteractiveSession& session, const DewowArguments& arguments, std::ostream& out)
-      : session_(session),
-        arguments_(arguments),
-        out_(out),
-        driver_(session, watcher_, static_cast<unsigned>(arguments.timeoutSeconds * 1000.0)) {}
+      : EditorSteps(session, out, static_cast<unsigned>(arguments.timeoutSeconds * 1000.0)), arguments_(arguments) {}
 
-  // Each step returns false with problem_ saying what failed.
-  bool clickSplash();
+  // Each step returns false with problem() saying what failed.
   bool chooseAlgorithm();
   bool setParameter(const std::string& name, double value);
   bool findCurve();
-  bool exportCurve(const std::string& file);
-  bool picture(const std::string& file);
-  bool process();
-
-  const std::string& problem() const { return problem_; }
 
  private:
-  bool fail(const std::string& step, const std::string& what) {
-    problem_ = step + ": " + what;
-    return false;
-  }
-  bool noBoxes(const std::string& step) {
-    const std::string said = driver_.boxesShown();
-    return said.empty() || fail(step, "the editor showed a box: " + said);
-  }
   bool createCurve();
   bool dragRange();
   bool dragAlongLine();
   bool zoomToBand();
-  void report(const std::string& step, double seconds) { out_ << step << ": done in " << seconds << " s\n"; }
 
-  InteractiveSession& session_;
   const DewowArguments& arguments_;
-  std::ostream& out_;
-  DialogWatcher watcher_;
-  EditorDriver driver_;
-  std::string problem_;
 };
-
-double since(ULONGLONG start) { return static_cast<double>(GetTickCount64() - start) / 1000.0; }
-
-bool Run::clickSplash() {
-  const std::string step = "the click on the editor's picture";
-  const ULONGLONG start = GetTickCount64();
-  session_.tellFiles();
-  if (!driver_.quiet(kQuietMs)) return fail(step, "the plug-in did not settle after hearing of the file");
-  HWND display = driver_.control(kDisplayId);
-  if (!display) return fail(step, "the editor has no display (control 10)");
-  RECT area{};
-  GetClientRect(display, &area);
-  const std::size_t before = driver_.passCount();
-  driver_.clickDisplay(area.right / 2, area.bottom / 2);
-  if (!driver_.waitForPasses(before, kAnswerMs, "the click", problem_)) return fail(step, problem_);
-  if (!driver_.quiet(kQuietMs)) return fail(step, "the plug-in kept asking for work after the reading pass");
-  report("reading pass (click on the picture)", since(start));
-  return noBoxes(step);
-}
 
 bool Run::chooseAlgorithm() {
   const std::string item = algorithmItemText(arguments_.algorithm);
@@ -232,11 +187,11 @@ bool Run::createCurve() {
   if (arguments_.algorithm == Algorithm::Spectral) {
     // The spectral curve is built at once; only a redraw follows.
     driver_.settle(kSettleMs);
-    if (!driver_.quiet(static_cast<unsigned>(arguments_.timeoutSeconds * 1000.0))) return fail(step, "the plug-in did not settle");
+    if (!driver_.quiet(passTimeoutMs())) return fail(step, "the plug-in did not settle");
   } else if (!driver_.waitForPasses(before, kAnswerMs, "\"Create PVC\"", problem_)) {
     return fail(step, problem_);
   }
-  report("curve made (\"Create PVC\")", since(start));
+  report("curve made (\"Create PVC\")", secondsSince(start));
   return noBoxes(step);
 }
 
@@ -272,7 +227,7 @@ bool Run::dragRange() {
     const std::string said = driver_.boxesShown();
     return fail(previewStep, said.empty() ? problem_ : "the editor showed a box: " + said);
   }
-  report("spectral detection (\"Preview\")", since(start));
+  report("spectral detection (\"Preview\")", secondsSince(start));
   return noBoxes(previewStep);
 }
 
@@ -303,7 +258,7 @@ bool Run::zoomToBand() {
     driver_.settle(kSettleMs);
     if (!driver_.pressButton(kUpdateButton, problem_)) return fail(step, problem_);
     driver_.settle(kSettleMs);
-    if (!driver_.quiet(static_cast<unsigned>(arguments_.timeoutSeconds * 1000.0)))
+    if (!driver_.quiet(passTimeoutMs()))
       return fail(step, "the redraw after \"Update\" did not end");
   }
   // A row more on either side: the rows are coarse before the zoom, and the
@@ -315,7 +270,7 @@ bool Run::zoomToBand() {
   path.push_back({mapping->columns - 1, y2});
   driver_.dragDisplay(path);
   driver_.settle(kSettleMs);
-  if (!driver_.quiet(static_cast<unsigned>(arguments_.timeoutSeconds * 1000.0)))
+  if (!driver_.quiet(passTimeoutMs()))
     return fail(step, "the plug-in did not settle after the zoom");
   driver_.rightClickDisplay(mapping->columns / 2, (y1 + y2) / 2);
   driver_.settle(kSettleMs);
@@ -397,66 +352,6 @@ bool Run::findCurve() {
   return false;
 }
 
-bool Run::exportCurve(const std::string& file) {
-  const std::string step = "saving the curve with \"Export PVC\"";
-  watcher_.expectFileDialog("Save PVC File", file);
-  if (!driver_.pressButton(kExportCurve, problem_)) return fail(step, problem_);
-  // The dialog runs inside the button's command; the watcher answers it
-  // from its own loop, and the command returns once it is closed.
-  const bool closed = session_.pumpUntil(
-      [&] { return (watcher_.fileDialogAnswered() || !watcher_.fileDialogProblem().empty()) && !session_.requests().pending(); },
-      kDialogMs);
-  driver_.settle(kSettleMs);
-  if (!watcher_.fileDialogProblem().empty()) return fail(step, watcher_.fileDialogProblem());
-  if (!closed || !watcher_.fileDialogAnswered())
-    return fail(step, "the editor opened no \"Save PVC File\" dialog within " + std::to_string(kDialogMs / 1000) + " s");
-  if (!noBoxes(step)) return false;
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!GetFileAttributesExA(file.c_str(), GetFileExInfoStandard, &data) || (data.nFileSizeLow == 0 && data.nFileSizeHigh == 0))
-    return fail(step, "the dialog took the name " + file + " but the plug-in wrote no curve there");
-  return true;
-}
-
-bool Run::picture(const std::string& file) {
-  const std::string step = "the picture of the editor";
-  SetWindowPos(session_.window()->window(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
-  driver_.settle(kSettleMs);
-  RgbImage image;
-  if (!captureWindow(driver_.editor(), image, problem_)) return fail(step, problem_);
-  if (!writeBmp(file, image, problem_)) return fail(step, problem_);
-  return true;
-}
-
-bool Run::process() {
-  const std::string step = "the host's \"Process\"";
-  HWND window = session_.window()->window();
-  HWND button = findControl(window, HostWindow::kProcessId);
-  if (!button || !IsWindowEnabled(button)) return fail(step, "the host window's \"Process\" button is not there");
-  const std::size_t before = driver_.passCount();
-  const std::size_t savedBefore = session_.savedFiles().size();
-  const ULONGLONG start = GetTickCount64();
-  PostMessageA(window, WM_COMMAND, MAKEWPARAM(HostWindow::kProcessId, BN_CLICKED), reinterpret_cast<LPARAM>(button));
-  if (!driver_.waitForPasses(before, kAnswerMs, "\"Process\"", problem_)) return fail(step, problem_);
-  if (session_.savedFiles().size() == savedBefore)
-    return fail(step, "the plug-in's process made no new file (" + session_.status() + ")");
-  report("correction (\"Process\")", since(start));
-  return noBoxes(step);
-}
-
-// Files are written under a working name and take their own name only when
-// everything has succeeded.
-std::string workingName(const std::string& path, const char* extension) { return path + ".part" + extension; }
-
-bool moveInto(const std::string& from, const std::string& to, std::string& problem) {
-  if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
-  problem = "cannot put the finished file in place as " + to;
-  return false;
-}
-
-void removeFile(const std::string& path) {
-  if (!path.empty()) DeleteFileA(path.c_str());
-}
-
 }  // namespace
 
 int runDewowCommand(const std::vector<std::string>& args, const PluginSource& source, std::ostream& out,
@@ -470,41 +365,19 @@ int runDewowCommand(const std::vector<std::string>& args, const PluginSource& so
     err << "pelmora-host: " << parsed.problem << '\n' << kDewowUsage;
     return kExitUsage;
   }
-  const std::string output = workingName(parsed.output, ".wav");
-  const std::string curve = parsed.curveOut.empty() ? std::string() : workingName(parsed.curveOut, ".pvc");
-  const std::string picture = parsed.picture.empty() ? std::string() : workingName(parsed.picture, ".bmp");
-  auto cleanUp = [&] {
-    removeFile(output);
-    removeFile(curve);
-    removeFile(picture);
-  };
-  cleanUp();
+  WorkingFiles files;
+  const std::string output = files.add(parsed.output, ".wav");
+  const std::string curve = parsed.curveOut.empty() ? std::string() : files.add(parsed.curveOut, ".pvc");
+  const std::string picture = parsed.picture.empty() ? std::string() : files.add(parsed.picture, ".bmp");
 
   SessionSettings settings;
   settings.linkedEntry = parsed.plugin.empty() ? source.linkedEntry : nullptr;
   settings.pluginPath = parsed.plugin.empty() ? source.defaultPath : parsed.plugin;
   settings.output = output;
   settings.messageBoxes = false;
-  std::string problem;
-  std::unique_ptr<InteractiveSession> session = InteractiveSession::create(settings, problem);
-  if (!session) {
-    err << "pelmora-host: " << problem << '\n';
-    return kExitPlugin;
-  }
-  if (!session->openFile(parsed.input, problem)) {
-    err << "pelmora-host: " << parsed.input << ": " << problem << '\n';
-    return kExitInput;
-  }
-  if (!session->openWindow(problem)) {
-    err << "pelmora-host: " << problem << '\n';
-    return kExitRefused;
-  }
-  if (!session->editorOpen() || !session->window()->editorWindow()) {
-    err << "pelmora-host: the plug-in opened no editor window to work\n";
-    return kExitRefused;
-  }
-
   int status = kExitOk;
+  std::unique_ptr<InteractiveSession> session = openEditorSession(settings, parsed.input, err, status);
+  if (!session) return status;
   {
     Run run(*session, parsed, out);
     bool done = run.clickSplash() && run.chooseAlgorithm();
@@ -516,23 +389,14 @@ int runDewowCommand(const std::vector<std::string>& args, const PluginSource& so
     done = done && run.process();
     if (!done) {
       err << "pelmora-host: dewow stopped at " << run.problem() << '\n';
-      status = kExitRefused;
+      return kExitRefused;
     }
   }
   session.reset();
-  if (status == kExitOk) {
-    const bool placed = moveInto(output, parsed.output, problem) &&
-                        (curve.empty() || moveInto(curve, parsed.curveOut, problem)) &&
-                        (picture.empty() || moveInto(picture, parsed.picture, problem));
-    if (!placed) {
-      err << "pelmora-host: " << problem << '\n';
-      removeFile(parsed.output);
-      status = kExitOutput;
-    }
-  }
-  if (status != kExitOk) {
-    cleanUp();
-    return status;
+  std::string problem;
+  if (!files.place(problem)) {
+    err << "pelmora-host: " << problem << '\n';
+    return kExitOutput;
   }
   out << parsed.output << '\n';
   if (!curve.empty()) out << parsed.curveOut << '\n';

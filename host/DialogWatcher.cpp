@@ -3,6 +3,7 @@
 #include <dlgs.h>
 
 #include <algorithm>
+#include <string>
 
 namespace host {
 
@@ -91,7 +92,12 @@ void DialogWatcher::answerFileDialog(HWND dialog) {
     return;
   }
   SetFocus(field);
-  SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(fileName_.c_str()));
+  // Names come as UTF-8; the field takes them whatever the code page.
+  std::wstring name(fileName_.size() + 1, L'\0');
+  name.resize(static_cast<std::size_t>(std::max(0, MultiByteToWideChar(CP_UTF8, 0, fileName_.data(),
+                                                                       static_cast<int>(fileName_.size()), name.data(),
+                                                                       static_cast<int>(name.size())))));
+  SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()));
   answered_ = true;
   fileDialog_ = dialog;
   handled_.push_back(dialog);

@@ -6,13 +6,10 @@
 #include <vector>
 
 #include "host/CommandLine.h"
+#include "host/CurveImportCommand.h"
 #include "host/DewowCommand.h"
 #include "host/WindowCommands.h"
 #include "host/WindowsConsole.h"
-
-#if defined(PELMORA_HOST_CURVE_HANDOFF)
-#include "curve/SnapshotDirectory.h"
-#endif
 
 namespace {
 
@@ -36,10 +33,8 @@ int main() {
   std::ostream err(&errBuffer);
   host::PluginSource source;
   source.defaultPath = defaultPluginPath();
-#if defined(PELMORA_HOST_CURVE_HANDOFF)
-  // Pelmora reads the curve of a new file from its snapshot folder.
-  source.curveLocation = [](const std::string& title) { return makeSnapshotDirectory() + title + ".pvc"; };
-#endif
+  // A curve file goes in through the editor's "Import PVC", as a person loads one.
+  source.curveThroughEditor = host::runCurveImport;
   int status = 0;
   if (!args.empty() && args[0] == "dewow") {
     status = host::runDewowCommand(args, source, out, err);

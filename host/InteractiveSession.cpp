@@ -24,12 +24,19 @@ std::string fileNameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+HostOptions hostOptions(const SessionSettings& settings) {
+  HostOptions options;
+  options.blockSize = settings.blockSize;
+  options.scratchFolder = settings.scratchFolder;
+  return options;
+}
+
 bool exists(const std::string& path) { return platform::fileAttributes(path) != platform::kInvalidAttributes; }
 
 }  // namespace
 
 InteractiveSession::InteractiveSession(const SessionSettings& settings)
-    : settings_(settings), host_(HostOptions{settings.blockSize}), requests_(host_) {}
+    : settings_(settings), host_(hostOptions(settings)), requests_(host_) {}
 
 std::unique_ptr<InteractiveSession> InteractiveSession::create(const SessionSettings& settings, std::string& problem) {
   std::unique_ptr<InteractiveSession> session(new InteractiveSession(settings));
@@ -67,7 +74,7 @@ InteractiveSession::~InteractiveSession() {
 
 bool InteractiveSession::openFile(const std::string& path, std::string& problem) {
   std::size_t index = 0;
-  const WavReadResult read = openAudioFile(host_, path, index);
+  const WavReadResult read = openAudioFile(host_, path, index, settings_.repairSamples);
   if (!read.ok()) {
     problem = read.message;
     return false;
@@ -185,6 +192,7 @@ void InteractiveSession::requestsWaiting() {
 }
 
 void InteractiveSession::showProgress(const ProgressEvent& event) {
+  if (settings_.progress) settings_.progress(event);
   if (!window_) return;
   const DWORD now = GetTickCount();
   if (now - lastProgressPaint_ < kProgressPaintMilliseconds) return;

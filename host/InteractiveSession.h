@@ -23,6 +23,9 @@ struct SessionSettings {
   VstInt32 blockSize = 4096;
   std::string output;        // where a processed file goes; empty: a free name beside the input
   bool messageBoxes = true;  // a failed save is also told in a box, not only in the status line
+  bool repairSamples = false;  // NaN and infinite input samples read as silence
+  std::string scratchFolder;   // where new audio waits until it is saved; empty: the temporary folder
+  std::function<void(const ProgressEvent&)> progress;  // told of every progress report too
 };
 
 class InteractiveSession final : public HostWindowEvents {

@@ -1,0 +1,89 @@
+// The steps every batch command that works the plug-in's editor shares: the
+// click on its picture, "Import PVC" and "Export PVC" through their file
+// dialogs, a picture of the editor, and the host's "Process". Each step
+// waits for the passes it starts and fails with what went wrong, in words.
+#pragma once
+
+#include <windows.h>
+
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "host/DialogWatcher.h"
+#include "host/EditorDriver.h"
+
+namespace host {
+
+class InteractiveSession;
+struct SessionSettings;
+
+class EditorSteps {
+ public:
+  EditorSteps(InteractiveSession& session, std::ostream& out, unsigned passTimeoutMs);
+
+  // Each step returns false with problem() saying which step failed and why.
+  bool clickSplash();
+  bool importCurve(const std::string& file);
+  bool exportCurve(const std::string& file);
+  bool picture(const std::string& file);
+  bool process();
+
+  const std::string& problem() const { return problem_; }
+
+ protected:
+  bool fail(const std::string& step, const std::string& what) {
+    problem_ = step + ": " + what;
+    return false;
+  }
+  // False, naming the step, when the editor showed a box since the last look.
+  bool noBoxes(const std::string& step);
+  void report(const std::string& step, double seconds);
+  unsigned passTimeoutMs() const { return passTimeoutMs_; }
+
+  InteractiveSession& session_;
+  std::ostream& out_;
+  DialogWatcher watcher_;
+  EditorDriver driver_;
+  std::string problem_;
+
+ private:
+  // Presses the button and answers the file dialog it opens with the name.
+  bool answerFileDialog(const std::string& step, int button, const char* title, const std::string& file);
+
+  unsigned passTimeoutMs_;
+};
+
+// Seconds since a GetTickCount64 reading.
+double secondsSince(ULONGLONG start);
+
+// Files a batch command writes under working names, each taking its own
+// name only when everything has succeeded; whatever is left when the object
+// goes is removed, so nothing that looks finished stays after a failure.
+class WorkingFiles {
+ public:
+  WorkingFiles() = default;
+  ~WorkingFiles();
+  WorkingFiles(const WorkingFiles&) = delete;
+  WorkingFiles& operator=(const WorkingFiles&) = delete;
+
+  // The working name for a file to end up as path; an old one is removed.
+  std::string add(const std::string& path, const char* extension);
+  // Moves every working file to its name. False with a message when one
+  // cannot be moved; the files already moved are removed then.
+  bool place(std::string& problem);
+
+ private:
+  std::vector<std::pair<std::string, std::string>> files_;  // working name, final name
+  bool placed_ = false;
+};
+
+// A session with the input file open and the plug-in's editor in the
+// host's window. Null with the message written to err and the exit code in
+// status when any of that fails.
+std::unique_ptr<InteractiveSession> openEditorSession(const SessionSettings& settings, const std::string& input,
+                                                      std::ostream& err, int& status);
+
+}  // namespace host

@@ -1,0 +1,152 @@
+// pelmora-host correct --curve run as the shipped program: the curve goes
+// in through the editor's "Import PVC" dialog, and the correction follows it.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "host/Correction.h"
+#include "host/WavFile.h"
+#include "tests/host/HostProgramRun.h"
+#include "tests/host/TempPath.h"
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kRate = 16000.0;
+constexpr double kSeconds = 6.0;
+constexpr double kTone = 1000.0;
+
+double trueSpeed(double seconds) { return 1.0 + 0.004 * std::sin(2.0 * kPi * seconds); }
+
+bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// A tone played at the speed above.
+host::AudioData wavering() {
+  host::AudioData audio = host::AudioData::silence(1, static_cast<std::size_t>(kSeconds * kRate), kRate);
+  double phase = 0.0;
+  for (std::size_t i = 0; i < audio.frames(); ++i) {
+    phase += 2.0 * kPi * kTone * trueSpeed(static_cast<double>(i) / kRate) / kRate;
+    audio.channels[0][i] = static_cast<float>(0.5 * std::sin(phase));
+  }
+  return audio;
+}
+
+// The largest relative departure of the tone from kTone, from the phase of
+// 20 ms pieces (20 whole periods each), leaving a second at either end.
+double peakDeviation(const std::vector<float>& samples) {
+  const std::size_t piece = static_cast<std::size_t>(kRate / 50.0);
+  double worst = 0.0;
+  double lastPhase = 0.0;
+  bool first = true;
+  for (std::size_t start = static_cast<std::size_t>(kRate); start + piece + kRate <= samples.size(); start += piece) {
+    double in = 0.0, quad = 0.0;
+    for (std::size_t n = start; n < start + piece; ++n) {
+      const double angle = 2.0 * kPi * kTone * static_cast<double>(n) / kRate;
+      in += samples[n] * std::cos(angle);
+      quad += samples[n] * std::sin(angle);
+    }
+    const double phase = std::atan2(quad, in);
+    if (!first) {
+      double step = phase - lastPhase;
+      while (step > kPi) step -= 2.0 * kPi;
+      while (step < -kPi) step += 2.0 * kPi;
+      worst = std::max(worst, std::fabs(step / (2.0 * kPi * (piece / kRate)) / kTone));
+    }
+    lastPhase = phase;
+    first = false;
+  }
+  return worst;
+}
+
+void writeText(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+}
+
+struct Scratch {
+  std::string input = tempPath("correct-in.wav");
+  std::string output = tempPath("correct-out.wav");
+  std::string curve = tempPath("correct-curve.pvc");
+  std::string err = tempPath("correct-err-");
+  ~Scratch() {
+    for (const std::string* f : {&input, &output, &curve}) DeleteFileA(f->c_str());
+  }
+  std::string arguments() const { return "correct \"" + input + "\" \"" + output + "\" --curve \"" + curve + "\""; }
+  bool nothingLeft() const {
+    return !exists(output + ".part.wav") && !exists(output + ".part.pvc");
+  }
+};
+
+TEST(PelmoraCorrectCurve, TheImportedCurveTakesTheWowOut) {
+  Scratch s;
+  const host::AudioData recording = wavering();
+  ASSERT_TRUE(host::writeWav(s.input, recording, host::SampleFormat::Float32).ok());
+  std::string curve;
+  for (std::size_t i = 0; i < recording.frames(); i += 160) {
+    char line[64];
+    std::snprintf(line, sizeof line, "%d %f\r\n", static_cast<int>(i), trueSpeed(i / kRate));
+    curve += line;
+  }
+  writeText(s.curve, curve);
+
+  const HostRun run = runHost(s.arguments(), s.err);
+  ASSERT_EQ(run.exitCode, 0u) << run.err;
+  EXPECT_NE(run.err.find("curve loaded (\"Import PVC\")"), std::string::npos) << run.err;
+  EXPECT_TRUE(s.nothingLeft());
+  const auto corrected = host::readWav(s.output);
+  ASSERT_TRUE(corrected.ok()) << corrected.message;
+  const double before = peakDeviation(recording.channels[0]);
+  const double after = peakDeviation(corrected.audio.channels[0]);
+  std::cout << "[ measured ] peak speed departure " << before * 100.0 << " % before, " << after * 100.0
+            << " % after\n";
+  EXPECT_GT(before, 0.0035);
+  // A curve taken the wrong way round would double the wow instead.
+  EXPECT_LT(after, 0.0004);
+}
+
+// Lines the host's own check cannot use stay out of what the plug-in loads;
+// a curve with nothing usable, or a speed no recording has, stops the run
+// before any window opens.
+TEST(PelmoraCorrectCurve, CheckedBeforeTheEditorLoadsIt) {
+  Scratch s;
+  host::AudioData steady = host::AudioData::silence(1, 32000, kRate);
+  for (std::size_t i = 0; i < steady.frames(); ++i) steady.channels[0][i] = static_cast<float>(0.3 * std::sin(0.2 * i));
+  ASSERT_TRUE(host::writeWav(s.input, steady, host::SampleFormat::Pcm16).ok());
+
+  // The plug-in would read "2.4e5" as position 2 and bend the start.
+  writeText(s.curve, "0 1.020000\r\n2.4e5 0.900000\r\n16000 1.020000\r\n");
+  const HostRun run = runHost(s.arguments(), s.err);
+  ASSERT_EQ(run.exitCode, 0u) << run.err;
+  EXPECT_NE(run.err.find("1 line could not be used"), std::string::npos) << run.err;
+  EXPECT_TRUE(s.nothingLeft());
+  const auto corrected = host::readWav(s.output);
+  ASSERT_TRUE(corrected.ok()) << corrected.message;
+  EXPECT_NEAR(static_cast<double>(corrected.audio.frames()), 32000.0 * 1.02, 2.0);
+  DeleteFileA(s.output.c_str());
+
+  struct Case {
+    const char* curve;
+    const char* says;
+  };
+  const Case refused[] = {
+      {"no points here\r\n", "no usable point"},
+      {"0 1.0\r\n16000 5.0\r\n", "line 2: the ratio"},
+  };
+  for (const Case& c : refused) {
+    writeText(s.curve, c.curve);
+    const HostRun stopped = runHost(s.arguments(), s.err);
+    EXPECT_EQ(stopped.exitCode, static_cast<DWORD>(host::kExitInput)) << c.curve << stopped.err;
+    EXPECT_NE(stopped.err.find(c.says), std::string::npos) << stopped.err;
+    EXPECT_FALSE(exists(s.output)) << c.curve;
+    EXPECT_TRUE(s.nothingLeft()) << c.curve;
+  }
+}
+
+}  // namespace
