@@ -771,6 +771,10 @@ TEST_F(EditorCommands, LinRunsTheAlgorithmsPassAgain) {
     EXPECT_EQ(editor->algorithm(), 0);
     EXPECT_EQ(editor->activeTool(), kToolNone);
     EXPECT_EQ(text(20), "1") << "the lowest frequency reads 1 on the logarithmic scale";
+    if (c.item == 4) {
+      host.repaint();
+      EXPECT_TRUE(WindowCapture(host.frame).saveBmp("editor-log-scale.bmp"));
+    }
 
     from = host.startedModes.size();
     const int queries = host.queries;
@@ -816,6 +820,8 @@ TEST_F(EditorCommands, HumEngineThatCannotBeLoaded) {
   }
   EXPECT_EQ(text(75), "Wybrano k_ofl_hum.");
   EXPECT_TRUE(shown(control(75)));
+  host.repaint();
+  EXPECT_TRUE(WindowCapture(host.frame).saveBmp("editor-hum-not-loaded.bmp"));
   EXPECT_EQ(editor->algorithm(), 4);
   EXPECT_EQ(editor->lastAlgorithm(), 4);
   EXPECT_EQ(plugin->engines().engineHandle(), 0);
