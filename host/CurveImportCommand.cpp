@@ -1,7 +1,6 @@
 #include "host/CurveImportCommand.h"
 
 #include <filesystem>
-#include <memory>
 #include <ostream>
 #include <system_error>
 
@@ -61,28 +60,16 @@ int runCurveImport(const EditorCorrection& request, std::ostream& out, std::ostr
   settings.pluginPath = request.pluginPath;
   settings.blockSize = request.blockSize;
   settings.output = output;
-  settings.messageBoxes = false;
   settings.repairSamples = request.repairSamples;
   settings.scratchFolder = folderOf(request.output);
   settings.progress = ProgressPrinter(err);
-  int status = kExitOk;
-  std::unique_ptr<InteractiveSession> session = openEditorSession(settings, request.input, err, status);
-  if (!session) return status;
-  {
-    EditorSteps steps(*session, out, kPassTimeoutMs);
-    if (!(steps.clickSplash() && steps.importCurve(curve) && steps.process())) {
-      err << "pelmora-host: correct stopped at " << steps.problem() << '\n';
-      return kExitRefused;
-    }
-  }
-  session.reset();
-  std::string problem;
-  if (!files.place(problem)) {
-    err << "pelmora-host: " << problem << '\n';
-    return kExitOutput;
-  }
-  out << request.output << '\n';
-  return kExitOk;
+  const EditorWork work = [&](InteractiveSession& session, std::string& problem) {
+    EditorSteps steps(session, out, kPassTimeoutMs);
+    const bool done = steps.clickSplash() && steps.importCurve(curve) && steps.process();
+    problem = steps.problem();
+    return done;
+  };
+  return runEditorBatch("correct", settings, request.input, files, work, out, err);
 }
 
 }  // namespace host

@@ -374,12 +374,8 @@ int runDewowCommand(const std::vector<std::string>& args, const PluginSource& so
   settings.linkedEntry = parsed.plugin.empty() ? source.linkedEntry : nullptr;
   settings.pluginPath = parsed.plugin.empty() ? source.defaultPath : parsed.plugin;
   settings.output = output;
-  settings.messageBoxes = false;
-  int status = kExitOk;
-  std::unique_ptr<InteractiveSession> session = openEditorSession(settings, parsed.input, err, status);
-  if (!session) return status;
-  {
-    Run run(*session, parsed, out);
+  const EditorWork work = [&](InteractiveSession& session, std::string& problem) {
+    Run run(session, parsed, out);
     bool done = run.clickSplash() && run.chooseAlgorithm();
     for (std::size_t i = 0; done && i < parsed.parameters.size(); ++i)
       done = run.setParameter(parsed.parameters[i].first, parsed.parameters[i].second);
@@ -387,21 +383,10 @@ int runDewowCommand(const std::vector<std::string>& args, const PluginSource& so
     if (done && !curve.empty()) done = run.exportCurve(curve);
     if (done && !picture.empty()) done = run.picture(picture);
     done = done && run.process();
-    if (!done) {
-      err << "pelmora-host: dewow stopped at " << run.problem() << '\n';
-      return kExitRefused;
-    }
-  }
-  session.reset();
-  std::string problem;
-  if (!files.place(problem)) {
-    err << "pelmora-host: " << problem << '\n';
-    return kExitOutput;
-  }
-  out << parsed.output << '\n';
-  if (!curve.empty()) out << parsed.curveOut << '\n';
-  if (!picture.empty()) out << parsed.picture << '\n';
-  return kExitOk;
+    problem = run.problem();
+    return done;
+  };
+  return runEditorBatch("dewow", settings, parsed.input, files, work, out, err);
 }
 
 }  // namespace host

@@ -145,32 +145,44 @@ bool WorkingFiles::place(std::string& problem) {
   return true;
 }
 
-std::unique_ptr<InteractiveSession> openEditorSession(const SessionSettings& settings, const std::string& input,
-                                                      std::ostream& err, int& status) {
+std::vector<std::string> WorkingFiles::names() const {
+  std::vector<std::string> names;
+  for (const auto& [working, final] : files_) names.push_back(final);
+  return names;
+}
+
+int runEditorBatch(const char* command, SessionSettings settings, const std::string& input, WorkingFiles& files,
+                   const EditorWork& work, std::ostream& out, std::ostream& err) {
+  settings.messageBoxes = false;
   std::string problem;
   std::unique_ptr<InteractiveSession> session = InteractiveSession::create(settings, problem);
   if (!session) {
     err << "pelmora-host: " << problem << '\n';
-    status = kExitPlugin;
-    return nullptr;
+    return kExitPlugin;
   }
   if (!session->openFile(input, problem)) {
     err << "pelmora-host: " << input << ": " << problem << '\n';
-    status = kExitInput;
-    return nullptr;
+    return kExitInput;
   }
   if (!session->openWindow(problem)) {
     err << "pelmora-host: " << problem << '\n';
-    status = kExitRefused;
-    return nullptr;
+    return kExitRefused;
   }
   if (!session->editorOpen() || !session->window()->editorWindow()) {
     err << "pelmora-host: the plug-in opened no editor window to work\n";
-    status = kExitRefused;
-    return nullptr;
+    return kExitRefused;
   }
-  status = kExitOk;
-  return session;
+  if (!work(*session, problem)) {
+    err << "pelmora-host: " << command << " stopped at " << problem << '\n';
+    return kExitRefused;
+  }
+  session.reset();
+  if (!files.place(problem)) {
+    err << "pelmora-host: " << problem << '\n';
+    return kExitOutput;
+  }
+  for (const std::string& name : files.names()) out << name << '\n';
+  return kExitOk;
 }
 
 }  // namespace host

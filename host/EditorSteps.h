@@ -6,19 +6,19 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <iosfwd>
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "host/DialogWatcher.h"
 #include "host/EditorDriver.h"
+#include "host/InteractiveSession.h"
 
 namespace host {
 
 class InteractiveSession;
-struct SessionSettings;
 
 class EditorSteps {
  public:
@@ -74,16 +74,23 @@ class WorkingFiles {
   // Moves every working file to its name. False with a message when one
   // cannot be moved; the files already moved are removed then.
   bool place(std::string& problem);
+  // The names the files end up with, in the order they were added.
+  std::vector<std::string> names() const;
 
  private:
   std::vector<std::pair<std::string, std::string>> files_;  // working name, final name
   bool placed_ = false;
 };
 
-// A session with the input file open and the plug-in's editor in the
-// host's window. Null with the message written to err and the exit code in
-// status when any of that fails.
-std::unique_ptr<InteractiveSession> openEditorSession(const SessionSettings& settings, const std::string& input,
-                                                      std::ostream& err, int& status);
+// What a batch command asks of the editor, run on the open session; false
+// with problem set when a step failed.
+using EditorWork = std::function<bool(InteractiveSession& session, std::string& problem)>;
+
+// Opens the input in a session with the plug-in's editor in the host's
+// window (no message boxes: the batch says what failed), does the work,
+// closes the session and puts the working files in place, naming each on
+// out. An exit code; what failed goes to err as "COMMAND stopped at ...".
+int runEditorBatch(const char* command, SessionSettings settings, const std::string& input, WorkingFiles& files,
+                   const EditorWork& work, std::ostream& out, std::ostream& err);
 
 }  // namespace host
