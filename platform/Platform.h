@@ -33,6 +33,8 @@ char pathSeparator();
 class Module {
  public:
   Module() = default;
+  // By name: under Windows first beside the library asking (when that is
+  // not the program), then wherever the system looks.
   explicit Module(const std::string& name);
   // The library in exactly this file, whatever script its name is in.
   static Module fromFile(const std::filesystem::path& file);
