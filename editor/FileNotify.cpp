@@ -25,6 +25,12 @@ int truncatedRate(double rate) {
 
 std::string nameOf(const VstAudioFile& file) { return std::string(file.name, strnlen(file.name, sizeof file.name)); }
 
+// The modes whose pass a notification starts.
+bool isPassMode(int mode) {
+  return mode == kModeHum || mode == kModePilotTone || mode == kModeNone || mode == kModeSpectral ||
+         mode == kModeSelection;
+}
+
 }  // namespace
 
 void OfflineEditor::notifyFiles(VstAudioFile* files, VstInt32 count) {
@@ -58,6 +64,10 @@ void OfflineEditor::notifyFiles(VstAudioFile* files, VstInt32 count) {
     }
   }
 
+  // A command may ask for a pass and a redraw at once ("Lin" does); the
+  // redraw leaves the mode at correction, so the pass asked for is put back
+  // afterwards to run below.
+  const int requested = effect_.operationMode();
   // The redraw pass asks for the file list again; a notification that
   // arrives inside that request leaves the redraw to a later one instead of
   // starting passes without end.
@@ -71,6 +81,7 @@ void OfflineEditor::notifyFiles(VstAudioFile* files, VstInt32 count) {
     setOperationMode(0, kModeCorrect);
     askForNotification();
     requestingRedraw_ = false;
+    if (isPassMode(requested)) setOperationMode(0, requested);
   }
   if (first.editCursorPosition != editCursor_) {
     editCursor_ = first.editCursorPosition;

@@ -54,6 +54,8 @@ char pathSeparator() { return '\\'; }
 
 Module::Module(const std::string& name) { handle_ = ::LoadLibraryA(name.c_str()); }
 
+Module Module::fromFile(const std::filesystem::path& file) { return Module(::LoadLibraryW(file.c_str())); }
+
 Module::~Module() { release(); }
 
 Module::Module(Module&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}

@@ -7,9 +7,11 @@
 #include <windows.h>
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "curve/CurveText.h"
@@ -26,7 +28,13 @@ constexpr double kWowDepth = 0.004;   // 0.4 % peak
 
 double trueSpeed(double seconds) { return 1.0 + kWowDepth * std::sin(2.0 * kPi * kWowRate * seconds); }
 
-bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+// Paths are UTF-8, as pelmora-host takes them.
+std::filesystem::path fromUtf8(const std::string& path) { return std::u8string(path.begin(), path.end()); }
+
+bool exists(const std::string& path) {
+  std::error_code unknown;
+  return std::filesystem::exists(fromUtf8(path), unknown);
+}
 
 // Partials played with a speed that wavers by kWowDepth once a second, and
 // a little noise; every partial moves with the speed.
@@ -49,7 +57,7 @@ host::AudioData recording(double rate, int channels, const std::vector<std::pair
 }
 
 std::vector<PvcPoint> readCurve(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(fromUtf8(path), std::ios::binary);
   std::ostringstream text;
   text << in.rdbuf();
   CurveTextReader reader;
@@ -93,7 +101,8 @@ struct Scratch {
   std::string picture = tempPath("dewow.bmp");
   std::string err = tempPath("dewow-err-");
   ~Scratch() {
-    for (const std::string* f : {&input, &output, &curve, &picture}) DeleteFileA(f->c_str());
+    std::error_code unknown;
+    for (const std::string* f : {&input, &output, &curve, &picture}) std::filesystem::remove(fromUtf8(*f), unknown);
   }
   std::string files() const {
     return "\"" + input + "\" \"" + output + "\" --curve-out \"" + curve + "\" --picture \"" + picture + "\"";
@@ -120,6 +129,8 @@ void expectCurveFound(const Scratch& s, double rate, double limit, const char* w
 TEST(PelmoraDewow, HumAndPilotToneCurvesFollowTheTrueSpeed) {
   {
     Scratch s;
+    // A name the plug-in's code page cannot hold still gets the curve.
+    s.curve = tempPath("曲线-hum.pvc");
     ASSERT_TRUE(host::writeWav(s.input, recording(16000.0, 1, {{1000.0, 0.4}, {50.0, 0.05}, {100.0, 0.03}, {150.0, 0.02}}),
                                host::SampleFormat::Pcm16)
                     .ok());
