@@ -914,13 +914,14 @@ TEST_F(EditorCommands, UndoHistoryFull) {
   EXPECT_TRUE(IsWindowEnabled(control(78)));
   EXPECT_FALSE(IsWindowEnabled(control(79)));
 
-  // The first undo goes to the step below the last recorded one; redo
-  // comes back to the last recorded stroke, not to the unrecorded ones.
+  // The strokes past the last step take that step over, so the newest
+  // curve is never out of reach: the first undo goes to the step below it,
+  // and redo comes back to the newest stroke.
   command(78);
   EXPECT_TRUE(sameCurve(pointsOf(curve()), shownAt[PvcHistory::kCapacity - 1]));
   EXPECT_TRUE(IsWindowEnabled(control(79)));
   command(79);
-  EXPECT_TRUE(sameCurve(pointsOf(curve()), shownAt[PvcHistory::kCapacity]));
+  EXPECT_TRUE(sameCurve(pointsOf(curve()), shownAt[kStrokes])) << "the newest stroke was lost";
   EXPECT_FALSE(IsWindowEnabled(control(79)));
 
   for (int step = PvcHistory::kCapacity - 1; step >= 0; --step) {
