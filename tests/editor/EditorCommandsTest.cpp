@@ -886,6 +886,25 @@ TEST_F(EditorCommands, SpectralDetectorWithoutMemory) {
 // past that: the later ones record nothing, "Undo" goes back through the
 // recorded steps to the curve before the first stroke, each step showing
 // the curve it recorded, and a stroke after that starts the history anew.
+// With no memory left at all even the message cannot be made: the choice
+// fails inside the window procedure, which must not let the failure unwind
+// into the system's window code and end the host. Once memory is back the
+// editor works.
+TEST_F(EditorCommands, NoMemoryAtAllEndsNothing) {
+  openAndRead();
+  chooseItem(4);
+  ASSERT_EQ(editor->algorithm(), 4);
+  {
+    editor_test::HeapExhaustion noMemory(0);
+    chooseItem(2);
+    EXPECT_GT(editor_test::HeapExhaustion::refused(), 0);
+  }
+  EXPECT_TRUE(IsWindow(mainWindow()));
+  chooseItem(2);
+  EXPECT_EQ(editor->algorithm(), 7);
+  EXPECT_NE(plugin->engines().spectralEngine(), nullptr);
+}
+
 TEST_F(EditorCommands, UndoHistoryFull) {
   openAndRead();
   chooseItem(1);
