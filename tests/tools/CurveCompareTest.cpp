@@ -39,4 +39,23 @@ TEST(CurveCompare, GivesRmsAndPeakInPercentOverTheFramesAskedFor) {
   EXPECT_NEAR(offset.rmsAboutMean, 0.0, 1e-3);
 }
 
+TEST(CurveCompare, MedianLevelIsTheMiddleRatioNotTheMeanOrTheFirst) {
+  // 1.0 for 300 frames, then a ramp up to 1.01 over the next 700: the first
+  // ratio is 1.0, the mean about 1.0035, the median (frame 500 of 0..1000)
+  // 1.0 + 0.01 x 200/700.
+  const auto c = curve({{0, 1.0f}, {300, 1.0f}, {1000, 1.01f}});
+  EXPECT_NEAR(curvecompare::medianRatio(c, 0, 1000, 1), 1.0 + 0.01 * 200.0 / 700.0, 1e-6);
+  // An even count takes the upper middle, as the detector does.
+  EXPECT_NEAR(curvecompare::medianRatio(c, 0, 1001, 1), 1.0 + 0.01 * 201.0 / 700.0, 1e-6);
+  EXPECT_DOUBLE_EQ(curvecompare::medianRatio(c, 10, 5, 1), 1.0);
+
+  // A curve found relative to that median lies off the truth by its level
+  // and on the truth divided by it.
+  const double level = curvecompare::medianRatio(c, 0, 1000, 1);
+  const auto found = curvecompare::dividedBy(c, level);
+  EXPECT_NEAR(curvecompare::compare(found, c, 0, 1000, 1).meanPercent, (1.0 / level - 1.0) * 100.0 * 1.0035, 2e-4);
+  const auto against = curvecompare::compare(found, curvecompare::dividedBy(c, level), 0, 1000, 1);
+  EXPECT_NEAR(against.rmsPercent, 0.0, 1e-5);
+}
+
 }  // namespace

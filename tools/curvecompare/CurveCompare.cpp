@@ -41,6 +41,21 @@ CurveError compare(const std::vector<PvcPoint>& found, const std::vector<PvcPoin
   return error;
 }
 
+double medianRatio(const std::vector<PvcPoint>& curve, std::int64_t first, std::int64_t last, std::int64_t step) {
+  std::vector<double> ratios;
+  for (std::int64_t frame = first; frame <= last; frame += std::max<std::int64_t>(step, 1))
+    ratios.push_back(ratioAt(curve, static_cast<double>(frame)));
+  if (ratios.empty()) return 1.0;
+  const auto middle = ratios.begin() + static_cast<std::ptrdiff_t>(ratios.size() / 2);
+  std::nth_element(ratios.begin(), middle, ratios.end());
+  return *middle;
+}
+
+std::vector<PvcPoint> dividedBy(std::vector<PvcPoint> curve, double level) {
+  for (PvcPoint& p : curve) p.ratio = static_cast<float>(p.ratio / level);
+  return curve;
+}
+
 bool readCurve(const std::string& path, std::vector<PvcPoint>& curve, std::string& problem) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {

@@ -27,6 +27,16 @@ double ratioAt(const std::vector<PvcPoint>& curve, double frame);
 CurveError compare(const std::vector<PvcPoint>& found, const std::vector<PvcPoint>& truth, std::int64_t first,
                    std::int64_t last, std::int64_t step);
 
+// The median of the curve's ratios every step frames from first to last (the
+// value at position n/2 of the n ratios in rising order); 1.0 when there are
+// none. A detector with no reference to hold on to, such as the spectral one,
+// calls its family's median frequency 1.0: against the true curve it can at
+// best come out shifted by this level.
+double medianRatio(const std::vector<PvcPoint>& curve, std::int64_t first, std::int64_t last, std::int64_t step);
+
+// The curve with every ratio divided by level.
+std::vector<PvcPoint> dividedBy(std::vector<PvcPoint> curve, double level);
+
 bool readCurve(const std::string& path, std::vector<PvcPoint>& curve, std::string& problem);
 
 }  // namespace curvecompare

@@ -1,7 +1,9 @@
 // curvecompare FOUND.pvc TRUE.pvc --rate HZ [--edge SECONDS]
 // Prints the RMS and peak difference of the two curves in percent, leaving
 // out edge seconds at each end of the true curve (default 0.5), where a
-// detector has not yet settled.
+// detector has not yet settled. A third line compares against the true curve
+// divided by its median over its whole length: the level that a detector
+// normalising to a median, as the spectral one does, takes for 1.0.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -48,5 +50,9 @@ int main(int argc, char** argv) {
   std::printf("curve error: RMS %.4f %%, peak %.4f %% over %lld frames\n", error.rmsPercent, error.peakPercent,
               static_cast<long long>(error.frames));
   std::printf("mean difference: %.4f %%, RMS about it %.4f %%\n", error.meanPercent, error.rmsAboutMean);
+  const double level = curvecompare::medianRatio(b, b.front().position, b.back().position, 64);
+  const auto relative = curvecompare::compare(a, curvecompare::dividedBy(b, level), first, last, 64);
+  std::printf("against the true curve over its median (%+.4f %%): RMS %.4f %%, mean difference %.4f %%\n",
+              (level - 1.0) * 100.0, relative.rmsPercent, relative.meanPercent);
   return 0;
 }
