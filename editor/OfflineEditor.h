@@ -20,6 +20,10 @@
 #include "plugin/HeadlessEditor.h"
 
 class OfflineEffect;
+namespace view {
+struct TimeWindow;
+struct FrequencyZoom;
+}  // namespace view
 
 // The active mouse tool.
 enum ToolId : int {
@@ -154,6 +158,8 @@ class OfflineEditor : public AEffEditor, public EditorLink {
   void requestRedrawPass();
   void applyTimeWindow(std::int32_t offset, std::int32_t selectionStart, std::int32_t selectionEnd,
                        std::int32_t centre, std::int32_t halfSpan);
+  void applyTimeWindow(const view::TimeWindow& w);
+  void applyFrequencyZoom(const view::FrequencyZoom& z);
   double sampleRate() const;
 
   // Commands.
