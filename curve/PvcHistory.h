@@ -18,6 +18,13 @@ class PvcHistory {
     topStep_ = currentStep_;
     return true;
   }
+  // A full history at its top gives its last step to the newest edit.
+  // False anywhere else, where record is the way.
+  bool replaceLast(std::int32_t tag) {
+    if (currentStep_ != kCapacity) return false;
+    slots_[kCapacity - 1] = tag;
+    return true;
+  }
   void undo() {
     if (canUndo()) --currentStep_;
   }

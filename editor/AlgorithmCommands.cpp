@@ -256,7 +256,9 @@ void OfflineEditor::selectLogScale() {
   algorithm_ = 0;
   setOperationMode(0, 0);
   askForNotification();
-  if (effect_.analyser().bottomFrequency() == 0.0f) setNumber(kLowerFrequency, "%d", 1);
+  // The logarithmic scale has no 0 Hz: its lowest row reads 1. (A whole
+  // number: "%d" given a double prints garbage.)
+  if (effect_.analyser().bottomFrequency() == 0.0f) editor::setControlText(kLowerFrequency, "1");
   redrawSpectrogram();
 }
 

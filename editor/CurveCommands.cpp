@@ -18,6 +18,7 @@
 #include "detect/DetectorEngines.h"
 #include "editor/ControlTable.h"
 #include "editor/OfflineEditor.h"
+#include "platform/Platform.h"
 #include "plugin/OfflineEffect.h"
 
 namespace {
@@ -170,7 +171,17 @@ void OfflineEditor::updateAnalysisSettings() {
 // Undo history of the file shown.
 
 void OfflineEditor::record(int tag) {
-  historyOf(effect_.currentFileId).record(tag);
+  PvcHistory& history = historyOf(effect_.currentFileId);
+  if (!history.record(tag) && history.replaceLast(tag)) {
+    // A full history keeps the newest curve as its last step, so that
+    // "Redo" after "Undo" comes back to it: what is given up is the steps
+    // between, never the work. The snapshot just written past the last
+    // step takes that step's place.
+    PvcCurve& curve = effect_.curve();
+    if (curve.snapshotIndex() > PvcHistory::kCapacity) platform::deleteFile(curve.snapshotName(curve.snapshotIndex()));
+    curve.setSnapshotState(PvcHistory::kCapacity);
+    curve.storeSnapshot();
+  }
   updateUndoButtons();
 }
 

@@ -22,6 +22,9 @@ int truncatedRate(double rate) {
   return std::isfinite(rate) && rate > 0.0 && rate < 2147483647.0 ? static_cast<int>(rate) : 0;
 }
 
+// The modes whose pass a notification starts.
+bool isPassMode(int mode) { return notified::isDetectionMode(mode) || mode == kModeSelection; }
+
 }  // namespace
 
 void OfflineEditor::notifyFiles(VstAudioFile* files, VstInt32 count) {
@@ -53,6 +56,10 @@ void OfflineEditor::notifyFiles(VstAudioFile* files, VstInt32 count) {
     }
   }
 
+  // A command may ask for a pass and a redraw at once ("Lin" does); the
+  // redraw leaves the mode at correction, so the pass asked for is put back
+  // afterwards to run below.
+  const int requested = effect_.operationMode();
   // The redraw pass asks for the file list again; a notification that
   // arrives inside that request leaves the redraw to a later one instead of
   // starting passes without end.
@@ -66,6 +73,7 @@ void OfflineEditor::notifyFiles(VstAudioFile* files, VstInt32 count) {
     setOperationMode(0, kModeCorrect);
     askForNotification();
     requestingRedraw_ = false;
+    if (isPassMode(requested)) setOperationMode(0, requested);
   }
   if (first.editCursorPosition != editCursor_) {
     editCursor_ = first.editCursorPosition;
@@ -130,7 +138,7 @@ void OfflineEditor::noteSameFile(const VstAudioFile& first) {
 void OfflineEditor::startRequestedPass(VstAudioFile* files, VstInt32 count) {
   VstAudioFile& first = files[0];
   const int mode = effect_.operationMode();
-  if (notified::isDetectionMode(mode) || mode == kModeSelection) {
+  if (isPassMode(mode)) {
     setOperationMode(0, mode);
     notified::startRequestedPass(effect_, files, count, mode);
     askForNotification();

@@ -223,9 +223,7 @@ void OfflineEditor::paint(HDC target) { layers_.paint(target); }
 
 void OfflineEditor::recordUndoStep(int algorithm) {
   headless_.recordUndoStep(algorithm);
-  if (!isOpen()) return;
-  historyOf(effect_.currentFileId).record(algorithm);
-  updateUndoButtons();
+  if (isOpen()) record(algorithm);
 }
 
 void OfflineEditor::showMessage(const std::string& text) {

@@ -1,5 +1,6 @@
 #include "host/BmpImage.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -139,6 +140,13 @@ bool decodeBmp(const std::vector<std::uint8_t>& bytes, RgbImage& image, std::str
   return true;
 }
 
+namespace {
+
+// Names are UTF-8, whatever the script they are in.
+std::filesystem::path fromUtf8(const std::string& path) { return std::u8string(path.begin(), path.end()); }
+
+}  // namespace
+
 bool writeBmp(const std::string& path, const RgbImage& image, std::string& problem) {
   if (image.width <= 0 || image.height <= 0 ||
       image.pixels.size() != static_cast<std::size_t>(image.width) * image.height * 3) {
@@ -146,7 +154,7 @@ bool writeBmp(const std::string& path, const RgbImage& image, std::string& probl
     return false;
   }
   const std::vector<std::uint8_t> bytes = encodeBmp(image);
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(fromUtf8(path), std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   out.close();
   if (!out) {
@@ -157,7 +165,7 @@ bool writeBmp(const std::string& path, const RgbImage& image, std::string& probl
 }
 
 bool readBmp(const std::string& path, RgbImage& image, std::string& problem) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(fromUtf8(path), std::ios::binary);
   if (!in) {
     problem = "cannot read " + path;
     return false;

@@ -6,11 +6,11 @@
 
 #include "host/Correction.h"
 #include "host/CurveCheck.h"
-#include "host/CurveHandoff.h"
 #include "host/DiskFile.h"
 #include "host/EditorSteps.h"
 #include "host/InteractiveSession.h"
 #include "host/OutputCheck.h"
+#include "host/PluginNames.h"
 #include "host/ProgressPrinter.h"
 
 namespace host {
@@ -28,6 +28,34 @@ std::string wholeName(const std::string& path) {
   return failed ? path : utf8FromPath(whole);
 }
 
+// A copy of the checked curve for the plug-in to load, removed at the end.
+class CurveCopy {
+ public:
+  ~CurveCopy() {
+    if (!path_.empty()) removeFile(path_);
+  }
+  // Beside the output, or in the temporary folder when that name would not
+  // reach the plug-in whole. False with a message when neither can be written.
+  bool write(const std::string& text, const std::string& output, std::string& problem) {
+    for (const std::string& candidate : {wholeName(output + ".part.pvc"), temporaryNameForPlugin(".pvc")}) {
+      if (candidate.empty() || !fitsCodePage(candidate)) continue;
+      DiskFile file(candidate, DiskFile::Mode::Create);
+      if (!file.isOpen()) continue;
+      path_ = candidate;
+      if (file.writeAt(0, text.data(), text.size()) && file.close()) return true;
+      problem = "cannot write the checked curve to " + candidate;
+      return false;
+    }
+    problem = "no folder takes a copy of the curve under a name the plug-in can read; give the curve file a name "
+              "in the system's code page";
+    return false;
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
 }  // namespace
 
 int runCurveImport(const EditorCorrection& request, std::ostream& out, std::ostream& err) {
@@ -43,16 +71,17 @@ int runCurveImport(const EditorCorrection& request, std::ostream& out, std::ostr
   WorkingFiles files;
   const std::string output = files.add(request.output, ".wav");
   // Lines the check set aside must not reach the plug-in, whose own reading
-  // of them may differ: it is given the usable points in a copy instead.
+  // of them may differ, nor may a name it cannot take: it is given the
+  // usable points in a copy instead.
   std::string curve = wholeName(request.curve);
-  CurveHandoff checkedCopy;
-  if (check.unusableLines > 0) {
-    curve = wholeName(request.output + ".part.pvc");
+  CurveCopy copy;
+  if (check.unusableLines > 0 || !fitsCodePage(curve)) {
     std::string problem;
-    if (!checkedCopy.placeText(check.text(), curve, problem)) {
+    if (!copy.write(check.text(), request.output, problem)) {
       err << "pelmora-host: " << problem << '\n';
       return kExitOutput;
     }
+    curve = copy.path();
   }
 
   SessionSettings settings;

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <ostream>
 
 #include "host/Correction.h"
@@ -104,6 +105,7 @@ class Run : public EditorSteps {
   bool dragRange();
   bool dragAlongLine();
   bool zoomToBand();
+  int shownResolution() const;
 
   const DewowArguments& arguments_;
 };
@@ -281,36 +283,61 @@ bool Run::zoomToBand() {
   return noBoxes(step);
 }
 
+// The frame length the "Resolution" list shows; the longest it offers when
+// it shows none.
+int Run::shownResolution() const {
+  constexpr int kLongest = 4096;
+  HWND list = driver_.control(kResolutionList);
+  if (!list) return kLongest;
+  const LRESULT item = SendMessageA(list, CB_GETCURSEL, 0, 0);
+  if (item == CB_ERR || SendMessageA(list, CB_GETLBTEXTLEN, item, 0) >= 32) return kLongest;
+  char text[32] = {};
+  SendMessageA(list, CB_GETLBTEXT, item, reinterpret_cast<LPARAM>(text));
+  const int length = std::atoi(text);
+  return length >= 2 ? length : kLongest;
+}
+
 bool Run::dragAlongLine() {
   if (!zoomToBand()) return false;
   const std::string step = "the centre of gravity drag";
   const auto mapping = driver_.mapping(problem_);
   if (!mapping) return fail(step, problem_);
+  const HostFile& file = session_.host().file(session_.host().currentFile());
+  const double rate = file.audio->sampleRate();
+  const int frame = shownResolution();
+  // The trace is relative to its first column, so that column's frame must
+  // hold sound throughout: a drag from the display's edge starts from a
+  // centre of gravity that the silence padding the cut frame smears.
+  const auto columns = wholeFrameColumns(*mapping, rate, frame);
+  if (!columns)
+    return fail(step, "no column of the display has a whole " + std::to_string(frame) + "-sample analysis frame");
   HWND display = driver_.control(kDisplayId);
   RgbImage image;
   if (!captureWindow(display, image, problem_)) return fail(step, problem_);
   const int top = mapping->rowOf(arguments_.upperHz);
   const int bottom = mapping->rowOf(arguments_.lowerHz);
-  // The strongest line of the band: the row that looks brightest on the
-  // scale, over the whole width, as a person picks it by eye.
-  int bestRow = -1;
-  double bestLevel = -1.0;
+  // The line where the drag starts, as a person reads it off the display
+  // there: the levels of the band's rows over a few columns around the
+  // press point (pixel x shows column x - 1, pixel y row y).
+  constexpr int kAround = 2;
+  std::vector<double> levels;
   for (int row = top; row <= bottom; ++row) {
-    const int y = row + 1;  // the display's border pixel comes first
-    if (y < 0 || y >= image.height) continue;
     double sum = 0.0;
-    for (int column = 0; column < mapping->columns; ++column) {
+    int count = 0;
+    for (int column = std::max(0, columns->first - kAround);
+         column <= std::min(mapping->columns - 1, columns->first + kAround); ++column) {
       const int x = column + 1;
-      if (x >= image.width) break;
-      const std::uint8_t* pixel = image.at(x, y);
-      sum += std::max(0, levelOfColour(pixel[0], pixel[1], pixel[2]));
+      if (row < 0 || row >= image.height || x >= image.width) continue;
+      const std::uint8_t* pixel = image.at(x, row);
+      const int level = levelOfColour(pixel[0], pixel[1], pixel[2]);
+      if (level < 0) continue;
+      sum += level;
+      ++count;
     }
-    if (sum > bestLevel) {
-      bestLevel = sum;
-      bestRow = row;
-    }
+    levels.push_back(count > 0 ? sum / count : -1.0);
   }
-  if (bestRow < 0) return fail(step, "the band shows no rows on the display");
+  const auto pressRow = lineRow(levels, top, *mapping, rate / frame);
+  if (!pressRow) return fail(step, "the band shows no levels where the drag starts");
   // The band the tracer searches reaches as far below the line as the
   // release is from the press; the level follows from the same distance.
   const int reach = std::max(2, (bottom - top) / 2);
@@ -328,11 +355,11 @@ bool Run::dragAlongLine() {
     return fail(step, "the reference frequency bar does not reach " + std::to_string(reference) + " Hz (it covers " +
                           std::to_string(bar.nMin) + " to " + std::to_string(bar.nMax) + " Hz)");
   out_ << "reference frequency: " << reference << " Hz\n";
-  out_ << "centre of gravity drag along row " << bestRow << " (" << number(mapping->frequencyOf(bestRow))
-       << " Hz), band +-" << reach << " rows\n";
+  out_ << "centre of gravity drag along row " << *pressRow << " (" << number(mapping->frequencyOf(*pressRow))
+       << " Hz), columns " << columns->first << " to " << columns->last << ", band +-" << reach << " rows\n";
   std::vector<POINT> path;
-  for (int x = 0; x < mapping->columns - 1; x += kDragStep) path.push_back({x, bestRow});
-  path.push_back({mapping->columns - 1, bestRow + reach});
+  for (int x = columns->first; x < columns->last; x += kDragStep) path.push_back({x, *pressRow});
+  path.push_back({columns->last, *pressRow + reach});
   driver_.dragDisplay(path);
   driver_.settle(kSettleMs);
   if (!driver_.quiet(kQuietMs)) return fail(step, "the plug-in did not settle");

@@ -4,13 +4,16 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <vector>
 
 namespace host {
 
 namespace {
 
-// The border pixels of the display hold no column or row.
-constexpr int kBorder = 2;
+// The display's border pixels: one on either side holds no column; the
+// bottom one is the last row, the lower frequency label's.
+constexpr int kSideBorders = 2;
+constexpr int kBottomBorder = 1;
 
 bool wholeDigits(const std::string& text) {
   return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -77,13 +80,77 @@ std::optional<DisplayMapping> mappingFromLabels(const std::string& firstTime, co
     problem = "the editor's frequency labels (\"" + lowerHz + "\", \"" + upperHz + "\") are not frequencies";
     return std::nullopt;
   }
-  DisplayMapping mapping{*from, *to, *lower, *upper, displayWidth - kBorder, displayHeight - kBorder};
+  DisplayMapping mapping{*from, *to, *lower, *upper, displayWidth - kSideBorders,
+                         displayHeight - kBottomBorder};
   if (!mapping.valid()) {
     problem = "the editor's display shows no stretch of time or band of frequencies (" + firstTime + " to " +
               lastTime + ", " + lowerHz + " to " + upperHz + " Hz)";
     return std::nullopt;
   }
   return mapping;
+}
+
+std::optional<ColumnRange> wholeFrameColumns(const DisplayMapping& mapping, double sampleRate, int fftLength) {
+  if (!mapping.valid() || mapping.columns < 2 || !(sampleRate > 0.0) || fftLength < 2) return std::nullopt;
+  const double step = (mapping.lastSecond - mapping.firstSecond) * sampleRate / (mapping.columns - 1);
+  // One column more than half a frame: the labels give the stretch to a
+  // millisecond only.
+  const double margin = std::ceil((fftLength / 2) / step) + 1.0;
+  if (!(margin < mapping.columns)) return std::nullopt;
+  const ColumnRange range{static_cast<int>(margin), mapping.columns - 1 - static_cast<int>(margin)};
+  if (range.first > range.last) return std::nullopt;
+  return range;
+}
+
+std::optional<int> lineRow(std::span<const double> levels, int firstRow, const DisplayMapping& mapping,
+                           double binHz) {
+  const int n = static_cast<int>(levels.size());
+  // Rows without a level (the curve or a label drawn over them) take the
+  // level between their neighbours.
+  std::vector<double> v(levels.begin(), levels.end());
+  auto readable = [&](int i) { return v[static_cast<std::size_t>(i)] >= 0.0; };
+  int next = 0;
+  while (next < n && !readable(next)) ++next;
+  if (next == n) return std::nullopt;
+  int previous = -1;
+  for (int i = 0; i < n; ++i) {
+    if (readable(i)) {
+      previous = i;
+      continue;
+    }
+    if (next <= i) {
+      next = i + 1;
+      while (next < n && !readable(next)) ++next;
+    }
+    const double a = previous >= 0 ? v[static_cast<std::size_t>(previous)] : -1.0;
+    const double b = next < n ? v[static_cast<std::size_t>(next)] : -1.0;
+    v[static_cast<std::size_t>(i)] = previous < 0 ? b : next >= n ? a : a + (b - a) * (i - previous) / (next - previous);
+  }
+  const int peak = static_cast<int>(std::max_element(v.begin(), v.end()) - v.begin());
+  auto kept = [&](double row) { return std::clamp(firstRow + static_cast<int>(std::lround(row)), 0, mapping.rows); };
+  const double rowHz = (mapping.upperHz - mapping.lowerHz) / mapping.rows;
+  const double rowsPerBin = binHz / rowHz;
+  // Rows no finer than bins: the brightest row is as near as the display goes.
+  if (!(rowsPerBin >= 2.0)) return kept(peak);
+  auto at = [&](double x) -> std::optional<double> {
+    if (x < 0.0 || x > n - 1) return std::nullopt;
+    const int i = std::min(static_cast<int>(x), n - 1);
+    const double t = x - i;
+    return i + 1 < n ? v[static_cast<std::size_t>(i)] + t * (v[static_cast<std::size_t>(i + 1)] - v[static_cast<std::size_t>(i)])
+                     : v[static_cast<std::size_t>(i)];
+  };
+  // The brightest row shows the strongest bin, which lies between it and the
+  // row above; a row shows the bins from its frequency up.
+  const double bin = peak - 0.5;
+  const auto below = at(bin + rowsPerBin);
+  const auto above = at(bin - rowsPerBin);
+  if (!below || !above) return kept(peak);
+  const double bend = *below + *above - 2.0 * v[static_cast<std::size_t>(peak)];
+  if (!(bend < 0.0)) return kept(peak);
+  // A parabola through the three bins' levels: the line's offset from the
+  // strongest bin, in bins, upwards.
+  const double offset = std::clamp((*below - *above) / (2.0 * bend), -0.5, 0.5);
+  return kept(bin - offset * rowsPerBin);
 }
 
 int levelOfColour(int red, int green, int blue) {

@@ -2,11 +2,14 @@
 // what the editor shows: its time labels give the visible stretch, its
 // frequency labels the visible band. The display's columns (its width less
 // the two border pixels) spread evenly over the stretch, each standing for
-// the time at its centre; its rows run from the upper frequency at row 0
-// down to the lower one at the last row.
+// the time at its centre; pixel x shows column x - 1. Its rows (its height
+// less one) run from the upper frequency at row 0 down to the lower one at
+// the last row, the bottom border; pixel y shows row y, and a mouse y is
+// that row, so rows are read and pressed at the same y.
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 
 namespace host {
@@ -33,6 +36,27 @@ struct DisplayMapping {
   double secondsOf(int column) const;
   double frequencyOf(int row) const;
 };
+
+// The first and last column whose analysis frame of fftLength samples lies
+// wholly inside the visible stretch. The editor centres a column's frame on
+// its time, so the frames of the columns nearer an end are cut there and
+// padded with silence; a line traced from such a column starts from a
+// smeared centre of gravity that offsets the whole trace. Nothing when no
+// column has a whole frame.
+struct ColumnRange {
+  int first = 0;
+  int last = 0;
+};
+std::optional<ColumnRange> wholeFrameColumns(const DisplayMapping& mapping, double sampleRate, int fftLength);
+
+// The row to press on a tonal line, from the display's level on each row
+// from firstRow on (negative where no level could be read) at the press
+// point. Between bins the display interpolates the levels, so a line always
+// looks brightest at its strongest bin, up to half a bin from where it
+// really is; the levels one bin above and below place it within the bin.
+// binHz is the analysis bin width. Nothing when no row has a level.
+std::optional<int> lineRow(std::span<const double> levels, int firstRow, const DisplayMapping& mapping,
+                           double binHz);
 
 // From the label texts and the display's client size; nothing, with the
 // reason, when a label cannot be read or the stretch or band is empty.

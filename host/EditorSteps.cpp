@@ -5,6 +5,7 @@
 #include "host/Correction.h"
 #include "host/DiskFile.h"
 #include "host/InteractiveSession.h"
+#include "host/PluginNames.h"
 #include "host/WindowPicture.h"
 
 namespace host {
@@ -89,10 +90,20 @@ bool EditorSteps::importCurve(const std::string& file) {
 
 bool EditorSteps::exportCurve(const std::string& file) {
   const std::string step = "saving the curve with \"Export PVC\"";
-  if (!answerFileDialog(step, kExportCurve, "Save PVC File", file)) return false;
-  DiskFile written(file, DiskFile::Mode::Read);
-  if (!written.isOpen() || written.size() == 0)
-    return fail(step, "the dialog took the name " + file + " but the plug-in wrote no curve there");
+  // The plug-in writes under the name as its code page has it: a name that
+  // would not reach it whole is given as a temporary one, moved after.
+  const std::string typed = fitsCodePage(file) ? file : temporaryNameForPlugin(".pvc");
+  if (typed.empty()) return fail(step, "no name for the plug-in to write the curve under reaches it whole");
+  if (!answerFileDialog(step, kExportCurve, "Save PVC File", typed)) return false;
+  {
+    DiskFile written(typed, DiskFile::Mode::Read);
+    if (!written.isOpen() || written.size() == 0)
+      return fail(step, "the dialog took the name " + typed + " but the plug-in wrote no curve there");
+  }
+  if (typed != file && !replaceFile(typed, file)) {
+    removeFile(typed);
+    return fail(step, "cannot move the curve the plug-in wrote to " + file);
+  }
   return true;
 }
 

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <system_error>
 
 #include "host/AudioFiles.h"
+#include "host/DiskFile.h"
 #include "host/SessionText.h"
-#include "platform/Platform.h"
 
 namespace host {
 
@@ -31,7 +33,10 @@ HostOptions hostOptions(const SessionSettings& settings) {
   return options;
 }
 
-bool exists(const std::string& path) { return platform::fileAttributes(path) != platform::kInvalidAttributes; }
+bool exists(const std::string& path) {
+  std::error_code unknown;
+  return std::filesystem::exists(pathFromUtf8(path), unknown) || unknown;
+}
 
 }  // namespace
 

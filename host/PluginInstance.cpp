@@ -1,6 +1,9 @@
 #include "host/PluginInstance.h"
 
 #include <filesystem>
+#include <system_error>
+
+#include "host/DiskFile.h"
 
 namespace host {
 
@@ -35,13 +38,14 @@ PluginInstance::Loaded PluginInstance::start(platform::Module module, PluginEntr
 }
 
 PluginInstance::Loaded PluginInstance::load(const std::string& path, audioMasterCallback callback) {
-  const unsigned attributes = platform::fileAttributes(path);
-  if (attributes == platform::kInvalidAttributes) return failed(LoadError::Missing, path + ": no such file");
-  if (attributes & platform::kAttributeDirectory) return failed(LoadError::Missing, path + ": is a folder");
+  const std::filesystem::path file = pathFromUtf8(path);
+  std::error_code unknown;
+  const std::filesystem::file_status status = std::filesystem::status(file, unknown);
+  if (!std::filesystem::exists(status)) return failed(LoadError::Missing, path + ": no such file");
+  if (std::filesystem::is_directory(status)) return failed(LoadError::Missing, path + ": is a folder");
   // A bare or relative name would send the loader searching system folders.
-  std::error_code ignored;
-  const std::string absolute = std::filesystem::absolute(path, ignored).string();
-  platform::Module module(absolute.empty() ? path : absolute);
+  const std::filesystem::path absolute = std::filesystem::absolute(file, unknown);
+  platform::Module module = platform::Module::fromFile(unknown ? file : absolute);
   if (!module.loaded()) return failed(LoadError::NotLoadable, path + ": not a library this system can load");
   auto entry = reinterpret_cast<PluginEntry>(module.find("main"));
   if (!entry) return failed(LoadError::NoEntry, path + ": the library exports no entry point \"main\"");

@@ -2,6 +2,7 @@
 // for Win32, one for POSIX; thin wrappers, nothing emulated.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -32,7 +33,11 @@ char pathSeparator();
 class Module {
  public:
   Module() = default;
+  // By name: under Windows first beside the library asking (when that is
+  // not the program), then wherever the system looks.
   explicit Module(const std::string& name);
+  // The library in exactly this file, whatever script its name is in.
+  static Module fromFile(const std::filesystem::path& file);
   ~Module();
   Module(Module&& other) noexcept;
   Module& operator=(Module&& other) noexcept;
@@ -47,6 +52,8 @@ class Module {
   void release();
 
  private:
+  explicit Module(void* handle) : handle_(handle) {}
+
   void* handle_ = nullptr;
 };
 

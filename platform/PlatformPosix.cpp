@@ -71,6 +71,10 @@ Module::Module(const std::string& name) {
   if (!handle_) handle_ = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
 }
 
+Module Module::fromFile(const std::filesystem::path& file) {
+  return Module(::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL));
+}
+
 Module::~Module() { release(); }
 
 Module::Module(Module&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}

@@ -52,7 +52,46 @@ std::string currentDirectory() {
 
 char pathSeparator() { return '\\'; }
 
-Module::Module(const std::string& name) { handle_ = ::LoadLibraryA(name.c_str()); }
+namespace {
+
+// The folder of the library this code is linked into, when that is not the
+// program itself: Windows looks for modules beside the program, and a
+// plug-in's own modules ship beside the plug-in, wherever the host lives.
+std::wstring libraryFolder() {
+  HMODULE self = nullptr;
+  if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCWSTR>(&libraryFolder), &self) ||
+      self == ::GetModuleHandleW(nullptr))
+    return {};
+  wchar_t path[MAX_PATH + 1] = {};
+  const DWORD n = ::GetModuleFileNameW(self, path, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return {};
+  const std::wstring file(path, n);
+  const std::size_t slash = file.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring() : file.substr(0, slash + 1);
+}
+
+}  // namespace
+
+Module::Module(const std::string& name) {
+  if (name.find_first_of("\\/:") == std::string::npos) {
+    const std::wstring folder = libraryFolder();
+    const int n = ::MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), nullptr, 0);
+    if (!folder.empty() && n > 0) {
+      std::wstring file(static_cast<std::size_t>(n), L'\0');
+      ::MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), file.data(), n);
+      file = folder + file + (name.find('.') == std::string::npos ? L".dll" : L"");
+      if (::GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES)
+        handle_ = ::LoadLibraryExW(file.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    }
+  }
+  if (!handle_) handle_ = ::LoadLibraryA(name.c_str());
+}
+
+// The modules the library imports are looked for beside it first.
+Module Module::fromFile(const std::filesystem::path& file) {
+  return Module(::LoadLibraryExW(file.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+}
 
 Module::~Module() { release(); }
 

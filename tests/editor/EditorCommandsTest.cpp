@@ -19,6 +19,7 @@
 #include "plugin/PluginEntry.h"
 #include "tests/editor/BoxAnswerer.h"
 #include "tests/editor/EditorHost.h"
+#include "tests/editor/ExhaustibleHeap.h"
 #include "tests/editor/WindowCapture.h"
 
 HINSTANCE pelmoraInstance = GetModuleHandleA(nullptr);  // the splash bitmap is in this test
@@ -734,6 +735,215 @@ TEST_F(EditorCommands, ExportAndImportThroughTheDialogs) {
   EXPECT_EQ(host.queries, queries);
   DeleteFileA((saved + ".pvc").c_str());
   DeleteFileA(empty.c_str());
+}
+
+// The passes started since the host had started `from` of them.
+std::vector<int> startedSince(const EditorHost& host, size_t from) {
+  return std::vector<int>(host.startedModes.begin() + static_cast<std::ptrdiff_t>(from), host.startedModes.end());
+}
+
+// "Log" only redraws; "Lin" brings back the algorithm chosen before, with
+// its tool, and has the host run that algorithm's pass again after the
+// redraw pass (manual correction has none).
+TEST_F(EditorCommands, LinRunsTheAlgorithmsPassAgain) {
+  openAndRead();
+  const struct {
+    int item;
+    int algorithm;
+    int tool;
+    int pass;  // 0: none
+  } cases[] = {{4, 4, kToolNone, kModePilotTone},
+               {3, 3, kToolNone, kModeHum},
+               {2, 7, kToolRange, kModeSpectral},
+               {5, 5, kToolGravity, kModeNone},
+               {1, 6, kToolNone, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.item);
+    chooseItem(c.item);
+    ASSERT_EQ(editor->algorithm(), c.algorithm);
+    if (c.algorithm == 7) {
+      drag(100, 220, 500, 200);
+      ASSERT_TRUE(editor->rangeSelected());
+    }
+    size_t from = host.startedModes.size();
+    press(101);
+    EXPECT_EQ(startedSince(host, from), std::vector<int>{kModeZoom});
+    EXPECT_EQ(editor->algorithm(), 0);
+    EXPECT_EQ(editor->activeTool(), kToolNone);
+    EXPECT_EQ(text(20), "1") << "the lowest frequency reads 1 on the logarithmic scale";
+    if (c.item == 4) {
+      host.repaint();
+      EXPECT_TRUE(WindowCapture(host.frame).saveBmp("editor-log-scale.bmp"));
+    }
+
+    from = host.startedModes.size();
+    const int queries = host.queries;
+    press(100);
+    EXPECT_GT(host.queries, queries) << "the host is asked for its file list";
+    std::vector<int> expected{kModeZoom};
+    if (c.pass != 0) expected.push_back(c.pass);
+    EXPECT_EQ(startedSince(host, from), expected);
+    EXPECT_EQ(editor->algorithm(), c.algorithm);
+    EXPECT_EQ(editor->activeTool(), c.tool);
+    EXPECT_EQ(host.effect->getParameter(host.effect, 0), static_cast<float>(kModeCorrect))
+        << "the host's own processing corrects again";
+  }
+}
+
+// A host that keeps the DLL search to the system folder, as hardened hosts
+// do: the hum engine's module beside the program is not found.
+struct SystemOnlyDllSearch {
+  using SetDirectories = BOOL(WINAPI*)(DWORD);
+  SetDirectories set = reinterpret_cast<SetDirectories>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories")));
+  bool applied = set && set(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  SystemOnlyDllSearch() = default;
+  ~SystemOnlyDllSearch() {
+    if (applied) set(LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+  }
+  SystemOnlyDllSearch(const SystemOnlyDllSearch&) = delete;
+  SystemOnlyDllSearch& operator=(const SystemOnlyDllSearch&) = delete;
+};
+
+// Hum tracking whose engine cannot be loaded says so and keeps the
+// algorithm number; the one left stays left, and nothing breaks when the
+// scale is switched back and forth. Once the module is found it works.
+TEST_F(EditorCommands, HumEngineThatCannotBeLoaded) {
+  openAndRead();
+  chooseItem(4);
+  ASSERT_EQ(editor->algorithm(), 4);
+  ASSERT_EQ(GetModuleHandleA("Sorvanite.dll"), nullptr) << "the module must not be loaded already";
+  {
+    SystemOnlyDllSearch hardened;
+    ASSERT_TRUE(hardened.applied);
+    chooseItem(3);
+  }
+  EXPECT_EQ(text(75), "Wybrano k_ofl_hum.");
+  EXPECT_TRUE(shown(control(75)));
+  host.repaint();
+  EXPECT_TRUE(WindowCapture(host.frame).saveBmp("editor-hum-not-loaded.bmp"));
+  EXPECT_EQ(editor->algorithm(), 4);
+  EXPECT_EQ(editor->lastAlgorithm(), 4);
+  EXPECT_EQ(plugin->engines().engineHandle(), 0);
+  EXPECT_FALSE(shown(control(46)));
+  EXPECT_FALSE(shown(control(30))) << "the pilot-tone pane was left";
+  EXPECT_FALSE(plugin->engines().hasEngine(4));
+
+  // Back on the linear scale the pilot-tone pass finds no tracker: it does
+  // nothing, and the curve stays as it was.
+  const std::vector<Point> before = pointsOf(curve());
+  press(101);
+  press(100);
+  EXPECT_EQ(host.startsInMode(kModePilotTone), 1);
+  EXPECT_FALSE(host.runResults.back());
+  EXPECT_TRUE(sameCurve(pointsOf(curve()), before));
+  EXPECT_EQ(editor->algorithm(), 4);
+
+  chooseItem(3);
+  EXPECT_EQ(editor->algorithm(), 3);
+  EXPECT_NE(plugin->engines().engineHandle(), 0);
+  EXPECT_TRUE(shown(control(46)));
+  EXPECT_FALSE(shown(control(75)));
+}
+
+// The spectral-domain detector needs memory for itself: with only scraps
+// left (enough for the message, not for the detector) the choice says so
+// and leaves no algorithm and no tool; with memory back it works.
+TEST_F(EditorCommands, SpectralDetectorWithoutMemory) {
+  constexpr std::size_t kScrap = 256;
+  static_assert(sizeof(detect::SpectralPvcDetector) > kScrap);
+  openAndRead();
+  chooseItem(4);
+  ASSERT_EQ(editor->algorithm(), 4);
+  {
+    editor_test::HeapExhaustion noMemory(kScrap);
+    chooseItem(2);
+    EXPECT_GT(editor_test::HeapExhaustion::refused(), 0);
+  }
+  EXPECT_EQ(text(75), "Could not init SDPvc! Please, select another algorithm.");
+  EXPECT_TRUE(shown(control(75)));
+  EXPECT_EQ(editor->algorithm(), 0);
+  EXPECT_EQ(editor->lastAlgorithm(), 0);
+  EXPECT_EQ(editor->activeTool(), kToolNone);
+  EXPECT_EQ(plugin->engines().spectralEngine(), nullptr);
+  EXPECT_FALSE(plugin->engines().hasEngine(4)) << "the pilot tone was left";
+  EXPECT_FALSE(shown(control(80)));
+  EXPECT_FALSE(shown(control(30)));
+  const std::vector<Point> before = pointsOf(curve());
+  drag(100, 220, 500, 200);
+  EXPECT_FALSE(editor->rangeSelected()) << "no tool is active";
+  EXPECT_TRUE(sameCurve(pointsOf(curve()), before));
+
+  chooseItem(2);
+  EXPECT_EQ(editor->algorithm(), 7);
+  EXPECT_EQ(editor->activeTool(), kToolRange);
+  EXPECT_NE(plugin->engines().spectralEngine(), nullptr);
+  EXPECT_TRUE(shown(control(80)));
+  EXPECT_FALSE(shown(control(75)));
+}
+
+// The undo history holds 511 steps. Chart strokes, each a step of its own,
+// past that: the later ones record nothing, "Undo" goes back through the
+// recorded steps to the curve before the first stroke, each step showing
+// the curve it recorded, and a stroke after that starts the history anew.
+TEST_F(EditorCommands, UndoHistoryFull) {
+  openAndRead();
+  chooseItem(1);
+  press(68);
+  ASSERT_EQ(editor->activeTool(), kToolChart);
+  const int top = rowOfRatio(1.15f);
+  std::vector<std::vector<Point>> shownAt{pointsOf(curve())};  // by step
+  constexpr int kStrokes = PvcHistory::kCapacity + 4;
+  for (int k = 1; k <= kStrokes; ++k) {
+    // Strokes at shifting places and heights, so that every step differs.
+    const int x = 60 + (k * 37) % 500;
+    const int y = top + (k % 9) * 4;
+    mouse(WM_LBUTTONDOWN, x, y, MK_LBUTTON);
+    mouse(WM_MOUSEMOVE, x + 12, y + 2, MK_LBUTTON);
+    mouse(WM_LBUTTONUP, x + 24, y + 2);
+    shownAt.push_back(pointsOf(curve()));
+    if (k <= PvcHistory::kCapacity) {
+      ASSERT_EQ(stepOfHistory(), k);
+    }
+    ASSERT_NE(shownAt[static_cast<size_t>(k)], shownAt[static_cast<size_t>(k - 1)]) << "stroke " << k;
+  }
+  const PvcHistory& history = editor->historyOf(plugin->currentFileId);
+  EXPECT_EQ(history.currentStep(), PvcHistory::kCapacity);
+  EXPECT_EQ(history.topStep(), PvcHistory::kCapacity);
+  EXPECT_EQ(history.tagOf(PvcHistory::kCapacity - 1), 8) << "the last recorded step is a chart stroke";
+  EXPECT_TRUE(IsWindowEnabled(control(78)));
+  EXPECT_FALSE(IsWindowEnabled(control(79)));
+
+  // The strokes past the last step take that step over, so the newest
+  // curve is never out of reach: the first undo goes to the step below it,
+  // and redo comes back to the newest stroke.
+  command(78);
+  EXPECT_TRUE(sameCurve(pointsOf(curve()), shownAt[PvcHistory::kCapacity - 1]));
+  EXPECT_TRUE(IsWindowEnabled(control(79)));
+  command(79);
+  EXPECT_TRUE(sameCurve(pointsOf(curve()), shownAt[kStrokes])) << "the newest stroke was lost";
+  EXPECT_FALSE(IsWindowEnabled(control(79)));
+
+  for (int step = PvcHistory::kCapacity - 1; step >= 0; --step) {
+    command(78);
+    ASSERT_EQ(stepOfHistory(), step);
+    ASSERT_TRUE(sameCurve(pointsOf(curve()), shownAt[static_cast<size_t>(step)])) << "step " << step;
+  }
+  EXPECT_FALSE(IsWindowEnabled(control(78)));
+  command(78);
+  EXPECT_TRUE(sameCurve(pointsOf(curve()), shownAt[0]));
+  EXPECT_EQ(stepOfHistory(), 0);
+
+  // A new stroke from the bottom drops everything above it.
+  drag(300, top, 340, top);
+  EXPECT_EQ(stepOfHistory(), 1);
+  EXPECT_EQ(history.topStep(), 1);
+  EXPECT_FALSE(IsWindowEnabled(control(79)));
+  const std::vector<Point> redrawn = pointsOf(curve());
+  command(78);
+  EXPECT_TRUE(sameCurve(pointsOf(curve()), shownAt[0]));
+  command(79);
+  EXPECT_TRUE(sameCurve(pointsOf(curve()), redrawn));
 }
 
 }  // namespace

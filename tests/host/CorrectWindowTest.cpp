@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string>
@@ -65,8 +66,11 @@ double peakDeviation(const std::vector<float>& samples) {
   return worst;
 }
 
+// Paths are UTF-8, as pelmora-host takes them.
+std::filesystem::path fromUtf8(const std::string& path) { return std::u8string(path.begin(), path.end()); }
+
 void writeText(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary);
+  std::ofstream out(fromUtf8(path), std::ios::binary);
   out << text;
 }
 
@@ -129,6 +133,19 @@ TEST(PelmoraCorrectCurve, CheckedBeforeTheEditorLoadsIt) {
   const auto corrected = host::readWav(s.output);
   ASSERT_TRUE(corrected.ok()) << corrected.message;
   EXPECT_NEAR(static_cast<double>(corrected.audio.frames()), 32000.0 * 1.02, 2.0);
+  DeleteFileA(s.output.c_str());
+
+  // A name outside the system's code page, which the plug-in's dialog
+  // could not take: the plug-in gets a copy under a name it can.
+  const std::string foreign = tempPath("曲线-wow.pvc");
+  writeText(foreign, "0 1.020000\r\n16000 1.020000\r\n");
+  const HostRun named = runHost("correct \"" + s.input + "\" \"" + s.output + "\" --curve \"" + foreign + "\"", s.err);
+  std::filesystem::remove(fromUtf8(foreign));
+  ASSERT_EQ(named.exitCode, 0u) << named.err;
+  const auto renamed = host::readWav(s.output);
+  ASSERT_TRUE(renamed.ok()) << renamed.message;
+  EXPECT_NEAR(static_cast<double>(renamed.audio.frames()), 32000.0 * 1.02, 2.0);
+  EXPECT_TRUE(s.nothingLeft());
   DeleteFileA(s.output.c_str());
 
   struct Case {

@@ -2,6 +2,11 @@
 // labels turn times and frequencies into the pixels a drag goes through.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "analysis/SpectrogramAnalyser.h"
 #include "editor/ColourTable.h"
 #include "editor/TimeFormat.h"
 #include "host/DewowArguments.h"
@@ -86,11 +91,11 @@ TEST(DisplayMapping, ReadsTheLabelsAsTheEditorWritesThem) {
 
 TEST(DisplayMapping, PutsTimesOnColumnCentresAndFrequenciesOnRows) {
   std::string problem;
-  // 670 x 260 display: 668 columns over 0..10 s, 258 rows over 0..22050 Hz.
+  // 670 x 260 display: 668 columns over 0..10 s, 259 rows over 0..22050 Hz.
   const auto m = host::mappingFromLabels("0:00.000", "0:10.000", "0", "22050", 670, 260, problem);
   ASSERT_TRUE(m.has_value()) << problem;
   EXPECT_EQ(m->columns, 668);
-  EXPECT_EQ(m->rows, 258);
+  EXPECT_EQ(m->rows, 259);
   EXPECT_EQ(m->columnOf(0.0), 0);
   EXPECT_EQ(m->columnOf(10.0), 667);
   EXPECT_EQ(m->columnOf(5.0), 334);  // 333.5 rounds up
@@ -98,14 +103,128 @@ TEST(DisplayMapping, PutsTimesOnColumnCentresAndFrequenciesOnRows) {
   EXPECT_EQ(m->columnOf(99.0), 667);
   for (int column : {0, 100, 667}) EXPECT_EQ(m->columnOf(m->secondsOf(column)), column);
   EXPECT_EQ(m->rowOf(22050.0), 0);
-  EXPECT_EQ(m->rowOf(0.0), 258);
-  EXPECT_EQ(m->rowOf(11025.0), 129);
-  for (int row : {0, 17, 258}) EXPECT_EQ(m->rowOf(m->frequencyOf(row)), row);
+  EXPECT_EQ(m->rowOf(0.0), 259);
+  for (int row : {0, 17, 258, 259}) EXPECT_EQ(m->rowOf(m->frequencyOf(row)), row);
 
   EXPECT_FALSE(host::mappingFromLabels("0:05.000", "0:05.000", "0", "22050", 670, 260, problem));
   EXPECT_NE(problem.find("no stretch"), std::string::npos);
   EXPECT_FALSE(host::mappingFromLabels("0:00.000", "0:05.000", "x", "22050", 670, 260, problem));
   EXPECT_NE(problem.find("not frequencies"), std::string::npos);
+}
+
+// The editor's analyser on its 668 x 259 grid, zoomed to a band around 1 kHz
+// at the finest resolution, as the centre-of-gravity drag sees it.
+class ZoomedDisplay : public ::testing::Test {
+ protected:
+  static constexpr int kRate = 44100;
+  static constexpr int kFrame = 4096;
+
+  void SetUp() override {
+    analyser.setFftLength(kFrame);
+    analyser.setSampleRate(kRate);
+    analyser.setColumns(668);
+    analyser.setRows(259);
+    analyser.setWindow(2);
+    analyser.allocateColumns();
+    analyser.setZoom(1.0f);
+    analyser.setRange(120);
+    analyser.setFloor(12);
+    analyser.setCeiling(105);
+    analyser.setFrequencyRange(936.0f, 1281.0f);
+  }
+
+  // The mapping dewow reads off the labels the editor writes for this view.
+  host::DisplayMapping mapping(double seconds) {
+    std::string problem;
+    const auto m = host::mappingFromLabels(
+        formatTime(0.0, kRate), formatTime(seconds * kRate, kRate),
+        std::to_string(static_cast<int>(analyser.bottomFrequency())),
+        std::to_string(static_cast<int>(analyser.topFrequency())), 670, 260, problem);
+    EXPECT_TRUE(m.has_value()) << problem;
+    return m.value_or(host::DisplayMapping{});
+  }
+
+  void readTone(double hz, double seconds) {
+    const int n = static_cast<int>(seconds * kRate);
+    ASSERT_TRUE(analyser.prepare(0, n, n));
+    for (int i = 0; i < n; ++i) {
+      const float sample = static_cast<float>(0.3 * std::sin(2.0 * std::numbers::pi * hz * i / kRate));
+      while (analyser.feed(sample)) {
+      }
+    }
+  }
+
+  // The levels the display shows in the rows between two frequencies,
+  // averaged over a few columns, whole percents as the colours give them.
+  std::vector<double> levels(int top, int bottom, int column) {
+    std::vector<double> shown;
+    for (int row = top; row <= bottom; ++row) {
+      double sum = 0.0;
+      for (int c = column - 2; c <= column + 2; ++c) sum += static_cast<int>(analyser.levelAt(c, row));
+      shown.push_back(sum / 5.0);
+    }
+    return shown;
+  }
+
+  SpectrogramAnalyser analyser;
+};
+
+// A mouse y is the analyser's row y, and the display paints row y at pixel
+// row y: the rows dewow reads and presses are the editor's rows.
+TEST_F(ZoomedDisplay, RowsAreTheEditorsRows) {
+  const host::DisplayMapping m = mapping(8.0);
+  ASSERT_EQ(m.rows, analyser.rows());
+  for (int row : {0, 1, 50, 129, 211, 258, 259}) {
+    // The labels are whole hertz, so the mapping may be a hertz, up to a
+    // row, lower.
+    EXPECT_NEAR(m.frequencyOf(row), analyser.frequencyOfRow(row), 1.0) << row;
+    EXPECT_NEAR(m.rowOf(analyser.frequencyOfRow(row)), row, 1) << row;
+  }
+}
+
+TEST_F(ZoomedDisplay, StartsTracesOnColumnsWithWholeFrames) {
+  readTone(1000.0, 8.0);
+  const auto range = host::wholeFrameColumns(mapping(8.0), kRate, kFrame);
+  ASSERT_TRUE(range.has_value());
+  auto whole = [&](int column) {
+    return analyser.frameEnd(column) - analyser.frameStart(column) == kFrame && analyser.fillIndex(column) == kFrame &&
+           analyser.fillTarget(column) == kFrame;
+  };
+  EXPECT_TRUE(whole(range->first));
+  EXPECT_TRUE(whole(range->last));
+  EXPECT_FALSE(whole(range->first - 2)) << "no more columns lost than the labels' rounding needs";
+  EXPECT_FALSE(whole(range->last + 2));
+  // A view shorter than a frame has no such column.
+  EXPECT_FALSE(host::wholeFrameColumns(mapping(0.08), kRate, kFrame).has_value());
+}
+
+// The display shows a line brightest at its strongest bin; the row dewow
+// presses must be the line's own, to within a row, wherever it lies in the
+// bin, since the traced curve starts from that row's frequency.
+TEST_F(ZoomedDisplay, FindsTheLinesRowWithinTheBin) {
+  const double binHz = static_cast<double>(kRate) / kFrame;
+  const double rowHz = analyser.frequencyOfRow(0) - analyser.frequencyOfRow(1);
+  for (double hz : {1001.3, 1003.0, 1004.6, 1006.2, 997.5, 995.1}) {
+    SCOPED_TRACE(hz);
+    readTone(hz, 2.0);
+    const host::DisplayMapping m = mapping(2.0);
+    const int top = m.rowOf(1100.0);
+    const int bottom = m.rowOf(900.0);
+    std::vector<double> shown = levels(top, bottom, 300);
+    const auto row = host::lineRow(shown, top, m, binHz);
+    ASSERT_TRUE(row.has_value());
+    EXPECT_LE(std::fabs(analyser.frequencyOfRow(*row) - hz), rowHz);
+
+    // The curve drawn over the brightest rows hides their level.
+    const auto peak = std::max_element(shown.begin(), shown.end()) - shown.begin();
+    shown[static_cast<std::size_t>(peak)] = -1.0;
+    shown[static_cast<std::size_t>(peak) + 1] = -1.0;
+    const auto hidden = host::lineRow(shown, top, m, binHz);
+    ASSERT_TRUE(hidden.has_value());
+    EXPECT_LE(std::fabs(analyser.frequencyOfRow(*hidden) - hz), 2.0 * rowHz);
+  }
+  const std::vector<double> unreadable(20, -1.0);
+  EXPECT_FALSE(host::lineRow(unreadable, 0, mapping(2.0), binHz).has_value());
 }
 
 TEST(DisplayMapping, ReadsEveryLevelOfTheEditorsColourScaleBack) {

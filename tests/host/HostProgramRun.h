@@ -21,14 +21,19 @@ inline HostRun runHost(const std::string& arguments, const std::string& errBase)
   HostRun run;
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE err = CreateFileA(errFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-  STARTUPINFOA startup{};
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdError = err;
   startup.hStdOutput = err;
   PROCESS_INFORMATION process{};
-  std::string command = "pelmora-host.exe " + arguments;
-  if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+  // Arguments are UTF-8, so that names in any script reach the program whole.
+  const std::string utf8 = "pelmora-host.exe " + arguments;
+  std::wstring command(utf8.size() + 1, L'\0');
+  command.resize(static_cast<std::size_t>(
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), command.data(),
+                          static_cast<int>(command.size()))));
+  if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
     if (WaitForSingleObject(process.hProcess, 300000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 99);
     GetExitCodeProcess(process.hProcess, &run.exitCode);
     CloseHandle(process.hThread);
