@@ -34,13 +34,22 @@ constexpr int kEditToolIds[] = {67, 68, 69};
 constexpr int kProgressBar = 77;
 constexpr int kRedoButton = 79;
 constexpr int kSpectralLevelBar = 88;
+constexpr int kMessageArea = 75;
 constexpr int kPathSize = 260;
+constexpr const char* kNothingToFollow =
+    "No track to follow: nothing in the chosen range and band lasted long enough. The curve is flat.";
 
 // Tags of the undo steps: what made them.
 enum UndoTag : int {
   kTagImport = 0,
   kTagSpectral = 2,
 };
+
+std::string messageShown() {
+  std::array<char, 256> text{};
+  GetWindowTextA(ControlTable::get(kMessageArea), text.data(), static_cast<int>(text.size()));
+  return text.data();
+}
 
 bool checked(int id) { return SendMessageA(ControlTable::get(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
@@ -108,6 +117,15 @@ void OfflineEditor::createPvc() {
     askForNotification();
     if (curve.pushSnapshot()) record(kTagSpectral);
     if (detector) drawDetectorOverlay(*detector);
+    // A flat curve from the detector is not a finding: say why, as the
+    // other detectors do ("Undo" brings back the curve before); a later
+    // finding takes the words back.
+    if (detector && detector->familyCount() == 0) {
+      showMessage(kNothingToFollow);
+    } else if (messageShown() == kNothingToFollow) {
+      editor::setControlText(kMessageArea, "");
+      editor::showControl(kMessageArea, false);
+    }
     editor::showControl(kProgressBar, false);
     return;
   }

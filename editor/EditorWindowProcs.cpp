@@ -14,6 +14,15 @@ constexpr int kKeyA = 65;
 
 WNDPROC displayPrevious = nullptr;
 
+template <class Handle>
+LRESULT guarded(Handle handle) noexcept {
+  try {
+    return handle();
+  } catch (...) {
+    return 0;
+  }
+}
+
 // Scroll bars whose moves become commands.
 bool isCommandBar(int id) {
   return (id >= 11 && id <= 13) || (id >= 30 && id <= 34) || (id >= 46 && id <= 50) || (id >= 86 && id <= 90) ||
@@ -87,7 +96,9 @@ void attachEditor(HWND window, OfflineEditor* editor) {
 
 void setDisplayPrevious(WNDPROC procedure) { displayPrevious = procedure; }
 
-LRESULT CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+namespace {
+
+LRESULT mainMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE:
       return 0;
@@ -114,7 +125,7 @@ LRESULT CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, L
   }
 }
 
-LRESULT CALLBACK displayProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT displayMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   auto forward = [&] {
     return displayPrevious ? CallWindowProcA(displayPrevious, window, message, wParam, lParam) : 0;
   };
@@ -126,7 +137,10 @@ LRESULT CALLBACK displayProcedure(HWND window, UINT message, WPARAM wParam, LPAR
     if (began) dc = BeginPaint(window, &ps);
     // Without an editor there is nothing to paint, but the request is still
     // answered, or it would come back at once for ever.
-    if (editor) editor->paint(dc);
+    if (editor) guarded([&] {
+      editor->paint(dc);
+      return LRESULT{0};
+    });
     if (began) EndPaint(window, &ps);
     return 0;
   }
@@ -162,6 +176,19 @@ LRESULT CALLBACK displayProcedure(HWND window, UINT message, WPARAM wParam, LPAR
     default:
       return 0;
   }
+}
+
+}  // namespace
+
+// An exception must not unwind through the system's window code (it would
+// end the host): a message whose handling failed, for want of memory most
+// likely, is dropped.
+LRESULT CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return guarded([&] { return mainMessage(window, message, wParam, lParam); });
+}
+
+LRESULT CALLBACK displayProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return guarded([&] { return displayMessage(window, message, wParam, lParam); });
 }
 
 LRESULT CALLBACK scrollBarProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -184,12 +184,16 @@ bool Run::setParameter(const std::string& name, double value) {
 bool Run::createCurve() {
   const std::string step = "\"Create PVC\"";
   const std::size_t before = driver_.passCount();
+  const std::string said = driver_.shown(kMessageArea) ? driver_.text(kMessageArea) : std::string();
   if (!driver_.pressButton(kCreateCurve, problem_)) return fail(step, problem_);
   const ULONGLONG start = GetTickCount64();
   if (arguments_.algorithm == Algorithm::Spectral) {
-    // The spectral curve is built at once; only a redraw follows.
+    // The spectral curve is built at once; only a redraw follows. A curve
+    // made of nothing is told in the message area.
     driver_.settle(kSettleMs);
     if (!driver_.quiet(passTimeoutMs())) return fail(step, "the plug-in did not settle");
+    const std::string now = driver_.shown(kMessageArea) ? driver_.text(kMessageArea) : std::string();
+    if (!now.empty() && now != said) return fail(step, "the editor said \"" + now + "\"");
   } else if (!driver_.waitForPasses(before, kAnswerMs, "\"Create PVC\"", problem_)) {
     return fail(step, problem_);
   }

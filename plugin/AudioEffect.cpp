@@ -10,33 +10,54 @@ AudioEffect* objectOf(AEffect* effect) {
   return effect ? static_cast<AudioEffect*>(effect->object) : nullptr;
 }
 
+// Nothing the plug-in throws may reach the host, which cannot catch it: a
+// call that fails so (out of memory, most likely) answers as a refused one.
+template <class Call, class Result>
+Result guarded(Call call, Result failed) noexcept {
+  try {
+    return call();
+  } catch (...) {
+    return failed;
+  }
+}
+
+template <class Call>
+void guarded(Call call) noexcept {
+  try {
+    call();
+  } catch (...) {
+  }
+}
+
 VstIntPtr VSTCALLBACK dispatchEntry(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
                                     float opt) {
   AudioEffect* object = objectOf(effect);
   if (!object) return 0;
   if (opcode == effClose) {
-    object->dispatcher(opcode, index, value, ptr, opt);
+    guarded([&] { object->dispatcher(opcode, index, value, ptr, opt); });
     delete object;
     return 1;
   }
-  return object->dispatcher(opcode, index, value, ptr, opt);
+  return guarded([&] { return object->dispatcher(opcode, index, value, ptr, opt); }, VstIntPtr{0});
 }
 
 void VSTCALLBACK processEntry(AEffect* effect, float** inputs, float** outputs, VstInt32 frames) {
-  if (AudioEffect* object = objectOf(effect)) object->process(inputs, outputs, frames);
+  if (AudioEffect* object = objectOf(effect))
+    guarded([&] { object->process(inputs, outputs, frames); });
 }
 
 void VSTCALLBACK processReplacingEntry(AEffect* effect, float** inputs, float** outputs, VstInt32 frames) {
-  if (AudioEffect* object = objectOf(effect)) object->processReplacing(inputs, outputs, frames);
+  if (AudioEffect* object = objectOf(effect))
+    guarded([&] { object->processReplacing(inputs, outputs, frames); });
 }
 
 void VSTCALLBACK setParameterEntry(AEffect* effect, VstInt32 index, float value) {
-  if (AudioEffect* object = objectOf(effect)) object->setParameter(index, value);
+  if (AudioEffect* object = objectOf(effect)) guarded([&] { object->setParameter(index, value); });
 }
 
 float VSTCALLBACK getParameterEntry(AEffect* effect, VstInt32 index) {
   AudioEffect* object = objectOf(effect);
-  return object ? object->getParameter(index) : 0.0f;
+  return object ? guarded([&] { return object->getParameter(index); }, 0.0f) : 0.0f;
 }
 
 }  // namespace

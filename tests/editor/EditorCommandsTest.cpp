@@ -886,6 +886,50 @@ TEST_F(EditorCommands, SpectralDetectorWithoutMemory) {
 // past that: the later ones record nothing, "Undo" goes back through the
 // recorded steps to the curve before the first stroke, each step showing
 // the curve it recorded, and a stroke after that starts the history anew.
+// The spectral detector over silence leaves a flat curve and says so; over
+// the band of a tone it finds the tone and says nothing.
+TEST_F(EditorCommands, SpectralDetectorThatFindsNothingSaysSo) {
+  const auto tone = host.audio;
+  for (auto& channel : host.audio) std::fill(channel.begin(), channel.end(), 0.0f);
+  openAndRead();
+  chooseItem(2);
+  const int toneRow = static_cast<int>(258.0 * (1.0 - kToneHz / (kRate / 2.0)));
+  drag(100, toneRow - 10, 500, toneRow + 10);
+  press(80);
+  ASSERT_EQ(host.startsInMode(kModeSpectral), 1);
+  press(40);
+  EXPECT_EQ(text(75), "No track to follow: nothing in the chosen range and band lasted long enough. The curve is flat.");
+  EXPECT_TRUE(shown(control(75)));
+  for (const Point& p : pointsOf(curve())) EXPECT_FLOAT_EQ(p.ratio, 1.0f);
+
+  host.audio = tone;
+  drag(100, toneRow - 10, 500, toneRow + 10);
+  press(80);
+  ASSERT_EQ(host.startsInMode(kModeSpectral), 2);
+  press(40);
+  EXPECT_GT(plugin->engines().spectralEngine()->familyCount(), 0);
+  EXPECT_NE(text(75).rfind("No track to follow", 0), 0u) << text(75);
+}
+
+// With no memory left at all even the message cannot be made: the choice
+// fails inside the window procedure, which must not let the failure unwind
+// into the system's window code and end the host. Once memory is back the
+// editor works.
+TEST_F(EditorCommands, NoMemoryAtAllEndsNothing) {
+  openAndRead();
+  chooseItem(4);
+  ASSERT_EQ(editor->algorithm(), 4);
+  {
+    editor_test::HeapExhaustion noMemory(0);
+    chooseItem(2);
+    EXPECT_GT(editor_test::HeapExhaustion::refused(), 0);
+  }
+  EXPECT_TRUE(IsWindow(mainWindow()));
+  chooseItem(2);
+  EXPECT_EQ(editor->algorithm(), 7);
+  EXPECT_NE(plugin->engines().spectralEngine(), nullptr);
+}
+
 TEST_F(EditorCommands, UndoHistoryFull) {
   openAndRead();
   chooseItem(1);

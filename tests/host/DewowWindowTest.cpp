@@ -205,6 +205,8 @@ TEST(PelmoraDewow, StopsWithWordsAndWritesNothingWhenItCannotRun) {
       {"--algorithm hum --param NoSuchParameter=3", host::kExitRefused, "shows no parameter of that name"},
       {"--algorithm spectral --band 2300:2700 --param \"FFT Length=3000\"", host::kExitRefused,
        "never made the read-out show 3000"},
+      // Nothing sounds between 5 and 6 kHz: the detector's flat curve is not a finding.
+      {"--algorithm spectral --band 5000:6000", host::kExitRefused, "No track to follow"},
   };
   for (const Case& c : cases) {
     const HostRun run = runHost("dewow " + s.files() + " " + c.arguments + " --timeout 60", s.err);

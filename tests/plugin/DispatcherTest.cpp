@@ -3,9 +3,12 @@
 
 #include <cstring>
 #include <fstream>
+#include <new>
+#include <stdexcept>
 #include <string>
 
 #include "curve/PvcCurve.h"
+#include "plugin/AudioEffect.h"
 #include "plugin/OfflineEffect.h"
 #include "plugin/PluginEntry.h"
 #include "tests/plugin/FakeHost.h"
@@ -43,6 +46,25 @@ TEST(Entry, RefusesHostsOlderThanVst2AndMissingCallback) {
   EXPECT_EQ(createPelmora(FakeHost::callback), nullptr);
   EXPECT_EQ(createPelmora(nullptr), nullptr);
   FakeHost::reset();
+}
+
+// A plug-in call that fails with an exception (out of memory) answers as a
+// refused call; nothing of it reaches the host, which could not catch it.
+TEST(Entry, NothingThrownReachesTheHost) {
+  struct Failing : AudioEffect {
+    Failing() : AudioEffect(FakeHost::callback, 1, 1) {}
+    VstIntPtr dispatcher(VstInt32, VstInt32, VstIntPtr, void*, float) override { throw std::bad_alloc(); }
+    void setParameter(VstInt32, float) override { throw std::bad_alloc(); }
+    float getParameter(VstInt32) override { throw std::runtime_error("failed"); }
+    void processReplacing(float**, float**, VstInt32) override { throw std::bad_alloc(); }
+  };
+  AEffect* effect = (new Failing)->getAeffect();
+  EXPECT_EQ(effect->dispatcher(effect, effGetVstVersion, 0, 0, nullptr, 0.0f), 0);
+  effect->setParameter(effect, 0, 0.5f);
+  EXPECT_EQ(effect->getParameter(effect, 0), 0.0f);
+  effect->processReplacing(effect, nullptr, nullptr, 0);
+  // Closing still frees the object, whatever its own handling of the call does.
+  EXPECT_EQ(effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f), 1);
 }
 
 TEST_F(Dispatcher, RecordHoldsThePublishedValues) {
