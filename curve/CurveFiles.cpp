@@ -2,7 +2,6 @@
 // files into the snapshot directory.
 #include <fstream>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "curve/CurveText.h"
@@ -11,15 +10,7 @@
 
 bool PvcCurve::readFile(const std::string& path, bool snapshot) {
   if (!snapshot) fileName_ = path;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  CurveTextReader reader;
-  std::vector<char> chunk(64 * 1024);
-  while (in) {
-    in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-    reader.feed(std::string_view(chunk.data(), static_cast<std::size_t>(in.gcount())));
-  }
-  std::vector<PvcPoint> read = reader.finish();
+  std::vector<PvcPoint> read = readCurveFile(path);
   // A file that yields no point is not a curve; the one in memory stays, so
   // a bad import or a missing snapshot loses nothing.
   if (read.empty()) return false;

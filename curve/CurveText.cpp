@@ -1,6 +1,7 @@
 #include "curve/CurveText.h"
 
 #include <charconv>
+#include <fstream>
 #include <cmath>
 #include <limits>
 
@@ -113,4 +114,16 @@ std::vector<PvcPoint> CurveTextReader::finish() {
   }
   endLine();
   return std::move(points_);
+}
+
+std::vector<PvcPoint> readCurveFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return {};
+  CurveTextReader reader;
+  std::vector<char> chunk(64 * 1024);
+  while (in) {
+    in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+    reader.feed(std::string_view(chunk.data(), static_cast<std::size_t>(in.gcount())));
+  }
+  return reader.finish();
 }

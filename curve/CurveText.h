@@ -46,3 +46,7 @@ class CurveTextReader {
   std::size_t bomMatched_ = 0;
   std::vector<PvcPoint> points_;
 };
+
+// The points of a curve file, read in chunks through CurveTextReader; none
+// when the file cannot be opened.
+std::vector<PvcPoint> readCurveFile(const std::string& path);

@@ -9,7 +9,6 @@
 
 #include <array>
 #include <cstring>
-#include <fstream>
 #include <vector>
 #include <string>
 
@@ -85,17 +84,7 @@ OPENFILENAMEA curveFileDialog(HWND owner, const char* filter, std::array<char, k
 }
 
 // Whether a curve file holds at least one point the curve store would take.
-bool yieldsPoints(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  CurveTextReader reader;
-  std::vector<char> chunk(64 * 1024);
-  while (in) {
-    in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-    reader.feed(std::string_view(chunk.data(), static_cast<std::size_t>(in.gcount())));
-  }
-  return !reader.finish().empty();
-}
+bool yieldsPoints(const std::string& path) { return !readCurveFile(path).empty(); }
 
 }  // namespace
 

@@ -346,74 +346,79 @@ struct DragPens {
   Pen black{CreatePen(PS_DOT, 1, kBlack)};
 };
 
+// Lines across the display at x1 and x2, in the selected pen.
+void timeEdges(HDC dc, long long x1, long long x2, int height) {
+  moveTo(dc, x1, 1);
+  lineTo(dc, x1, height - 1);
+  moveTo(dc, x2, 1);
+  lineTo(dc, x2, height - 1);
+}
+
 }  // namespace
+
+template <typename Draw>
+void DisplayLayers::drawOverComposite(Draw draw) {
+  if (!ready()) return;
+  WindowDc window(display_);
+  HDC dc = window.get();
+  if (!dc) return;
+  BitBlt(dc, 0, 0, width_, height_, composite_.dc(), 0, 0, SRCCOPY);
+  const DragPens pens;
+  draw(dc, pens);
+}
 
 void DisplayLayers::drawRubberBand(int x1, int y1, int x2, int y2, bool timeValid, bool frequencyValid,
                                    RubberBand kind) {
-  if (!ready()) return;
-  WindowDc window(display_);
-  HDC dc = window.get();
-  if (!dc) return;
-  BitBlt(dc, 0, 0, width_, height_, composite_.dc(), 0, 0, SRCCOPY);
-  // A drag may leave the display: its edges stay on the layer's border.
-  x1 = std::clamp(x1, 0, width_ - 1);
-  x2 = std::clamp(x2, 0, width_ - 1);
-  y1 = std::clamp(y1, 0, height_ - 1);
-  y2 = std::clamp(y2, 0, height_ - 1);
-  DragPens pens;
-  HPEN timePen = timeValid ? pens.red.get() : pens.black.get();
-  HPEN frequencyPen = frequencyValid ? pens.red.get() : pens.black.get();
-  Selected keep(dc, frequencyPen);
-  switch (kind) {
-    case RubberBand::Horizontal:
-      moveTo(dc, 1, y1);
-      lineTo(dc, width_ - 1, y1);
-      moveTo(dc, 1, y2);
-      lineTo(dc, width_ - 1, y2);
-      break;
-    case RubberBand::Vertical:
-      SelectObject(dc, timePen);
-      moveTo(dc, x1, 1);
-      lineTo(dc, x1, height_ - 1);
-      moveTo(dc, x2, 1);
-      lineTo(dc, x2, height_ - 1);
-      break;
-    case RubberBand::Rectangle:
-      moveTo(dc, x1, y1);
-      lineTo(dc, x2, y1);
-      moveTo(dc, x1, y2);
-      lineTo(dc, x2, y2);
-      SelectObject(dc, timePen);
-      moveTo(dc, x1, y1);
-      lineTo(dc, x1, y2);
-      moveTo(dc, x2, y1);
-      lineTo(dc, x2, y2);
-      break;
-  }
+  drawOverComposite([&](HDC dc, const DragPens& pens) {
+    // A drag may leave the display: its edges stay on the layer's border.
+    x1 = std::clamp(x1, 0, width_ - 1);
+    x2 = std::clamp(x2, 0, width_ - 1);
+    y1 = std::clamp(y1, 0, height_ - 1);
+    y2 = std::clamp(y2, 0, height_ - 1);
+    HPEN timePen = timeValid ? pens.red.get() : pens.black.get();
+    HPEN frequencyPen = frequencyValid ? pens.red.get() : pens.black.get();
+    Selected keep(dc, frequencyPen);
+    switch (kind) {
+      case RubberBand::Horizontal:
+        moveTo(dc, 1, y1);
+        lineTo(dc, width_ - 1, y1);
+        moveTo(dc, 1, y2);
+        lineTo(dc, width_ - 1, y2);
+        break;
+      case RubberBand::Vertical:
+        SelectObject(dc, timePen);
+        timeEdges(dc, x1, x2, height_);
+        break;
+      case RubberBand::Rectangle:
+        moveTo(dc, x1, y1);
+        lineTo(dc, x2, y1);
+        moveTo(dc, x1, y2);
+        lineTo(dc, x2, y2);
+        SelectObject(dc, timePen);
+        moveTo(dc, x1, y1);
+        lineTo(dc, x1, y2);
+        moveTo(dc, x2, y1);
+        lineTo(dc, x2, y2);
+        break;
+    }
+  });
 }
 
 void DisplayLayers::drawGravityTrace(int x1, int x2, int y, int level, std::span<const int> rows) {
-  if (!ready()) return;
-  WindowDc window(display_);
-  HDC dc = window.get();
-  if (!dc) return;
-  BitBlt(dc, 0, 0, width_, height_, composite_.dc(), 0, 0, SRCCOPY);
-  DragPens pens;
-  Selected keep(dc, pens.black.get());
-  moveTo(dc, x1, 1);
-  lineTo(dc, x1, height_ - 1);
-  moveTo(dc, x2, 1);
-  lineTo(dc, x2, height_ - 1);
-  SelectObject(dc, pens.red.get());
-  const long long s = std::min(x1, x2);
-  moveTo(dc, s, y);
-  for (std::size_t i = 0; i < rows.size(); ++i) lineTo(dc, s + static_cast<long long>(i), rows[i]);
-  SelectObject(dc, pens.black.get());
-  char text[32];
-  const int n = std::snprintf(text, sizeof text, "DSC Level: %i", level);
-  const int previousMode = SetBkMode(dc, TRANSPARENT);
-  TextOutA(dc, x1, 1, text, std::clamp(n, 0, static_cast<int>(sizeof text) - 1));
-  SetBkMode(dc, previousMode);
+  drawOverComposite([&](HDC dc, const DragPens& pens) {
+    Selected keep(dc, pens.black.get());
+    timeEdges(dc, x1, x2, height_);
+    SelectObject(dc, pens.red.get());
+    const long long s = std::min(x1, x2);
+    moveTo(dc, s, y);
+    for (std::size_t i = 0; i < rows.size(); ++i) lineTo(dc, s + static_cast<long long>(i), rows[i]);
+    SelectObject(dc, pens.black.get());
+    char text[32];
+    const int n = std::snprintf(text, sizeof text, "DSC Level: %i", level);
+    const int previousMode = SetBkMode(dc, TRANSPARENT);
+    TextOutA(dc, x1, 1, text, std::clamp(n, 0, static_cast<int>(sizeof text) - 1));
+    SetBkMode(dc, previousMode);
+  });
 }
 
 void DisplayLayers::drawChartTrace(int x1, int x2, std::span<int> rows) {
@@ -423,25 +428,18 @@ void DisplayLayers::drawChartTrace(int x1, int x2, std::span<int> rows) {
   // The buffer is cleared outside s..e even when nothing can be drawn.
   for (long long i = 0; i < count; ++i)
     if (i < s || i > e) rows[static_cast<std::size_t>(i)] = 0;
-  if (!ready()) return;
-  WindowDc window(display_);
-  HDC dc = window.get();
-  if (!dc) return;
-  BitBlt(dc, 0, 0, width_, height_, composite_.dc(), 0, 0, SRCCOPY);
-  DragPens pens;
-  Selected keep(dc, pens.black.get());
-  moveTo(dc, x1, 1);
-  lineTo(dc, x1, height_ - 1);
-  moveTo(dc, x2, 1);
-  lineTo(dc, x2, height_ - 1);
-  SelectObject(dc, pens.red.get());
-  // The start row is read only from inside the buffer.
-  const int startRow = count > 0 ? rows[static_cast<std::size_t>(std::clamp<long long>(s, 0, count - 1))] : 0;
-  moveTo(dc, s, startRow);
-  for (long long i = std::max<long long>(s, 0); i <= std::min(e, count - 1); ++i) {
-    const int row = rows[static_cast<std::size_t>(i)];
-    if (row != 0) lineTo(dc, i, row);
-  }
+  drawOverComposite([&](HDC dc, const DragPens& pens) {
+    Selected keep(dc, pens.black.get());
+    timeEdges(dc, x1, x2, height_);
+    SelectObject(dc, pens.red.get());
+    // The start row is read only from inside the buffer.
+    const int startRow = count > 0 ? rows[static_cast<std::size_t>(std::clamp<long long>(s, 0, count - 1))] : 0;
+    moveTo(dc, s, startRow);
+    for (long long i = std::max<long long>(s, 0); i <= std::min(e, count - 1); ++i) {
+      const int row = rows[static_cast<std::size_t>(i)];
+      if (row != 0) lineTo(dc, i, row);
+    }
+  });
 }
 
 // ---- Detected tracks ----

@@ -143,6 +143,10 @@ class DisplayLayers {
   void traceCurve(const PvcCurve& curve, bool showPoints, bool colouredMarkers);
   void clearLayer(HDC dc) const;
   void copyLayers(HDC target) const;
+  // A drag outline's frame: the composite copied onto the display, then
+  // draw(dc, pens) with the dotted drag pens; nothing before the layers exist.
+  template <typename Draw>
+  void drawOverComposite(Draw draw);
 
   HWND display_ = nullptr;
   int width_ = 0;

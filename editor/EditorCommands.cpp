@@ -146,11 +146,7 @@ void OfflineEditor::handleCommand(int id) {
   }
 }
 
-void OfflineEditor::rightButton(bool down, int x, int y) {
-  if (down) {
-    rightPressX_ = x;
-    rightPressY_ = y;
-  }
+void OfflineEditor::rightButton(bool down, int /*x*/, int /*y*/) {
   buttonDown_ = down ? 1 : 0;
   if (activeTool_ == kToolZoom && lastAlgorithm_ != 0) {
     editor::showControl(kZoomHint, false);

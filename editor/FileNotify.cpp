@@ -3,14 +3,13 @@
 // undo steps, its first reading pass), the redraw pass after a change, the
 // pass a command asked for, and the blank display when no file is left.
 #include <cmath>
-#include <cstring>
 #include <string>
 
 #include "analysis/SpectrogramAnalyser.h"
-#include "curve/PvcCurve.h"
 #include "editor/ControlTable.h"
 #include "editor/OfflineEditor.h"
 #include "editor/Panes.h"
+#include "plugin/NotifiedFiles.h"
 #include "plugin/OfflineEffect.h"
 
 namespace {
@@ -23,13 +22,8 @@ int truncatedRate(double rate) {
   return std::isfinite(rate) && rate > 0.0 && rate < 2147483647.0 ? static_cast<int>(rate) : 0;
 }
 
-std::string nameOf(const VstAudioFile& file) { return std::string(file.name, strnlen(file.name, sizeof file.name)); }
-
 // The modes whose pass a notification starts.
-bool isPassMode(int mode) {
-  return mode == kModeHum || mode == kModePilotTone || mode == kModeNone || mode == kModeSpectral ||
-         mode == kModeSelection;
-}
+bool isPassMode(int mode) { return notified::isDetectionMode(mode) || mode == kModeSelection; }
 
 }  // namespace
 
@@ -50,9 +44,7 @@ void OfflineEditor::notifyFiles(VstAudioFile* files, VstInt32 count) {
 
   VstAudioFile& first = files[0];
   if (activeTool_ == kToolSplash) activeTool_ = kToolZoom;
-  // With no file held yet, the first one is new whatever its id (an id of 0
-  // would otherwise pass for the plug-in's empty current id).
-  if (effect_.isOtherFile(first.uniqueId) || effect_.fileTable().fileIdCapacity() == 0) {
+  if (notified::isNewFile(effect_, first)) {
     takeUpOtherFile(files, count);
   } else {
     noteSameFile(first);
@@ -108,41 +100,14 @@ void OfflineEditor::splashReleased() {
 }
 
 void OfflineEditor::takeUpOtherFile(VstAudioFile* files, VstInt32 count) {
-  VstAudioFile& first = files[0];
-  PvcCurve& curve = effect_.curve();
-  const bool heldFiles = effect_.fileTable().fileIdCapacity() > 0;
-  effect_.setFileCount(count);
-  for (int i = 0; i < count; ++i) effect_.setFileId(i, files[i].uniqueId);
-  if (heldFiles) {
-    const int shown = curve.snapshotCount();
-    effect_.setStepOfFile(effect_.currentFileId, shown < 0 ? 0 : shown);
-  } else {
-    effect_.currentFileId = first.uniqueId;
-  }
-  effect_.rebuildFileSteps();
-  effect_.currentFileId = first.uniqueId;
-  const int step = effect_.stepOfFile(first.uniqueId);
-  effect_.channelCount = first.numChannels;
-  curve.channelCount = first.numChannels;
-  fileName_ = nameOf(first);
-
+  const VstAudioFile& first = files[0];
   PvcHistory& history = historyOf(first.uniqueId);
-  if (step != 0) {
-    curveFilePath_ = curve.tempDir() + std::to_string(first.uniqueId) + "~undopvc_" +
-                     std::to_string(history.currentStep()) + ".dwt";
-    curve.setSnapshotState(step);
-    effect_.undoAfterDraw = false;
-  } else {
-    curveFilePath_ = curve.tempDir() + fileName_ + ".pvc";
-    curve.setSnapshotState(0);
-  }
-  effect_.setCurveFileName(curveFilePath_);
-  curve.fileId = first.uniqueId;
+  curveFilePath_ = notified::takeUpNewFile(effect_, files, count, history.currentStep());
+  fileName_ = notified::fileNameOf(first);
   updateUndoButtons();
   if (history.currentStep() < history.topStep()) editor::enableControl(kRedoButton, true);
 
   readStarted_ = false;
-  effect_.rateChanged = true;
   if (algorithm_ != kZoomAlgorithm) {
     selectAlgorithm(kZoomAlgorithm);
     SendMessageA(editor::ControlTable::get(kAlgorithmList), CB_SETCURSEL, 0, 0);
@@ -152,23 +117,14 @@ void OfflineEditor::takeUpOtherFile(VstAudioFile* files, VstInt32 count) {
 }
 
 void OfflineEditor::startReadingPass(VstAudioFile* files, VstInt32 count) {
-  VstAudioFile& first = files[0];
-  setOperationMode(0, kModeRead);
-  first.flags |= kVstOfflineCanProcessSelection | kVstOfflineWantRead | kVstOfflineNoChannelChange;
-  effect_.offlineStart(files, count, 0);
+  notified::startReadingPass(effect_, files, count);
   readStarted_ = true;
-  setOperationMode(0, kModeCorrect);
-  editCursor_ = first.editCursorPosition;
+  editCursor_ = files[0].editCursorPosition;
 }
 
 void OfflineEditor::noteSameFile(const VstAudioFile& first) {
-  fileName_ = nameOf(first);
-  effect_.rateChanged = false;
-  if (first.numChannels != effect_.channelCount) {
-    effect_.channelCount = first.numChannels;
-    effect_.curve().channelCount = first.numChannels;
-    needsRedraw_ = true;
-  }
+  fileName_ = notified::fileNameOf(first);
+  if (notified::noteSameFile(effect_, first)) needsRedraw_ = true;
   // The passes give the analyser the truncated rate; a fractional rate
   // compared as it is would ask for a redraw on every notification.
   if (effect_.analyser().sampleRate() != static_cast<float>(truncatedRate(first.sampleRate))) {
@@ -182,30 +138,15 @@ void OfflineEditor::noteSameFile(const VstAudioFile& first) {
 void OfflineEditor::startRequestedPass(VstAudioFile* files, VstInt32 count) {
   VstAudioFile& first = files[0];
   const int mode = effect_.operationMode();
-  switch (mode) {
-    case kModeHum:
-    case kModePilotTone:
-    case kModeNone:
-    case kModeSpectral:
-      setOperationMode(0, mode);
-      first.flags |= kVstOfflineCanProcessSelection | kVstOfflineWantRead;
-      effect_.offlineStart(files, count, 0);
-      setOperationMode(0, kModeCorrect);
-      askForNotification();
-      return;
-    case kModeSelection:
-      setOperationMode(0, kModeSelection);
-      first.flags |= kVstOfflineWantWriteMarker | kVstOfflineWantMoveCursor | kVstOfflineWantSelect;
-      effect_.offlineStart(files, count, 0);
-      setOperationMode(0, kModeRead);
-      askForNotification();
-      return;
-    default:
-      hostSelectionStart_ = first.selectionStart;
-      hostSelectionEnd_ = first.selectionStart + first.selectionSize;
-      layers_.drawHostSelection(hostSelectionStart_, hostSelectionEnd_, view().viewStart, view().viewLength);
-      return;
+  if (isPassMode(mode)) {
+    setOperationMode(0, mode);
+    notified::startRequestedPass(effect_, files, count, mode);
+    askForNotification();
+    return;
   }
+  hostSelectionStart_ = first.selectionStart;
+  hostSelectionEnd_ = first.selectionStart + first.selectionSize;
+  layers_.drawHostSelection(hostSelectionStart_, hostSelectionEnd_, view().viewStart, view().viewLength);
 }
 
 // No file left: a white picture, no tool, the view controls hidden, and the
@@ -217,7 +158,5 @@ void OfflineEditor::blankDisplay() {
   displayState_ = kDisplayEmpty;
   editor::showControls(editor::kViewControlIds, false);
   layers_.restoreSpectrogramBitmap();
-  effect_.forgetFiles();
-  effect_.curve().resetSnapshots();
-  effect_.curve().clearSnapshots();
+  notified::forgetFiles(effect_);
 }

@@ -205,7 +205,6 @@ void OfflineEditor::moveTool(int phase, int x, int y) {
     // The window reports moves only with the button held, so the hit test
     // of the hovering mouse is made at the press.
     if (!pointGrabbed_) pointHit_ = curve.pointNear(x, y);
-    moveArmed_ = true;
     if (!pointHit_) return;
     pointGrabbed_ = true;
     dragging_ = curve.selectNear(x, y);
@@ -217,7 +216,6 @@ void OfflineEditor::moveTool(int phase, int x, int y) {
   }
   if (phase == kPhaseDrag) {
     if (!dragging_) {
-      hoverSample_ = sampleOfX(x) + view().viewStart;
       pointHit_ = curve.pointNear(x, y);
       return;
     }
@@ -236,10 +234,8 @@ void OfflineEditor::moveTool(int phase, int x, int y) {
   if (!dragging_) {
     pointHit_ = false;
     pointGrabbed_ = false;
-    moveArmed_ = false;
     return;
   }
-  moveArmed_ = false;
   if (pointHit_ && pointGrabbed_) {
     pointGrabbed_ = false;
     const int p = curve.selectedPoint();
@@ -271,7 +267,6 @@ void OfflineEditor::insertTool(int phase, int x) {
 void OfflineEditor::deleteTool(int phase, int x, int y) {
   if (phase == kPhasePress) {
     layers_.composeLayers();
-    deleteStart_ = sampleOfX(x);
     return;
   }
   if (phase == kPhaseDrag) {
@@ -349,8 +344,6 @@ void OfflineEditor::gravityTool(int phase, int x, int y) {
   const std::int32_t offset = view().viewStart;
   if (phase == kPhasePress) {
     layers_.composeLayers();
-    gravityStart_ = sampleOfX(x) + offset;
-    gravityStartY_ = y;
     return;
   }
   const int level = editor::gravityLevel(leftPressY_, y);
@@ -374,8 +367,6 @@ void OfflineEditor::gravityTool(int phase, int x, int y) {
     return;
   }
 
-  gravityEnd_ = sampleOfX(x) + offset;
-  gravityEndY_ = y;
   PvcCurve& curve = effect_.curve();
   const int upperBin = analyser.binOfRow(leftPressY_);
   const int lowerBin = analyser.binOfRow(2 * leftPressY_ - y);

@@ -20,6 +20,10 @@
 #include "plugin/HeadlessEditor.h"
 
 class OfflineEffect;
+namespace view {
+struct TimeWindow;
+struct FrequencyZoom;
+}  // namespace view
 
 // The active mouse tool.
 enum ToolId : int {
@@ -78,6 +82,8 @@ class OfflineEditor : public AEffEditor, public EditorLink {
   // Entry points of the window procedures.
   void handleCommand(int id);
   void runTool(int phase, int x, int y);
+  // Where the right button went down is not used; the window procedure
+  // hands it over as with the left one.
   void rightButton(bool down, int x, int y);
   void paint(HDC target);
   void selectAlgorithm(int algorithm);
@@ -152,6 +158,8 @@ class OfflineEditor : public AEffEditor, public EditorLink {
   void requestRedrawPass();
   void applyTimeWindow(std::int32_t offset, std::int32_t selectionStart, std::int32_t selectionEnd,
                        std::int32_t centre, std::int32_t halfSpan);
+  void applyTimeWindow(const view::TimeWindow& w);
+  void applyFrequencyZoom(const view::FrequencyZoom& z);
   double sampleRate() const;
 
   // Commands.
@@ -210,7 +218,6 @@ class OfflineEditor : public AEffEditor, public EditorLink {
   std::string fileName_;
   HWND mainWindow_ = nullptr;
   int leftPressX_ = 0, leftPressY_ = 0, buttonDown_ = 0;
-  int rightPressX_ = 0, rightPressY_ = 0;
   bool zoomTime_ = true;
   bool zoomFrequency_ = true;
   bool movePointsMode_ = false;
@@ -227,20 +234,11 @@ class OfflineEditor : public AEffEditor, public EditorLink {
   std::int32_t selectionStart_ = 0;
   int zoomStartY_ = 0;
   // Move tool.
-  bool moveArmed_ = false;
   bool pointHit_ = false;
   bool pointGrabbed_ = false;
   bool dragging_ = false;
-  std::int32_t hoverSample_ = 0;
-  // Delete tool.
-  std::int32_t deleteStart_ = 0;
   // Chart tool.
   std::optional<editor::ChartBuffer> chart_;
-  // Centre-of-gravity drag.
-  std::int32_t gravityStart_ = 0;
-  std::int32_t gravityEnd_ = 0;
-  int gravityStartY_ = 0;
-  int gravityEndY_ = 0;
   // Curve file dialogs: the chosen path is proposed again next time.
   std::string importPath_;
   std::string importDirectory_;

@@ -106,6 +106,18 @@ void OfflineEditor::applyTimeWindow(std::int32_t offset, std::int32_t selectionS
   timeHalfSpan_ = halfSpan;
 }
 
+void OfflineEditor::applyTimeWindow(const view::TimeWindow& w) {
+  applyTimeWindow(w.offset, w.selectionStart, w.selectionEnd, w.centre, w.halfSpan);
+}
+
+// The centre and span the scroll bar and the zoom buttons work from, and
+// the band the analyser draws.
+void OfflineEditor::applyFrequencyZoom(const view::FrequencyZoom& z) {
+  frequencyCentre_ = z.centre;
+  frequencyHalfSpan_ = z.halfSpan;
+  effect_.analyser().setFrequencyRange(z.window.lower, z.window.upper);
+}
+
 void OfflineEditor::scrollTime(bool commit) {
   const int position = barInfo(kTimeBar).nPos;
   const view::TimeWindow w = view::scrollTime(position, timeHalfSpan_, view().fileLength);
@@ -197,9 +209,7 @@ void OfflineEditor::zoomFrequencyIn() {
   SpectrogramAnalyser& analyser = effect_.analyser();
   const view::FrequencyZoom z =
       view::zoomFrequencyIn(frequencyCentre_, frequencyHalfSpan_, minimumFrequencySpan(analyser));
-  frequencyCentre_ = z.centre;
-  frequencyHalfSpan_ = z.halfSpan;
-  analyser.setFrequencyRange(z.window.lower, z.window.upper);
+  applyFrequencyZoom(z);
   if (z.atMinimum) editor::enableControl(kFrequencyIn, false);
   updateFrequencyView();
   editor::enableControl(kFrequencyOut, true);
@@ -208,9 +218,7 @@ void OfflineEditor::zoomFrequencyIn() {
 void OfflineEditor::zoomFrequencyOut() {
   SpectrogramAnalyser& analyser = effect_.analyser();
   const view::FrequencyZoom z = view::zoomFrequencyOut(frequencyCentre_, frequencyHalfSpan_, analyser.maxFrequency());
-  frequencyCentre_ = z.centre;
-  frequencyHalfSpan_ = z.halfSpan;
-  analyser.setFrequencyRange(z.window.lower, z.window.upper);
+  applyFrequencyZoom(z);
   if (z.atMaximum) editor::enableControl(kFrequencyOut, false);
   updateFrequencyView();
   editor::enableControl(kFrequencyIn, true);
@@ -219,41 +227,34 @@ void OfflineEditor::zoomFrequencyOut() {
 void OfflineEditor::zoomTimeIn() {
   const view::TimeWindow w =
       view::zoomTimeIn(view().centre, timeHalfSpan_, minimumTimeSpan(effect_.analyser()), view().fileLength);
-  applyTimeWindow(w.offset, w.selectionStart, w.selectionEnd, w.centre, w.halfSpan);
+  applyTimeWindow(w);
   requestRedrawPass();
 }
 
 void OfflineEditor::zoomTimeOut() {
   const view::TimeWindow w = view::zoomTimeOut(view().centre, timeHalfSpan_, view().fileLength);
-  applyTimeWindow(w.offset, w.selectionStart, w.selectionEnd, w.centre, w.halfSpan);
+  applyTimeWindow(w);
   requestRedrawPass();
 }
 
 void OfflineEditor::zoomInBoth() {
   SpectrogramAnalyser& analyser = effect_.analyser();
-  const view::FrequencyZoom z =
-      view::zoomFrequencyIn(frequencyCentre_, frequencyHalfSpan_, minimumFrequencySpan(analyser));
-  frequencyCentre_ = z.centre;
-  frequencyHalfSpan_ = z.halfSpan;
-  analyser.setFrequencyRange(z.window.lower, z.window.upper);
+  applyFrequencyZoom(view::zoomFrequencyIn(frequencyCentre_, frequencyHalfSpan_, minimumFrequencySpan(analyser)));
   effect_.curve().layout(analyser);
   drawCurrentCurve();
   const view::TimeWindow w =
       view::zoomTimeIn(view().centre, timeHalfSpan_, minimumTimeSpan(analyser), view().fileLength);
-  applyTimeWindow(w.offset, w.selectionStart, w.selectionEnd, w.centre, w.halfSpan);
+  applyTimeWindow(w);
   requestRedrawPass();
 }
 
 void OfflineEditor::zoomOutBoth() {
   SpectrogramAnalyser& analyser = effect_.analyser();
-  const view::FrequencyZoom z = view::zoomFrequencyOut(frequencyCentre_, frequencyHalfSpan_, analyser.maxFrequency());
-  frequencyCentre_ = z.centre;
-  frequencyHalfSpan_ = z.halfSpan;
-  analyser.setFrequencyRange(z.window.lower, z.window.upper);
+  applyFrequencyZoom(view::zoomFrequencyOut(frequencyCentre_, frequencyHalfSpan_, analyser.maxFrequency()));
   effect_.curve().layout(analyser);
   drawCurrentCurve();
   const view::TimeWindow w = view::zoomTimeOut(view().centre, timeHalfSpan_, view().fileLength);
-  applyTimeWindow(w.offset, w.selectionStart, w.selectionEnd, w.centre, w.halfSpan);
+  applyTimeWindow(w);
   requestRedrawPass();
 }
 

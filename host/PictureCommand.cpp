@@ -71,6 +71,19 @@ std::string failedPass(const InteractiveSession& session, std::size_t before) {
   return {};
 }
 
+// Every pass since `before` succeeded: says how long they took and lists
+// them. Otherwise says which failed and gives false.
+bool passesDrawn(const InteractiveSession& session, std::size_t before, const char* what, double seconds,
+                 std::ostream& out, std::ostream& err) {
+  if (const std::string problem = failedPass(session, before); !problem.empty()) {
+    err << "pelmora-host: the " << what << " pass failed: " << problem << '\n';
+    return false;
+  }
+  out << what << " pass drawn in " << seconds << " s\n";
+  listPasses(session, before, out);
+  return true;
+}
+
 // The display column whose analysis column is centred nearest the time: the
 // editor maps a mouse x straight to an analysis column spread over the file.
 int columnOf(double seconds, double sampleRate, double frames, int columns) {
@@ -108,12 +121,7 @@ int takePicture(InteractiveSession& session, const PictureRequest& request, Pict
           << " s of the click on its picture\n";
       return kExitRefused;
     }
-    if (const std::string problem = failedPass(session, before); !problem.empty()) {
-      err << "pelmora-host: the reading pass failed: " << problem << '\n';
-      return kExitRefused;
-    }
-    out << "reading pass drawn in " << report.readingSeconds << " s\n";
-    listPasses(session, before, out);
+    if (!passesDrawn(session, before, "reading", report.readingSeconds, out, err)) return kExitRefused;
   }
 
   for (int k = 0; k < request.zoomInClicks; ++k) {
@@ -133,12 +141,7 @@ int takePicture(InteractiveSession& session, const PictureRequest& request, Pict
       err << "pelmora-host: the editor drew no zoom pass after click " << k + 1 << " on its time zoom-in button\n";
       return kExitRefused;
     }
-    if (const std::string problem = failedPass(session, before); !problem.empty()) {
-      err << "pelmora-host: the zoom pass failed: " << problem << '\n';
-      return kExitRefused;
-    }
-    out << "zoom pass drawn in " << report.zoomSeconds << " s\n";
-    listPasses(session, before, out);
+    if (!passesDrawn(session, before, "zoom", report.zoomSeconds, out, err)) return kExitRefused;
   }
 
   if (request.hasRange) {
@@ -168,12 +171,7 @@ int takePicture(InteractiveSession& session, const PictureRequest& request, Pict
       err << "pelmora-host: the zoom pass did not end within " << request.timeoutMs / 1000 << " s\n";
       return kExitRefused;
     }
-    if (const std::string problem = failedPass(session, before); !problem.empty()) {
-      err << "pelmora-host: the zoom pass failed: " << problem << '\n';
-      return kExitRefused;
-    }
-    out << "zoom pass drawn in " << report.zoomSeconds << " s\n";
-    listPasses(session, before, out);
+    if (!passesDrawn(session, before, "zoom", report.zoomSeconds, out, err)) return kExitRefused;
   }
 
   // Nothing of another program may cover what is read back from the screen.

@@ -183,6 +183,7 @@ bool BlockResampler::initialise(int halfWidth, int blockLength) {
     historyLength_ = kHalfWidth;
     endX_ = 0.0;
     endP_ = 0;
+    leader_ = nullptr;
     return true;
 }
 
@@ -225,8 +226,8 @@ void BlockResampler::walk() {
     endP_ = p;
 }
 
-std::size_t BlockResampler::countOutput(std::span<const float> ratios, std::span<const float> input,
-                                        bool first, bool last) {
+void BlockResampler::load(std::span<const float> ratios, std::span<const float> input, bool first, bool last,
+                          bool withSteps) {
     const std::size_t n = std::min(ratios.size(), input.size());
     isFirst_ = first;
     isLast_ = last;
@@ -244,36 +245,64 @@ std::size_t BlockResampler::countOutput(std::span<const float> ratios, std::span
     end_ = last ? blockLength_ + historyLength_ - 1
                 : blockLength_ + historyLength_ - kHalfWidth - 1;
 
-    // The walk steps 1 / ratio per output frame; the quotients are taken
-    // here, off the walk's chain of dependent additions.
     workInput_.assign(history_.begin(), history_.end());
-    workSteps_.assign(stepHistory_.begin(), stepHistory_.end());
     const std::size_t h = history_.size();
     workInput_.resize(h + n + tail, 0.0);
-    workSteps_.resize(h + n + tail, 1.0);
     double* samples = workInput_.data() + h;
-    double* steps = workSteps_.data() + h;
     for (std::size_t j = 0; j < n; ++j) samples[j] = static_cast<double>(input[j]);
+    if (!withSteps) return;
+    // The walk steps 1 / ratio per output frame; the quotients are taken
+    // here, off the walk's chain of dependent additions.
+    workSteps_.assign(stepHistory_.begin(), stepHistory_.end());
+    workSteps_.resize(h + n + tail, 1.0);
+    double* steps = workSteps_.data() + h;
     for (std::size_t j = 0; j < n; ++j) steps[j] = 1.0 / static_cast<double>(usableRatioBits(ratios[j]));
+}
 
+std::size_t BlockResampler::countOutput(std::span<const float> ratios, std::span<const float> input,
+                                        bool first, bool last) {
+    load(ratios, input, first, last, true);
     walk();
+    ++loads_;
+    leader_ = nullptr;
+    loaded_ = true;
+    return count_;
+}
+
+std::size_t BlockResampler::countOutputAlong(const BlockResampler& leader, std::span<const float> ratios,
+                                             std::span<const float> input, bool first, bool last) {
+    // What the walk starts from: the carried state, or the fresh one of a
+    // first block.
+    const bool samePlace = first || (start_ == leader.start_ && fraction_ == leader.fraction_ &&
+                                     stepHistory_ == leader.stepHistory_);
+    const auto n = static_cast<std::int64_t>(std::min(ratios.size(), input.size()));
+    if (&leader == this || !leader.loaded_ || leader.leader_ || leader.isFirst_ != first || leader.isLast_ != last ||
+        leader.blockLength_ != n || !samePlace)
+        return countOutput(ratios, input, first, last);
+    load(ratios, input, first, last, false);
+    count_ = leader.count_;
+    endX_ = leader.endX_;
+    endP_ = leader.endP_;
+    ++loads_;
+    leader_ = &leader;
+    leaderLoad_ = leader.loads_;
     loaded_ = true;
     return count_;
 }
 
 bool BlockResampler::render(std::span<float> out) {
     const std::size_t n = count_;
-    if (!loaded_ || out.size() < n) return false;
+    if (!loaded_ || leader_ || out.size() < n) return false;
     const double* input = workInput_.data();
     float* frames = out.data();
     kernel_.render({readIndex_.data(), n}, {readFraction_.data(), n}, {&input, 1}, {&frames, 1});
-    carryOver();
+    carryOver(workSteps_);
     loaded_ = false;
     return true;
 }
 
 std::span<const float> BlockResampler::render() {
-    if (!loaded_) return {};
+    if (!loaded_ || leader_) return {};
     const std::size_t n = count_;
     if (output_.size() < n) output_.resize(n);
     render(std::span<float>(output_.data(), n));
@@ -287,23 +316,26 @@ bool BlockResampler::sameWalk(const BlockResampler& other) const {
 
 bool BlockResampler::renderBoth(BlockResampler& a, BlockResampler& b, std::span<const float>& outA,
                                 std::span<const float>& outB) {
-    if (!a.loaded_ || !b.loaded_ || !a.sameWalk(b)) return false;
+    if (!a.loaded_ || !b.loaded_ || a.leader_) return false;
+    const bool follows = b.leader_ != nullptr;
+    if (follows ? b.leader_ != &a || b.leaderLoad_ != a.loads_ : !a.sameWalk(b)) return false;
     const std::size_t n = a.count_;
     if (a.output_.size() < n) a.output_.resize(n);
     if (b.output_.size() < n) b.output_.resize(n);
     const double* inputs[2] = {a.workInput_.data(), b.workInput_.data()};
     float* frames[2] = {a.output_.data(), b.output_.data()};
     a.kernel_.render({a.readIndex_.data(), n}, {a.readFraction_.data(), n}, inputs, frames);
-    a.carryOver();
-    b.carryOver();
+    a.carryOver(a.workSteps_);
+    b.carryOver(follows ? a.workSteps_ : b.workSteps_);
     a.loaded_ = false;
     b.loaded_ = false;
+    b.leader_ = nullptr;
     outA = {a.output_.data(), n};
     outB = {b.output_.data(), n};
     return true;
 }
 
-void BlockResampler::carryOver() {
+void BlockResampler::carryOver(const std::vector<double>& steps) {
     fraction_ = endX_ - static_cast<double>(endP_);
     const std::int64_t dataLength = blockLength_ + historyLength_;
     if (dataLength < endP_ - kHalfWidth + 1) {
@@ -317,6 +349,6 @@ void BlockResampler::carryOver() {
     const auto from = static_cast<std::ptrdiff_t>(endP_ - kHalfWidth);
     const auto to = static_cast<std::ptrdiff_t>(dataLength);
     history_.assign(workInput_.begin() + from, workInput_.begin() + to);
-    stepHistory_.assign(workSteps_.begin() + from, workSteps_.begin() + to);
+    stepHistory_.assign(steps.begin() + from, steps.begin() + to);
     start_ = kHalfWidth;
 }

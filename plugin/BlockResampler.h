@@ -90,24 +90,40 @@ public:
     std::size_t countOutput(std::span<const float> ratios, std::span<const float> input,
                             bool first, bool last);
 
+    // Loads the other channel of a file for renderBoth(leader, *this): the
+    // same block read along the same ratios as leader, which has just loaded
+    // it with countOutput. Leader's walk serves both, so this one neither
+    // takes the quotients nor walks, and it cannot be rendered alone. When
+    // the two streams do not stand at the same place (leader not loaded, or
+    // loaded with another length, first or last, or carrying another state)
+    // the block is loaded as countOutput loads it.
+    std::size_t countOutputAlong(const BlockResampler& leader, std::span<const float> ratios,
+                                 std::span<const float> input, bool first, bool last);
+
     // Computes the frames of the loaded block and carries the state over to
     // the next block. The first form writes into out and fails, writing
     // nothing, when out is shorter than the count or no block is loaded. The
     // second writes into the resampler's own buffer, grown as needed, and
-    // returns the frames (empty when no block is loaded).
+    // returns the frames (empty when no block is loaded). A block loaded
+    // along a leader's walk is not rendered here.
     bool render(std::span<float> out);
     std::span<const float> render();
 
     // Renders two resamplers loaded with the same ratios (the channels of
     // one file) in a single pass, each into its own buffer: the same frames
     // as two renders, for little more than the cost of one. False, rendering
-    // nothing, when either is not loaded or their walks differ.
+    // nothing, when either is not loaded or their walks differ: b loaded
+    // along another leader, or along a's walk of another block.
     static bool renderBoth(BlockResampler& a, BlockResampler& b, std::span<const float>& outA,
                            std::span<const float>& outB);
 
 private:
+    // The block's work arrays and bounds, all but the walk.
+    void load(std::span<const float> ratios, std::span<const float> input, bool first, bool last, bool withSteps);
     void walk();
-    void carryOver();
+    // Keeps the end of the block for the next one; steps are the walk's
+    // steps over the block, this one's own or its leader's.
+    void carryOver(const std::vector<double>& steps);
     bool sameWalk(const BlockResampler& other) const;
 
     Kernel kernel_;
@@ -134,4 +150,9 @@ private:
     // Where the walk stopped: the first read position past the block.
     double endX_ = 0.0;
     std::int64_t endP_ = 0;
+    // The resampler whose walk the loaded block follows, and which of its
+    // loads that walk belongs to; null for a block with a walk of its own.
+    const BlockResampler* leader_ = nullptr;
+    std::uint64_t leaderLoad_ = 0;
+    std::uint64_t loads_ = 0;
 };

@@ -107,14 +107,12 @@ bool runCorrectionPass(OfflineEffect& effect, VstOfflineTask* tasks, VstInt32 co
       ratios[static_cast<size_t>(i)] = r < 0.0f ? lastRatio : r;
     }
     const std::span<const float> blockRatios(ratios.data(), static_cast<size_t>(n));
-    std::size_t produced = 0;
-    for (int c = 0; c < channels; ++c) {
-      produced = resamplers[static_cast<size_t>(c)].countOutput(
-          blockRatios, std::span<const float>(inputs[c], static_cast<size_t>(n)), first, last);
-    }
+    const auto input = [&](int c) { return std::span<const float>(inputs[c], static_cast<size_t>(n)); };
+    const std::size_t produced = resamplers[0].countOutput(blockRatios, input(0), first, last);
     std::span<const float> frames[2];
     // The channels share their ratios, so one walk serves both.
     if (channels == 2) {
+      resamplers[1].countOutputAlong(resamplers[0], blockRatios, input(1), first, last);
       if (!BlockResampler::renderBoth(resamplers[0], resamplers[1], frames[0], frames[1])) return false;
     } else {
       frames[0] = resamplers[0].render();

@@ -1,10 +1,12 @@
 #include "plugin/HeadlessEditor.h"
 
+#include <optional>
 #include <string>
 
 #include "analysis/SpectrogramAnalyser.h"
 #include "curve/PvcCurve.h"
 #include "detect/DetectorEngines.h"
+#include "plugin/NotifiedFiles.h"
 #include "plugin/OfflineEffect.h"
 #include "plugin/Passes.h"
 
@@ -80,9 +82,7 @@ void HeadlessEditor::notifyFiles(VstAudioFile* files, VstInt32 count) {
   if (count <= 0) {
     if (effect_.fileTable().fileIdCapacity() > 0 || displayState_ != 0) {
       displayState_ = 0;
-      effect_.forgetFiles();
-      effect_.curve().resetSnapshots();
-      effect_.curve().clearSnapshots();
+      notified::forgetFiles(effect_);
     }
     return;
   }
@@ -94,62 +94,22 @@ void HeadlessEditor::notifyFiles(VstAudioFile* files, VstInt32 count) {
 
 void HeadlessEditor::takeUpFile(VstAudioFile* files, VstInt32 count) {
   VstAudioFile& first = files[0];
-  PvcCurve& curve = effect_.curve();
-  if (effect_.isOtherFile(first.uniqueId)) {
-    const bool heldFiles = effect_.fileTable().fileIdCapacity() > 0;
-    effect_.setFileCount(count);
-    for (int i = 0; i < count; ++i) effect_.setFileId(i, files[i].uniqueId);
-    if (heldFiles) {
-      const int shown = curve.snapshotCount();
-      effect_.setStepOfFile(effect_.currentFileId, shown < 0 ? 0 : shown);
-    } else {
-      effect_.currentFileId = first.uniqueId;
-    }
-    effect_.rebuildFileSteps();
-    effect_.currentFileId = first.uniqueId;
-    const int step = effect_.stepOfFile(first.uniqueId);
-    effect_.channelCount = first.numChannels;
-    curve.channelCount = first.numChannels;
-    std::string path;
-    if (step != 0) {
-      path = curve.tempDir() + std::to_string(first.uniqueId) + "~undopvc_" + std::to_string(step - 1) + ".dwt";
-      curve.setSnapshotState(step);
-      effect_.undoAfterDraw = false;
-    } else {
-      path = curve.tempDir() + first.name + ".pvc";
-      curve.setSnapshotState(0);
-    }
-    effect_.setCurveFileName(path);
-    curve.fileId = first.uniqueId;
-    effect_.rateChanged = true;
-
-    effect_.setOperationMode(kModeRead);
-    first.flags |= kVstOfflineCanProcessSelection | kVstOfflineWantRead | kVstOfflineNoChannelChange;
-    effect_.offlineStart(files, count, 0);
-    effect_.setOperationMode(kModeCorrect);
+  if (notified::isNewFile(effect_, first)) {
+    notified::takeUpNewFile(effect_, files, count, std::nullopt);
+    notified::startReadingPass(effect_, files, count);
     editCursor_ = first.editCursorPosition;
     return;
   }
 
-  effect_.rateChanged = false;
-  if (first.numChannels != effect_.channelCount) {
-    effect_.channelCount = first.numChannels;
-    curve.channelCount = first.numChannels;
-  }
+  notified::noteSameFile(effect_, first);
   editCursor_ = first.editCursorPosition;
   const int mode = effect_.operationMode();
-  if (mode == kModeHum || mode == kModePilotTone || mode == kModeNone || mode == kModeSpectral) {
+  if (notified::isDetectionMode(mode)) {
     if (!selectAlgorithm(mode)) {
       effect_.setOperationMode(kModeCorrect);
       return;
     }
     if (mode == kModeSpectral) markWholeFileUnlessMarked();
-    first.flags |= kVstOfflineCanProcessSelection | kVstOfflineWantRead;
-    effect_.offlineStart(files, count, 0);
-    effect_.setOperationMode(kModeCorrect);
-  } else if (mode == kModeSelection) {
-    first.flags |= kVstOfflineWantWriteMarker | kVstOfflineWantMoveCursor | kVstOfflineWantSelect;
-    effect_.offlineStart(files, count, 0);
-    effect_.setOperationMode(kModeRead);
   }
+  notified::startRequestedPass(effect_, files, count, mode);
 }

@@ -6,42 +6,32 @@
 #include <string>
 
 #include "tests/editor/EditorHost.h"
+#include "tests/plugin/ShippedPlugin.h"
 
 namespace {
-
-using MainFunction = AEffect*(VSTCALLBACK*)(audioMasterCallback);
-
-std::string besideTheTest(const char* file) {
-  char path[MAX_PATH];
-  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string dir(path, n);
-  return dir.substr(0, dir.find_last_of("\\/") + 1) + file;
-}
 
 class EditorLibrary : public ::testing::Test {
  protected:
   void SetUp() override {
-    module = LoadLibraryA(besideTheTest("Pelmora.dll").c_str());
-    ASSERT_NE(module, nullptr);
-    auto entry = reinterpret_cast<MainFunction>(reinterpret_cast<void*>(GetProcAddress(module, "main")));
-    ASSERT_NE(entry, nullptr);
+    ASSERT_NE(library.module(), nullptr);
+    ASSERT_NE(library.entry(), nullptr);
     host.makeTone(22050.0, 30000, 2, 1000.0, 12);
-    host.effect = entry(&EditorHost::callback);
+    host.effect = library.entry()(&EditorHost::callback);
     ASSERT_NE(host.effect, nullptr);
   }
   void TearDown() override {
     if (host.effect) host.dispatch(effClose, 0, 0, nullptr);
-    if (module) FreeLibrary(module);
   }
 
   EditorHost host;
-  HMODULE module = nullptr;
+  ShippedPlugin library;
 };
 
 TEST_F(EditorLibrary, CarriesTheSplashBitmap) {
-  HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(102), MAKEINTRESOURCEA(2));  // RT_BITMAP
+  HRSRC resource = FindResourceA(library.module(), MAKEINTRESOURCEA(102), MAKEINTRESOURCEA(2));  // RT_BITMAP
   ASSERT_NE(resource, nullptr);
-  const auto* header = static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(module, resource)));
+  const auto* header =
+      static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(library.module(), resource)));
   ASSERT_NE(header, nullptr);
   EXPECT_EQ(header->biWidth, 670);
   EXPECT_EQ(header->biHeight, 260);

@@ -22,6 +22,7 @@
 #include "plugin/OfflineEffect.h"
 #include "plugin/PluginEntry.h"
 #include "tests/editor/BoxAnswerer.h"
+#include "tests/editor/EditorFixture.h"
 #include "tests/editor/EditorHost.h"
 #include "tests/editor/WindowCapture.h"
 
@@ -66,25 +67,9 @@ SCROLLINFO scrollOf(HWND bar) {
 
 using editor_test::BoxAnswerer;
 
-class EditorWindow : public ::testing::Test {
+class EditorWindow : public EditorFixture {
  protected:
-  void SetUp() override {
-    host.makeTone(kRate, kFrames, 1, kToneHz, 7);
-    host.effect = createPelmora(&EditorHost::callback);
-    ASSERT_NE(host.effect, nullptr);
-    plugin = static_cast<OfflineEffect*>(host.effect->object);
-    editor = dynamic_cast<OfflineEditor*>(plugin->getEditor());
-    ASSERT_NE(editor, nullptr);
-  }
-  void TearDown() override {
-    if (host.effect) {
-      host.dispatch(effEditClose, 0, 0, nullptr);
-      host.dispatch(effClose, 0, 0, nullptr);
-    }
-  }
-
-  HWND mainWindow() const { return FindWindowExA(host.frame, nullptr, OfflineEditor::kWindowClass, nullptr); }
-  HWND control(int id) const { return GetDlgItem(mainWindow(), id); }
+  void SetUp() override { make(kRate, kFrames, kToneHz); }
 
   void click(int x, int y) {
     HWND display = control(10);
@@ -112,10 +97,6 @@ class EditorWindow : public ::testing::Test {
       EXPECT_EQ(shown(control(id)), expected) << "control " << id;
     }
   }
-
-  EditorHost host;
-  OfflineEffect* plugin = nullptr;
-  OfflineEditor* editor = nullptr;
 };
 
 TEST_F(EditorWindow, GetRectGivesTheWindowSize) {

@@ -354,6 +354,105 @@ TEST(BlockResampler, TwoChannelsInOneWalkMatchSeparateRenders) {
     EXPECT_FALSE(a.render().empty()) << "a refused pair stays loaded";
 }
 
+// The second channel taking over the first's walk gives, bit for bit, the
+// frames of its own walk, across blocks of changing size, jumps past whole
+// blocks and a restart. Taken over, it renders only with its leader.
+TEST(BlockResampler, SecondChannelTakesOverTheWalk) {
+    const auto left = noise(20000, 13);
+    const auto right = noise(left.size(), 14);
+    auto ratios = wow(left.size(), 0.3, 2500.0);
+    // A stretch so slow that one step leaves the next blocks behind.
+    std::fill(ratios.begin() + 9000, ratios.begin() + 9004, 0.0004f);
+    const std::vector<std::size_t> sizes = {1000, 17, 1, 640};
+    BlockResampler a, b, stranger;
+    ASSERT_TRUE(a.initialise(8, 1000) && b.initialise(8, 1000) && stranger.initialise(8, 1000));
+    for (int run = 0; run < 2; ++run) {
+        std::vector<float> outA, outB;
+        std::size_t at = 0;
+        for (std::size_t k = 0; at < left.size(); ++k) {
+            const std::size_t n = std::min(sizes[k % sizes.size()], left.size() - at);
+            const bool first = at == 0, last = at + n == left.size();
+            const auto r = std::span(ratios).subspan(at, n);
+            const std::size_t count = a.countOutput(r, std::span(left).subspan(at, n), first, last);
+            ASSERT_EQ(b.countOutputAlong(a, r, std::span(right).subspan(at, n), first, last), count);
+            std::span<const float> fa, fb;
+            if (k == 3) {
+                EXPECT_TRUE(b.render().empty());
+                std::vector<float> room(count + 1);
+                EXPECT_FALSE(b.render(room));
+                // Another resampler on the same walk is not the leader.
+                stranger.countOutput(r, std::span(left).subspan(at, n), first, last);
+                EXPECT_FALSE(BlockResampler::renderBoth(stranger, b, fa, fb));
+            }
+            ASSERT_TRUE(BlockResampler::renderBoth(a, b, fa, fb));
+            ASSERT_EQ(fb.size(), count);
+            outA.insert(outA.end(), fa.begin(), fa.end());
+            outB.insert(outB.end(), fb.begin(), fb.end());
+            at += n;
+        }
+        BlockResampler single;
+        ASSERT_TRUE(single.initialise(8, 1000));
+        EXPECT_EQ(outA, resample(single, left, ratios, sizes)) << "run " << run;
+        EXPECT_EQ(outB, resample(single, right, ratios, sizes)) << "run " << run;
+    }
+
+    // A leader loaded again since, or rendered alone, no longer serves.
+    const auto r = std::span(ratios).first(500);
+    a.countOutput(r, std::span(left).first(500), true, false);
+    b.countOutputAlong(a, r, std::span(right).first(500), true, false);
+    a.countOutput(r, std::span(left).first(500), true, false);
+    std::span<const float> fa, fb;
+    EXPECT_FALSE(BlockResampler::renderBoth(a, b, fa, fb));
+    b.countOutputAlong(a, r, std::span(right).first(500), true, false);
+    EXPECT_FALSE(a.render().empty());
+    EXPECT_FALSE(BlockResampler::renderBoth(a, b, fa, fb));
+}
+
+// Where the two streams do not stand at the same place, the second channel
+// makes its own walk: the same frames as countOutput would give it.
+TEST(BlockResampler, SecondChannelWalksAloneWhenThePairDiffers) {
+    const auto left = noise(600, 15);
+    const auto right = noise(600, 16);
+    const auto ratios = wow(600, 0.2, 150.0);
+    const std::vector<float> faster(600, 1.37f);
+    const auto block = [](const std::vector<float>& v, std::size_t at, std::size_t n) {
+        return std::span(v).subspan(at, n);
+    };
+    // Each case loads the leader and the follower, then compares the
+    // follower with a copy that walks on its own.
+    const auto expectOwnWalk = [&](BlockResampler& a, BlockResampler& b, std::size_t n, bool first, bool last,
+                                   const char* why) {
+        BlockResampler own = b;
+        const std::size_t count = own.countOutput(block(ratios, 200, n), block(right, 200, n), first, last);
+        EXPECT_EQ(b.countOutputAlong(a, block(ratios, 200, n), block(right, 200, n), first, last), count) << why;
+        const auto expected = own.render();
+        const auto got = b.render();
+        EXPECT_EQ(std::vector<float>(got.begin(), got.end()), std::vector<float>(expected.begin(), expected.end()))
+            << why;
+    };
+
+    BlockResampler a, b;
+    ASSERT_TRUE(a.initialise(8, 200) && b.initialise(8, 200));
+    // Carried states differ: the first blocks went along other ratios.
+    a.countOutput(block(ratios, 0, 200), block(left, 0, 200), true, false);
+    b.countOutput(block(faster, 0, 200), block(right, 0, 200), true, false);
+    a.render();
+    b.render();
+    a.countOutput(block(ratios, 200, 200), block(left, 200, 200), false, false);
+    expectOwnWalk(a, b, 200, false, false, "other carried state");
+
+    // The leader loaded nothing, or another length, or another end; the
+    // follower stands where the leader stood before loading.
+    a.render();
+    BlockResampler c = a;
+    expectOwnWalk(a, c, 200, false, false, "leader not loaded");
+    BlockResampler d = a;
+    a.countOutput(block(ratios, 200, 150), block(left, 200, 150), false, false);
+    expectOwnWalk(a, d, 200, false, false, "other length");
+    BlockResampler e = a;
+    expectOwnWalk(a, e, 150, false, true, "other end");
+}
+
 TEST(BlockResampler, FirstBlockRestartsTheStream) {
     const auto in = noise(5000, 10);
     const auto ratios = wow(in.size(), 0.02, 1000.0);

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "tests/plugin/ShippedPlugin.h"
 #include "vst/VstAbi.h"
 
 namespace {
@@ -16,28 +17,14 @@ VstIntPtr VSTCALLBACK hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPt
 
 VstIntPtr VSTCALLBACK oldHostCallback(AEffect*, VstInt32, VstInt32, VstIntPtr, void*, float) { return 0; }
 
-using MainFunction = AEffect*(VSTCALLBACK*)(audioMasterCallback);
-
-std::string besideTheTest(const char* file) {
-  char path[MAX_PATH];
-  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string dir(path, n);
-  return dir.substr(0, dir.find_last_of("\\/") + 1) + file;
-}
-
 class PluginLoad : public ::testing::Test {
  protected:
   void SetUp() override {
-    module = LoadLibraryA(besideTheTest("Pelmora.dll").c_str());
-    ASSERT_NE(module, nullptr) << "Pelmora.dll not loadable, error " << GetLastError();
-    entry = reinterpret_cast<MainFunction>(reinterpret_cast<void*>(GetProcAddress(module, "main")));
+    ASSERT_NE(library.module(), nullptr) << "Pelmora.dll not loadable, error " << library.loadError();
     ASSERT_NE(entry, nullptr);
   }
-  void TearDown() override {
-    if (module) FreeLibrary(module);
-  }
-  HMODULE module = nullptr;
-  MainFunction entry = nullptr;
+  ShippedPlugin library;
+  ShippedPlugin::MainFunction entry = library.entry();
 };
 
 TEST_F(PluginLoad, MainGivesTheRecordAndTheDispatcherAnswers) {
@@ -68,7 +55,7 @@ TEST_F(PluginLoad, OldHostGetsNothing) { EXPECT_EQ(entry(oldHostCallback), nullp
 
 TEST_F(PluginLoad, ExportsOnlyMain) {
   // The export directory of the loaded image names exactly one function.
-  auto* base = reinterpret_cast<const unsigned char*>(module);
+  auto* base = reinterpret_cast<const unsigned char*>(library.module());
   auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
   auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
   const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
