@@ -18,6 +18,7 @@
 #include "plugin/OfflineEffect.h"
 #include "plugin/PluginEntry.h"
 #include "tests/editor/BoxAnswerer.h"
+#include "tests/editor/EditorFixture.h"
 #include "tests/editor/EditorHost.h"
 #include "tests/editor/ExhaustibleHeap.h"
 #include "tests/editor/WindowCapture.h"
@@ -139,26 +140,11 @@ struct FileDialogAnswerer {
   }
 };
 
-class EditorCommands : public ::testing::Test {
+class EditorCommands : public EditorFixture {
  protected:
   void SetUp() override { make(kRate); }
-  void make(double rate) {
-    host.makeTone(rate, kFrames, 1, kToneHz, 7);
-    host.effect = createPelmora(&EditorHost::callback);
-    ASSERT_NE(host.effect, nullptr);
-    plugin = static_cast<OfflineEffect*>(host.effect->object);
-    editor = dynamic_cast<OfflineEditor*>(plugin->getEditor());
-    ASSERT_NE(editor, nullptr);
-  }
-  void TearDown() override {
-    if (host.effect) {
-      host.dispatch(effEditClose, 0, 0, nullptr);
-      host.dispatch(effClose, 0, 0, nullptr);
-    }
-  }
+  void make(double rate) { EditorFixture::make(rate, kFrames, kToneHz); }
 
-  HWND mainWindow() const { return FindWindowExA(host.frame, nullptr, OfflineEditor::kWindowClass, nullptr); }
-  HWND control(int id) const { return GetDlgItem(mainWindow(), id); }
   std::string text(int id) const { return textOf(control(id)); }
 
   void mouse(UINT message, int x, int y, WPARAM keys = 0) {
@@ -229,9 +215,6 @@ class EditorCommands : public ::testing::Test {
     ASSERT_EQ(curve().pointCount(), 5);
   }
 
-  EditorHost host;
-  OfflineEffect* plugin = nullptr;
-  OfflineEditor* editor = nullptr;
 };
 
 // Choosing from the list on the linear scale enters each algorithm with its
