@@ -174,20 +174,15 @@ class EditorCommands : public EditorFixture {
     for (int i = 0; i < times; ++i)
       SendMessageA(mainWindow(), WM_VSCROLL, MAKEWPARAM(request, 0), reinterpret_cast<LPARAM>(control(id)));
   }
-  int barPosition(int id) const {
+  SCROLLINFO barInfo(int id) const {
     SCROLLINFO info{};
     info.cbSize = sizeof info;
     info.fMask = SIF_ALL;
     GetScrollInfo(control(id), SB_CTL, &info);
-    return info.nPos;
+    return info;
   }
-  int barMaximum(int id) const {
-    SCROLLINFO info{};
-    info.cbSize = sizeof info;
-    info.fMask = SIF_ALL;
-    GetScrollInfo(control(id), SB_CTL, &info);
-    return info.nMax;
-  }
+  int barPosition(int id) const { return barInfo(id).nPos; }
+  int barMaximum(int id) const { return barInfo(id).nMax; }
   float barValue(int id) const {
     return static_cast<float>(barMaximum(id) - barPosition(id)) / static_cast<float>(barMaximum(id));
   }
