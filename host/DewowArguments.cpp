@@ -7,16 +7,22 @@
 namespace host {
 
 const char* const kDewowUsage =
-    "usage: pelmora-host dewow IN.wav OUT.wav --algorithm hum|pilot|spectral|cog [--band LO:HI]\n"
-    "                          [--range A:B] [--curve-out C.pvc] [--picture P.bmp]\n"
-    "                          [--param NAME=VALUE]... [--timeout SECONDS] [--plugin PATH]\n"
+    "usage: pelmora-host dewow IN.wav OUT.wav --algorithm hum|pilot|spectral|cog|partials\n"
+    "                          [--band LO:HI] [--range A:B] [--curve-out C.pvc] [--picture P.bmp]\n"
+    "                          [--param NAME=VALUE]... [--timeout SECONDS] [--plugin PATH] [--force]\n"
     "dewow opens the plug-in's editor for IN.wav and works it as a person would: a click\n"
     "on its picture, the algorithm chosen in its list, each --param set with its scroll bar\n"
     "until the read-out shows the value, then \"Create PVC\" (the spectral detector first\n"
     "takes a drag over the range A:B seconds (default: the whole file) and LO:HI Hz, and\n"
     "\"Preview\"; cog drags along the strongest tonal line between LO and HI Hz). The curve\n"
     "is saved with \"Export PVC\" (--curve-out), the editor pictured (--picture), and the\n"
-    "host's \"Process\" writes the corrected recording to OUT.wav.\n";
+    "host's \"Process\" writes the corrected recording to OUT.wav. partials is the host's\n"
+    "own estimator from the music's partials (over LO:HI Hz and A:B s when given); its\n"
+    "curve reaches the plug-in through \"Import PVC\".\n"
+    "Before the correction the curve is checked (its spread, its jumps, its movement faster\n"
+    "than wow) and a curve that cannot be wow, or a flat one, is refused; after it the wow\n"
+    "of IN.wav and OUT.wav is measured from their partials and an output with no less wow\n"
+    "than the input is removed. --force writes it all the same.\n";
 
 namespace {
 
@@ -39,6 +45,7 @@ bool parseAlgorithm(const std::string& name, Algorithm& algorithm) {
   else if (name == "pilot") algorithm = Algorithm::Pilot;
   else if (name == "spectral") algorithm = Algorithm::Spectral;
   else if (name == "cog") algorithm = Algorithm::CentreOfGravity;
+  else if (name == "partials") algorithm = Algorithm::Partials;
   else return false;
   return true;
 }
@@ -55,6 +62,8 @@ const char* algorithmItemText(Algorithm algorithm) {
       return "Spectral-Domain PVC Detector";
     case Algorithm::CentreOfGravity:
       return "Centre of Gravity";
+    case Algorithm::Partials:
+      return "";
   }
   return "";
 }
@@ -69,6 +78,8 @@ int algorithmItem(Algorithm algorithm) {
       return 2;
     case Algorithm::CentreOfGravity:
       return 5;
+    case Algorithm::Partials:
+      return -1;
   }
   return 0;
 }
@@ -89,6 +100,10 @@ DewowArguments parseDewowArguments(const std::vector<std::string>& args) {
       parsed.problem = a + " needs a value";
       break;
     }
+    if (a == "--force") {
+      parsed.force = true;
+      continue;
+    }
     if (!takesValue) {
       if (a.rfind("--", 0) == 0) parsed.problem = "unknown option " + a;
       else positional.push_back(a);
@@ -97,7 +112,7 @@ DewowArguments parseDewowArguments(const std::vector<std::string>& args) {
     const std::string& value = args[++i];
     if (a == "--algorithm") {
       if (!parseAlgorithm(value, parsed.algorithm))
-        parsed.problem = "unknown algorithm \"" + value + "\": --algorithm needs hum, pilot, spectral or cog";
+        parsed.problem = "unknown algorithm \"" + value + "\": --algorithm needs hum, pilot, spectral, cog or partials";
       hasAlgorithm = true;
     } else if (a == "--band") {
       parsed.hasBand = true;
@@ -130,13 +145,18 @@ DewowArguments parseDewowArguments(const std::vector<std::string>& args) {
   if (positional.size() != 2) {
     parsed.problem = "dewow needs IN.wav and OUT.wav";
   } else if (!hasAlgorithm) {
-    parsed.problem = "dewow needs --algorithm hum, pilot, spectral or cog";
+    parsed.problem = "dewow needs --algorithm hum, pilot, spectral, cog or partials";
   } else if ((parsed.algorithm == Algorithm::Spectral || parsed.algorithm == Algorithm::CentreOfGravity) &&
              !parsed.hasBand) {
     parsed.problem = std::string("the ") + (parsed.algorithm == Algorithm::Spectral ? "spectral" : "cog") +
                      " algorithm needs --band LO:HI, the frequencies of the tonal line it follows";
-  } else if (parsed.hasRange && parsed.algorithm != Algorithm::Spectral) {
-    parsed.problem = "only the spectral algorithm takes --range";
+  } else if (parsed.hasRange && parsed.algorithm != Algorithm::Spectral && parsed.algorithm != Algorithm::Partials) {
+    parsed.problem = "only the spectral and partials algorithms take --range";
+  } else if (parsed.hasBand && (parsed.algorithm == Algorithm::Hum || parsed.algorithm == Algorithm::Pilot)) {
+    parsed.problem = std::string("the ") + (parsed.algorithm == Algorithm::Hum ? "hum" : "pilot") +
+                     " algorithm takes no --band: its bars set where it looks (--param)";
+  } else if (!parsed.parameters.empty() && parsed.algorithm == Algorithm::Partials) {
+    parsed.problem = "the partials algorithm has no --param to set";
   } else if (positional[0] == positional[1]) {
     parsed.problem = "OUT.wav must be another file than IN.wav";
   } else if (!parsed.curveOut.empty() && (parsed.curveOut == positional[0] || parsed.curveOut == positional[1])) {

@@ -8,7 +8,9 @@
 
 namespace host {
 
-enum class Algorithm { Hum, Pilot, Spectral, CentreOfGravity };
+// Partials is the host's own estimator from the music's partials; the others
+// are the editor's.
+enum class Algorithm { Hum, Pilot, Spectral, CentreOfGravity, Partials };
 
 struct DewowArguments {
   std::string input;
@@ -25,6 +27,7 @@ struct DewowArguments {
   std::string picture;
   std::vector<std::pair<std::string, double>> parameters;  // in the order given
   double timeoutSeconds = 600.0;
+  bool force = false;  // correct along a curve the checks call implausible, keep an output with more wow
   bool help = false;
   std::string problem;  // empty when the options hold together
 };
@@ -32,7 +35,8 @@ struct DewowArguments {
 // args excludes the program name; args[0] is "dewow".
 DewowArguments parseDewowArguments(const std::vector<std::string>& args);
 
-// The algorithm list's text for an algorithm, as the editor shows it.
+// The algorithm list's text for an algorithm, as the editor shows it; empty
+// for the host's own estimator.
 const char* algorithmItemText(Algorithm algorithm);
 // Its item in the list (id 72).
 int algorithmItem(Algorithm algorithm);

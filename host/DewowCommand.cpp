@@ -9,8 +9,11 @@
 #include <cstdlib>
 #include <ostream>
 
+#include "curve/CurvePlausibility.h"
+#include "curve/CurveText.h"
 #include "host/Correction.h"
 #include "host/DewowArguments.h"
+#include "host/DiskFile.h"
 #include "host/EditorSteps.h"
 #include "host/InteractiveSession.h"
 #include "host/WindowPicture.h"
@@ -57,6 +60,7 @@ const Pane* paneOf(Algorithm algorithm) {
     case Algorithm::Spectral:
       return &kSpectralPane;
     case Algorithm::CentreOfGravity:
+    case Algorithm::Partials:
       return nullptr;
   }
   return nullptr;
@@ -99,6 +103,13 @@ class Run : public EditorSteps {
   bool chooseAlgorithm();
   bool setParameter(const std::string& name, double value);
   bool findCurve();
+  // Reads back the curve the editor exported and refuses one that cannot be
+  // wow, unless forced: it would make the file worse than it came.
+  bool checkCurve(const std::string& file);
+  // The spectral detector's frame length when none is asked for: the
+  // shortest whose bins, fs / 8N apart, are within 0.1 % of the band's
+  // lowest frequency, and the longest it offers where none is.
+  int spectralLength() const;
 
  private:
   bool createCurve();
@@ -376,11 +387,52 @@ bool Run::findCurve() {
     case Algorithm::Pilot:
       return createCurve();
     case Algorithm::Spectral:
-      return dragRange() && createCurve();
+      // Zoomed to the band, the drag covers the band asked and not the
+      // coarse rows of the whole display around it.
+      return zoomToBand() && dragRange() && createCurve();
     case Algorithm::CentreOfGravity:
       return dragAlongLine();
   }
   return false;
+}
+
+int Run::spectralLength() const {
+  constexpr int kShortest = 512;
+  constexpr int kLongest = 4096;
+  const double rate = session_.host().file(session_.host().currentFile()).audio->sampleRate();
+  int length = kShortest;
+  while (length < kLongest && rate / (8.0 * length) > 0.001 * arguments_.lowerHz) length *= 2;
+  return length;
+}
+
+// The points of a curve file under a name in any script.
+std::vector<PvcPoint> readCurvePoints(const std::string& path) {
+  DiskFile file(path, DiskFile::Mode::Read);
+  CurveTextReader reader;
+  if (!file.isOpen()) return {};
+  const std::uint64_t size = file.size();
+  std::vector<char> chunk(64 * 1024);
+  for (std::uint64_t at = 0; at < size; at += chunk.size()) {
+    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), size - at));
+    if (!file.readAt(at, chunk.data(), n)) return {};
+    reader.feed(std::string_view(chunk.data(), n));
+  }
+  return reader.finish();
+}
+
+bool Run::checkCurve(const std::string& file) {
+  const std::string step = "the check of the curve found";
+  const HostFile& input = session_.host().file(session_.host().currentFile());
+  const CurveVerdict verdict =
+      judgeCurve(readCurvePoints(file), input.audio->sampleRate(), static_cast<std::int64_t>(input.audio->frames()));
+  out_ << "curve found: " << number(verdict.rmsPercent) << " % RMS, " << number(verdict.spreadPercent)
+       << " % from its median at most, largest step " << number(verdict.largestStepPercent) << " %\n";
+  if (verdict.plausible) return true;
+  if (arguments_.force) {
+    out_ << "curve found: " << verdict.reason << "; corrected all the same (--force)\n";
+    return true;
+  }
+  return fail(step, verdict.reason + "; nothing was corrected (--force corrects along it all the same)");
 }
 
 }  // namespace
@@ -398,7 +450,9 @@ int runDewowCommand(const std::vector<std::string>& args, const PluginSource& so
   }
   WorkingFiles files;
   const std::string output = files.add(parsed.output, ".wav");
-  const std::string curve = parsed.curveOut.empty() ? std::string() : files.add(parsed.curveOut, ".pvc");
+  // The curve is always saved, to be checked before it is used.
+  ScratchFile checked(parsed.output, ".curve.tmp");
+  const std::string curve = parsed.curveOut.empty() ? checked.path() : files.add(parsed.curveOut, ".pvc");
   const std::string picture = parsed.picture.empty() ? std::string() : files.add(parsed.picture, ".bmp");
 
   SessionSettings settings;
@@ -408,10 +462,15 @@ int runDewowCommand(const std::vector<std::string>& args, const PluginSource& so
   const EditorWork work = [&](InteractiveSession& session, std::string& problem) {
     Run run(session, parsed, out);
     bool done = run.clickSplash() && run.chooseAlgorithm();
-    for (std::size_t i = 0; done && i < parsed.parameters.size(); ++i)
-      done = run.setParameter(parsed.parameters[i].first, parsed.parameters[i].second);
+    auto parameters = parsed.parameters;
+    const bool lengthGiven = std::any_of(parameters.begin(), parameters.end(),
+                                         [](const auto& p) { return lowered(p.first) == "fft length"; });
+    if (done && parsed.algorithm == Algorithm::Spectral && !lengthGiven)
+      parameters.emplace_back("FFT Length", run.spectralLength());
+    for (std::size_t i = 0; done && i < parameters.size(); ++i)
+      done = run.setParameter(parameters[i].first, parameters[i].second);
     done = done && run.findCurve();
-    if (done && !curve.empty()) done = run.exportCurve(curve);
+    done = done && run.exportCurve(curve) && run.checkCurve(curve);
     if (done && !picture.empty()) done = run.picture(picture);
     done = done && run.process();
     problem = run.problem();

@@ -188,8 +188,10 @@ bool EditorDriver::waitForPasses(std::size_t before, unsigned answerMs, const st
   const auto& outcomes = session_.outcomes();
   for (std::size_t i = before; i < outcomes.size(); ++i) {
     if (outcomes[i].succeeded) continue;
-    problem = "the plug-in's process \"" + outcomes[i].processName + "\" after " + action + " failed" +
-              (outcomes[i].problem.empty() ? "" : ": " + outcomes[i].problem);
+    // Detection passes carry no process name; the action says which it was.
+    const std::string& name = outcomes[i].processName;
+    problem = (name.empty() ? "the plug-in's pass" : "the plug-in's process \"" + name + "\"") + " after " + action +
+              " failed" + (outcomes[i].problem.empty() ? "" : ": " + outcomes[i].problem);
     return false;
   }
   return true;

@@ -162,6 +162,12 @@ std::vector<std::string> WorkingFiles::names() const {
   return names;
 }
 
+ScratchFile::ScratchFile(const std::string& beside, const char* extension) : path_(beside + extension) {
+  removeFile(path_);
+}
+
+ScratchFile::~ScratchFile() { removeFile(path_); }
+
 int runEditorBatch(const char* command, SessionSettings settings, const std::string& input, WorkingFiles& files,
                    const EditorWork& work, std::ostream& out, std::ostream& err) {
   settings.messageBoxes = false;

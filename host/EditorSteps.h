@@ -82,6 +82,19 @@ class WorkingFiles {
   bool placed_ = false;
 };
 
+// A file of the command's own beside another, removed when the object goes.
+class ScratchFile {
+ public:
+  ScratchFile(const std::string& beside, const char* extension);
+  ~ScratchFile();
+  ScratchFile(const ScratchFile&) = delete;
+  ScratchFile& operator=(const ScratchFile&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
 // What a batch command asks of the editor, run on the open session; false
 // with problem set when a step failed.
 using EditorWork = std::function<bool(InteractiveSession& session, std::string& problem)>;

@@ -46,6 +46,14 @@ TEST(DewowArguments, TakesEachAlgorithmWithWhatItNeeds) {
   auto cog = parseDewowArguments(dewow({"--algorithm", "cog", "in.wav", "--band", "400:500", "out.wav"}));
   ASSERT_EQ(cog.problem, "");
   EXPECT_EQ(cog.algorithm, Algorithm::CentreOfGravity);
+
+  // The host's own estimator needs no band, takes a range, and --force.
+  auto partials = parseDewowArguments(dewow({"in.wav", "out.wav", "--algorithm", "partials", "--range", "2:9", "--force"}));
+  ASSERT_EQ(partials.problem, "");
+  EXPECT_EQ(partials.algorithm, Algorithm::Partials);
+  EXPECT_TRUE(partials.force);
+  EXPECT_FALSE(partials.hasBand);
+  EXPECT_FALSE(hum.force);
 }
 
 TEST(DewowArguments, RefusesWhatCannotBeDoneWithWordsSayingWhy) {
@@ -58,7 +66,9 @@ TEST(DewowArguments, RefusesWhatCannotBeDoneWithWordsSayingWhy) {
       {dewow({"in.wav", "out.wav"}), "needs --algorithm"},
       {dewow({"in.wav", "out.wav", "--algorithm", "spectral"}), "spectral algorithm needs --band"},
       {dewow({"in.wav", "out.wav", "--algorithm", "cog"}), "cog algorithm needs --band"},
-      {dewow({"in.wav", "out.wav", "--algorithm", "hum", "--range", "1:2"}), "only the spectral algorithm"},
+      {dewow({"in.wav", "out.wav", "--algorithm", "hum", "--range", "1:2"}), "only the spectral and partials"},
+      {dewow({"in.wav", "out.wav", "--algorithm", "hum", "--band", "40:60"}), "hum algorithm takes no --band"},
+      {dewow({"in.wav", "out.wav", "--algorithm", "partials", "--param", "FFT Length=4096"}), "no --param"},
       {dewow({"in.wav", "out.wav", "--algorithm", "spectral", "--band", "1100:900"}), "LO below HI"},
       {dewow({"in.wav", "out.wav", "--algorithm", "spectral", "--band", "900:1100", "--range", "3:3"}),
        "A below B"},

@@ -207,6 +207,9 @@ TEST(PelmoraDewow, StopsWithWordsAndWritesNothingWhenItCannotRun) {
        "never made the read-out show 3000"},
       // Nothing sounds between 5 and 6 kHz: the detector's flat curve is not a finding.
       {"--algorithm spectral --band 5000:6000", host::kExitRefused, "No track to follow"},
+      // A trace over an empty band wanders: a curve that cannot be wow is
+      // refused before it reaches the correction.
+      {"--algorithm cog --band 5000:6000", host::kExitRefused, "nothing was corrected (--force corrects"},
   };
   for (const Case& c : cases) {
     const HostRun run = runHost("dewow " + s.files() + " " + c.arguments + " --timeout 60", s.err);
@@ -214,6 +217,13 @@ TEST(PelmoraDewow, StopsWithWordsAndWritesNothingWhenItCannotRun) {
     EXPECT_NE(run.err.find(c.says), std::string::npos) << c.arguments << ": " << run.err;
     EXPECT_TRUE(s.nothingWritten()) << c.arguments;
   }
+  // Forced, the same curve is used, and said to be.
+  const HostRun forced = runHost("dewow " + s.files() + " --algorithm cog --band 5000:6000 --force --timeout 60", s.err);
+  EXPECT_EQ(forced.exitCode, 0u) << forced.err;
+  EXPECT_NE(forced.err.find("corrected all the same (--force)"), std::string::npos) << forced.err;
+  EXPECT_TRUE(exists(s.output));
+  std::error_code unknown;
+  for (const std::string* f : {&s.output, &s.curve, &s.picture}) std::filesystem::remove(fromUtf8(*f), unknown);
   // A file that is not there: said before any window opens.
   const HostRun missing = runHost("dewow \"" + s.input + ".none\" \"" + s.output + "\" --algorithm hum", s.err);
   EXPECT_EQ(missing.exitCode, static_cast<DWORD>(host::kExitInput)) << missing.err;
