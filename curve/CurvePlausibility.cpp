@@ -80,9 +80,7 @@ CurveVerdict judgeCurve(const std::vector<PvcPoint>& curve, double sampleRate, s
     verdict.fastRmsPercent = std::sqrt(fast / count) * 100.0;
   }
 
-  const auto lowest = std::min_element(curve.begin(), curve.end(), [](auto& a, auto& b) { return a.ratio < b.ratio; });
-  const auto highest = std::max_element(curve.begin(), curve.end(), [](auto& a, auto& b) { return a.ratio < b.ratio; });
-  verdict.flat = highest->ratio == lowest->ratio;
+  verdict.flat = verdict.spreadPercent < kFlatPercent;
   if (verdict.flat) {
     verdict.reason = "the curve is flat: it would change nothing";
   } else if (verdict.spreadPercent > kMaxSpreadPercent) {

@@ -29,6 +29,9 @@ inline constexpr double kStepSeconds = 0.01;
 inline constexpr double kMaxStepPercent = 0.5;
 inline constexpr double kWowBandHz = 10.0;
 inline constexpr double kMaxFastRmsPercent = 0.1;
+// Below this a curve is flat: its points differ by the rounding of their
+// floats, not by any speed.
+inline constexpr double kFlatPercent = 0.001;
 
 // Judges the curve over the file's frames, sampled every kStepSeconds. The
 // curve's positions must ascend, as every curve the project reads does.

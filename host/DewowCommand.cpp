@@ -13,7 +13,11 @@
 #include "curve/CurveText.h"
 #include "host/Correction.h"
 #include "host/DewowArguments.h"
+#include "host/AudioFiles.h"
+#include "host/AudioStore.h"
 #include "host/DiskFile.h"
+#include "host/PluginNames.h"
+#include "host/WowMeasure.h"
 #include "host/EditorSteps.h"
 #include "host/InteractiveSession.h"
 #include "host/WindowPicture.h"
@@ -355,7 +359,12 @@ bool Run::dragAlongLine() {
   if (!pressRow) return fail(step, "the band shows no levels where the drag starts");
   // The band the tracer searches reaches as far below the line as the
   // release is from the press; the level follows from the same distance.
-  const int reach = std::max(2, (bottom - top) / 2);
+  // Only as far as wow moves the line (1.5 %) and a bin and a half blur it:
+  // any wider and the trace slides to a neighbouring partial or the band's
+  // edge as soon as the line fades.
+  const double line = mapping->frequencyOf(*pressRow);
+  const double reachHz = std::max(0.015 * line, 1.5 * rate / frame);
+  const int reach = std::clamp(mapping->rowOf(line - reachHz) - *pressRow, 2, std::max(2, (bottom - top) / 2));
   // The curve takes a traced line's frequency over the reference frequency:
   // the reference bar is set to the middle of the band, the line's nominal
   // frequency.
@@ -392,8 +401,10 @@ bool Run::findCurve() {
       return zoomToBand() && dragRange() && createCurve();
     case Algorithm::CentreOfGravity:
       return dragAlongLine();
+    case Algorithm::Partials:
+      break;  // found before the window opens
   }
-  return false;
+  return fail("finding the curve", "the editor has no such algorithm");
 }
 
 int Run::spectralLength() const {
@@ -420,19 +431,88 @@ std::vector<PvcPoint> readCurvePoints(const std::string& path) {
   return reader.finish();
 }
 
+// Says what the curve is like; empty when it may be used, else why not.
+std::string curveRefusal(const std::vector<PvcPoint>& curve, double rate, std::uint64_t frames, bool force,
+                         std::ostream& out) {
+  const CurveVerdict verdict = judgeCurve(curve, rate, static_cast<std::int64_t>(frames));
+  out << "curve found: " << number(verdict.rmsPercent) << " % RMS, " << number(verdict.spreadPercent)
+      << " % from its median at most, largest step " << number(verdict.largestStepPercent) << " %\n";
+  if (verdict.plausible) return {};
+  if (force) {
+    out << "curve found: " << verdict.reason << "; corrected all the same (--force)\n";
+    return {};
+  }
+  return verdict.reason + "; nothing was corrected (--force corrects along it all the same)";
+}
+
 bool Run::checkCurve(const std::string& file) {
-  const std::string step = "the check of the curve found";
   const HostFile& input = session_.host().file(session_.host().currentFile());
-  const CurveVerdict verdict =
-      judgeCurve(readCurvePoints(file), input.audio->sampleRate(), static_cast<std::int64_t>(input.audio->frames()));
-  out_ << "curve found: " << number(verdict.rmsPercent) << " % RMS, " << number(verdict.spreadPercent)
-       << " % from its median at most, largest step " << number(verdict.largestStepPercent) << " %\n";
-  if (verdict.plausible) return true;
-  if (arguments_.force) {
-    out_ << "curve found: " << verdict.reason << "; corrected all the same (--force)\n";
+  const std::string refusal =
+      curveRefusal(readCurvePoints(file), input.audio->sampleRate(), input.audio->frames(), arguments_.force, out_);
+  return refusal.empty() || fail("the check of the curve found", refusal);
+}
+
+// Prints a measurement's progress a tenth at a time.
+MeasureProgress tenths(std::ostream& err, const std::string& what) {
+  return [&err, what, shown = -1](double fraction) mutable {
+    const int tenth = static_cast<int>(fraction * 10.0);
+    if (tenth == shown) return;
+    shown = tenth;
+    err << "pelmora-host: measuring the wow of " << what << ' ' << tenth * 10 << "%\n";
+  };
+}
+
+// The estimator's settings for a run: the band and range asked for the
+// partials algorithm, the whole file and audible range for the others.
+partials::Options measureOptions(const DewowArguments& arguments) {
+  partials::Options options;
+  if (arguments.algorithm == Algorithm::Partials && arguments.hasBand) {
+    options.lowHz = arguments.lowerHz;
+    options.highHz = arguments.upperHz;
+  }
+  return options;
+}
+
+// Holds the corrected file to the input's wow: an output with no less wow is
+// not kept (unless forced). False with the reason.
+bool keepsLessWow(const partials::Result& before, const std::string& output, const DewowArguments& arguments,
+                  MeasureSpan span, std::ostream& out, std::ostream& err, std::string& problem) {
+  std::string why;
+  WavReadResult opened;
+  std::unique_ptr<AudioStore> store = openWavStore(output, true, opened);
+  std::optional<partials::Result> after;
+  if (store) after = estimateWow(*store, measureOptions(arguments), span, tenths(err, "the output"), why);
+  if (!after) {
+    problem = "the measure of the output: " + (store ? why : opened.message);
+    return false;
+  }
+  out << "wow before: " << describeWow(before) << '\n';
+  out << "wow after:  " << describeWow(*after) << '\n';
+  const std::optional<bool> less = lessWow(before, *after);
+  if (!less) {
+    out << "wow: not compared, one of the two has no figure; the output is kept\n";
     return true;
   }
-  return fail(step, verdict.reason + "; nothing was corrected (--force corrects along it all the same)");
+  if (*less) return true;
+  if (arguments.force) {
+    out << "wow: the output has no less wow than the input; kept all the same (--force)\n";
+    return true;
+  }
+  problem = "the check of the output: it has no less wow than the input (" + number(after->wow.rmsPercent) +
+            " % RMS after, " + number(before.wow.rmsPercent) + " % before), so it was not kept (--force keeps it)";
+  return false;
+}
+
+// A curve file the plug-in's "Open PVC File" dialog can take: beside the
+// output, or in the temporary folder when that name would not reach it.
+std::string importName(const std::string& output) {
+  const std::string beside = output + ".import.tmp";
+  return fitsCodePage(beside) ? beside : temporaryNameForPlugin(".pvc");
+}
+
+bool writeText(const std::string& path, const std::string& text) {
+  DiskFile file(path, DiskFile::Mode::Create);
+  return file.isOpen() && file.writeAt(0, text.data(), text.size()) && file.close();
 }
 
 }  // namespace
@@ -455,12 +535,63 @@ int runDewowCommand(const std::vector<std::string>& args, const PluginSource& so
   const std::string curve = parsed.curveOut.empty() ? checked.path() : files.add(parsed.curveOut, ".pvc");
   const std::string picture = parsed.picture.empty() ? std::string() : files.add(parsed.picture, ".bmp");
 
+  // The input's wow, the figure the output is held to; for the partials
+  // algorithm also the curve, which the plug-in gets through "Import PVC".
+  WavReadResult opened;
+  std::unique_ptr<AudioStore> input = openWavStore(parsed.input, true, opened);
+  if (!input) {
+    err << "pelmora-host: " << parsed.input << ": " << opened.message << '\n';
+    return kExitInput;
+  }
+  const bool partialsRun = parsed.algorithm == Algorithm::Partials;
+  MeasureSpan span;
+  if (partialsRun && parsed.hasRange) {
+    span.first = static_cast<std::uint64_t>(parsed.rangeStart * input->sampleRate());
+    span.last = static_cast<std::uint64_t>(parsed.rangeEnd * input->sampleRate());
+    if (span.last > input->frames()) {
+      err << "pelmora-host: --range ends after the file's " << number(input->frames() / input->sampleRate()) << " s\n";
+      return kExitUsage;
+    }
+  }
+  std::string unread;
+  const ULONGLONG measureStart = GetTickCount64();
+  const std::optional<partials::Result> before =
+      estimateWow(*input, measureOptions(parsed), span, tenths(err, "the input"), unread);
+  if (!before) {
+    err << "pelmora-host: " << parsed.input << ": " << unread << '\n';
+    return kExitInput;
+  }
+  out << (partialsRun ? "partials estimate" : "wow of the input") << ": done in " << secondsSince(measureStart)
+      << " s, " << describeWow(*before) << '\n';
+  ScratchFile imported(importName(parsed.output), "");
+  if (partialsRun) {
+    const std::string text = curveText(*before);
+    const std::string refusal =
+        curveRefusal(curvePoints(*before), input->sampleRate(), input->frames(), parsed.force, out);
+    if (!refusal.empty()) {
+      err << "pelmora-host: dewow stopped at the check of the curve found: " << refusal << '\n';
+      return kExitRefused;
+    }
+    if (!writeText(imported.path(), text) || !writeText(curve, text)) {
+      err << "pelmora-host: cannot write the curve beside " << parsed.output << '\n';
+      return kExitOutput;
+    }
+  }
+  input.reset();
+
   SessionSettings settings;
   settings.linkedEntry = parsed.plugin.empty() ? source.linkedEntry : nullptr;
   settings.pluginPath = parsed.plugin.empty() ? source.defaultPath : parsed.plugin;
   settings.output = output;
   const EditorWork work = [&](InteractiveSession& session, std::string& problem) {
     Run run(session, parsed, out);
+    if (partialsRun) {
+      const bool done = run.clickSplash() && run.importCurve(imported.path()) &&
+                        (picture.empty() || run.picture(picture)) && run.process() &&
+                        keepsLessWow(*before, output, parsed, span, out, err, problem);
+      if (problem.empty()) problem = run.problem();
+      return done;
+    }
     bool done = run.clickSplash() && run.chooseAlgorithm();
     auto parameters = parsed.parameters;
     const bool lengthGiven = std::any_of(parameters.begin(), parameters.end(),
@@ -474,7 +605,7 @@ int runDewowCommand(const std::vector<std::string>& args, const PluginSource& so
     if (done && !picture.empty()) done = run.picture(picture);
     done = done && run.process();
     problem = run.problem();
-    return done;
+    return done && keepsLessWow(*before, output, parsed, span, out, err, problem);
   };
   return runEditorBatch("dewow", settings, parsed.input, files, work, out, err);
 }

@@ -52,6 +52,9 @@ TEST(CurvePlausibility, AFlatCurveChangesNothing) {
   EXPECT_TRUE(verdict.flat);
   EXPECT_NE(verdict.reason.find("flat"), std::string::npos);
   EXPECT_TRUE(judge({}, 10).flat);
+  // Floats that differ in their last bits are still flat.
+  EXPECT_TRUE(judge(curveOf([](double t) { return 1.0 + 1e-7 * (static_cast<int>(t * 100) % 2); }, 10), 10).flat);
+  EXPECT_FALSE(judge(curveOf([](double t) { return 1.0 + 0.0005 * std::sin(t); }, 10), 10).flat);
 }
 
 TEST(CurvePlausibility, LostDetectorsAreRefused) {

@@ -38,12 +38,13 @@ bool exists(const std::string& path) {
 
 // Partials played with a speed that wavers by kWowDepth once a second, and
 // a little noise; every partial moves with the speed.
-host::AudioData recording(double rate, int channels, const std::vector<std::pair<double, double>>& partials) {
+host::AudioData recording(double rate, int channels, const std::vector<std::pair<double, double>>& partials,
+                          bool wow = true) {
   host::AudioData audio = host::AudioData::silence(channels, static_cast<std::size_t>(6 * rate), rate);
   std::vector<double> phases(partials.size(), 0.0);
   unsigned noise = 1;
   for (std::size_t i = 0; i < audio.frames(); ++i) {
-    const double speed = trueSpeed(static_cast<double>(i) / rate);
+    const double speed = wow ? trueSpeed(static_cast<double>(i) / rate) : 1.0;
     double sample = 0.0;
     for (std::size_t k = 0; k < partials.size(); ++k) {
       phases[k] += 2.0 * kPi * partials[k].first * speed / rate;
@@ -187,6 +188,31 @@ TEST(PelmoraDewow, CentreOfGravityCurveSitsOnTheTrueSpeed) {
   // column's centre of gravity; half a bin, where the line looks brightest,
   // is 0.54 %. -0.12 % when this was written.
   EXPECT_LT(std::fabs(offset), 0.2);
+}
+
+// The host's own estimator reads the curve from the partials and hands it
+// to the plug-in through "Import PVC"; every run is held to leaving less wow
+// than it found, which a recording without wow cannot.
+TEST(PelmoraDewow, PartialsCurveAndAnOutputHeldToLessWow) {
+  const std::vector<std::pair<double, double>> chord{{440.0, 0.2}, {660.0, 0.15}, {1000.0, 0.2}, {1500.0, 0.1}};
+  {
+    Scratch s;
+    ASSERT_TRUE(host::writeWav(s.input, recording(44100.0, 2, chord), host::SampleFormat::Pcm16).ok());
+    const HostRun run = runHost("dewow " + s.files() + " --algorithm partials --timeout 200", s.err);
+    ASSERT_EQ(run.exitCode, 0u) << run.err;
+    EXPECT_NE(run.err.find("curve loaded (\"Import PVC\")"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("wow before: "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("wow after: "), std::string::npos) << run.err;
+    expectCurveFound(s, 44100.0, 0.05, "partials");
+  }
+  {
+    Scratch s;
+    ASSERT_TRUE(host::writeWav(s.input, recording(44100.0, 2, chord, false), host::SampleFormat::Pcm16).ok());
+    const HostRun run = runHost("dewow " + s.files() + " --algorithm partials --timeout 200", s.err);
+    EXPECT_EQ(run.exitCode, static_cast<DWORD>(host::kExitRefused)) << run.err;
+    EXPECT_NE(run.err.find("the curve is flat"), std::string::npos) << run.err;
+    EXPECT_TRUE(s.nothingWritten());
+  }
 }
 
 TEST(PelmoraDewow, StopsWithWordsAndWritesNothingWhenItCannotRun) {
