@@ -7,6 +7,7 @@
 // out at either end of the range (default 1).
 #include <sndfile.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -148,10 +149,24 @@ int main(int argc, char** argv) {
     const auto trueWow = curvecompare::compare(
         std::vector<PvcPoint>{{0, static_cast<float>(curvecompare::medianRatio(truth, from, to, 64)), 0, 0}}, truth,
         from, to, 64);
+    // The same over the trusted points alone: what a caller that heeds the
+    // confidence would get.
+    double sum = 0.0, squares = 0.0;
+    std::size_t count = 0;
+    for (const auto& p : result.curve) {
+      if (p.confidence < partials::kTrustedConfidence || p.position < from || p.position > to) continue;
+      const double d = (p.ratio / curvecompare::ratioAt(truth, static_cast<double>(p.position)) - 1.0) * 100.0;
+      sum += d;
+      squares += d * d;
+      ++count;
+    }
+    const double trustedMean = count ? sum / static_cast<double>(count) : 0.0;
+    const double trustedRms =
+        count ? std::sqrt(std::max(0.0, squares / static_cast<double>(count) - trustedMean * trustedMean)) : 0.0;
     std::printf("true wow RMS %.4f %% (mean removed); curve error raw RMS %.4f %%, peak %.4f %%; "
-                "mean removed RMS %.4f %%, peak %.4f %% (mean %+.4f %%)\n",
+                "mean removed RMS %.4f %%, peak %.4f %% (mean %+.4f %%); trusted points only: mean removed RMS %.4f %%\n",
                 trueWow.rmsAboutMean, raw.rmsPercent, raw.peakPercent, raw.rmsAboutMean, centred.peakPercent,
-                raw.meanPercent);
+                raw.meanPercent, trustedRms);
   }
   return 0;
 }
