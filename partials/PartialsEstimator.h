@@ -27,7 +27,7 @@ struct Options {
   // Peaks kept per frame, the strongest first.
   int maxPeaksPerFrame = 40;
   // Shorter tracks are dropped: too short to carry a frequency of their own.
-  double minTrackSeconds = 0.07;
+  double minTrackSeconds = 0.04;
   // The curve's smoothness: variations faster than about this are damped
   // (at 3 Hz a 1.5 Hz wow keeps 94 % of its depth, one at 0.5 Hz all of it).
   double smoothingHz = 3.0;

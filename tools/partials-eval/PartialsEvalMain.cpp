@@ -1,5 +1,5 @@
 // partials-eval IN.wav [--band LO:HI] [--range A:B] [--curve-out C.pvc] [--true T.pvc] [--edge S]
-//                      [--no-link] [--smooth HZ] [--passes N] [--fft N]
+//                      [--no-link] [--smooth HZ] [--passes N] [--fft N] [--peaks N] [--min-track S]
 // Runs the partials estimator over a recording (or the range A:B seconds of
 // it), prints its time (wall clock and processor) and speed against real
 // time and the curve's wow,
@@ -26,7 +26,8 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: partials-eval IN.wav [--band LO:HI] [--range A:B] [--curve-out C.pvc] [--true T.pvc]\n"
-    "                     [--edge SECONDS] [--no-link] [--smooth HZ] [--passes N] [--fft N]\n";
+    "                     [--edge SECONDS] [--no-link] [--smooth HZ] [--passes N] [--fft N]\n"
+    "                     [--peaks N] [--min-track SECONDS]\n";
 
 bool parsePair(const std::string& text, double& a, double& b) {
   const auto colon = text.find(':');
@@ -70,6 +71,10 @@ int main(int argc, char** argv) {
       options.smoothingHz = std::strtod(argv[++i], nullptr);
     } else if (a == "--passes" && hasValue) {
       options.passes = std::atoi(argv[++i]);
+    } else if (a == "--peaks" && hasValue) {
+      options.maxPeaksPerFrame = std::atoi(argv[++i]);
+    } else if (a == "--min-track" && hasValue) {
+      options.minTrackSeconds = std::strtod(argv[++i], nullptr);
     } else if (a == "--fft" && hasValue) {
       options.fftLength = std::atoi(argv[++i]);
     } else if (a == "--no-link") {
