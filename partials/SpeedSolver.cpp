@@ -136,16 +136,24 @@ std::vector<double> trackLevels(const std::vector<Track>& tracks, const std::vec
 // near coincidences cannot swallow its neighbours. The observations are
 // packed in the order of the units.
 void pack(const std::vector<Track>& tracks, const std::vector<Observation>& obs, const std::vector<double>& weight,
-          const std::vector<double>& w, bool link, double gap, double span, Packed& p) {
+          const std::vector<double>& w, bool link, double gap, double span, std::int32_t blockFrames, Packed& p) {
   const std::size_t n = tracks.size();
   std::vector<std::uint32_t> order(n);
   std::iota(order.begin(), order.end(), 0u);
   std::vector<char> startsUnit(n, 1);
   if (link && n > 1) {
     const std::vector<double> level = trackLevels(tracks, obs, weight, w);
-    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return level[a] < level[b]; });
+    // With blocks, tracks link only within the stretch of time they start in.
+    const auto blockOf = [&](std::uint32_t j) {
+      return blockFrames > 0 ? obs[tracks[j].first].frame / blockFrames : 0;
+    };
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+      const auto ba = blockOf(a), bb = blockOf(b);
+      return ba != bb ? ba < bb : level[a] < level[b];
+    });
     std::vector<double> sorted(n);
-    for (std::size_t k = 0; k < n; ++k) sorted[k] = level[order[k]];
+    // Blocks follow each other in level far apart, so no gap joins them.
+    for (std::size_t k = 0; k < n; ++k) sorted[k] = level[order[k]] + 1e3 * blockOf(order[k]);
     std::vector<std::uint32_t> gaps(n - 1);
     std::iota(gaps.begin(), gaps.end(), 0u);
     std::sort(gaps.begin(), gaps.end(), [&](std::uint32_t a, std::uint32_t b) {
@@ -270,7 +278,11 @@ Solution solveSpeed(const std::vector<Track>& tracks, const std::vector<Observat
     // The first linking sees the frequencies with all their wow; later ones
     // the de-wowed frequencies, and so can be tighter.
     const double span = pass == 0 ? 0.012 : std::max(0.0025, 0.006 / pass);
-    pack(tracks, observations, weight, w, settings.linkRecurring, span / 3.0, span, packed);
+    // The first linking, on frequencies that still carry all their wow and
+    // so need a wide span, stays within stretches of 30 s: over a long
+    // recording so many partials crowd that span that unrelated ones join.
+    const auto block = pass == 0 ? static_cast<std::int32_t>(30.0 * settings.framesPerSecond) : 0;
+    pack(tracks, observations, weight, w, settings.linkRecurring, span / 3.0, span, block, packed);
     if (pass > 0) reweight(packed, w);
     System system{packed, {}, 0.0};
     setRegulariser(system, frames, settings);
