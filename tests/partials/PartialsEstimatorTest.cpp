@@ -80,6 +80,18 @@ TEST(PartialsEstimator, ReadsTheWowOfNotesWithOnsetsAndRecurringPitches) {
   EXPECT_GT(errorAgainst(estimate(partials_test::renderNotes(settings, wow), alone), wow).rms, e.rms);
 }
 
+TEST(PartialsEstimator, ReadsALongRecordingAsWellAsAShortOne) {
+  // Past 30 s the first linking works stretch by stretch; the stretches
+  // must come out as one curve, without a step where they meet.
+  partials_test::NoteSettings settings;
+  settings.seconds = 45.0;
+  const Wow wow;
+  const auto result = estimate(partials_test::renderNotes(settings, wow));
+  const Error e = errorAgainst(result, wow);
+  EXPECT_LT(e.rms, 0.05);
+  EXPECT_LT(e.peak, 0.25);
+}
+
 TEST(PartialsEstimator, ReadsASteadyChordFlatAndAWowedOneExactly) {
   const Wow none{0.0, 0.5, 0.0, 1.5};
   const auto flat = estimate(chord(6.0, none, {220.0, 330.0, 440.0, 1250.0, 3100.0}));
