@@ -32,7 +32,7 @@ Options sanitised(Options o, double sampleRate) {
   if (!std::isfinite(o.highHz) || o.highHz > 0.98 * nyquist) o.highHz = 0.98 * nyquist;
   o.maxPeaksPerFrame = std::clamp(o.maxPeaksPerFrame, 1, 400);
   if (!std::isfinite(o.minTrackSeconds) || o.minTrackSeconds < 0.0) o.minTrackSeconds = 0.0;
-  if (!std::isfinite(o.smoothingHz) || o.smoothingHz <= 0.0) o.smoothingHz = 6.0;
+  if (!std::isfinite(o.smoothingHz) || o.smoothingHz <= 0.0) o.smoothingHz = 3.0;
   o.smoothingHz = std::clamp(o.smoothingHz, 0.2, 50.0);
   o.passes = std::clamp(o.passes, 1, 20);
   return o;

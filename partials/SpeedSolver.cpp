@@ -130,26 +130,48 @@ std::vector<double> trackLevels(const std::vector<Track>& tracks, const std::vec
 }
 
 // Units: each track alone, or tracks whose de-wowed levels lie close
-// together taken as one note. A unit starts afresh where the next level is
-// more than gap above the last, or more than span above the unit's first.
-// The observations are packed in the order of the units.
+// together taken as one note. Neighbours in level are joined closest first
+// (single linkage), never across more than gap, and never into a unit
+// wider than span: a note's occurrences stay together, and a chain of
+// near coincidences cannot swallow its neighbours. The observations are
+// packed in the order of the units.
 void pack(const std::vector<Track>& tracks, const std::vector<Observation>& obs, const std::vector<double>& weight,
-          const std::vector<double>& w, bool link, double gap, double span, Packed& p) {
+          const std::vector<double>& w, bool link, double gap, double span, std::int32_t blockFrames, Packed& p) {
   const std::size_t n = tracks.size();
   std::vector<std::uint32_t> order(n);
   std::iota(order.begin(), order.end(), 0u);
   std::vector<char> startsUnit(n, 1);
-  if (link) {
+  if (link && n > 1) {
     const std::vector<double> level = trackLevels(tracks, obs, weight, w);
-    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return level[a] < level[b]; });
-    double start = 0.0;
-    for (std::size_t k = 0; k < n; ++k) {
-      const double v = level[order[k]];
-      if (k > 0 && v - level[order[k - 1]] <= gap && v - start <= span) {
-        startsUnit[k] = 0;
-      } else {
-        start = v;
-      }
+    // With blocks, tracks link only within the stretch of time they start in.
+    const auto blockOf = [&](std::uint32_t j) {
+      return blockFrames > 0 ? obs[tracks[j].first].frame / blockFrames : 0;
+    };
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+      const auto ba = blockOf(a), bb = blockOf(b);
+      return ba != bb ? ba < bb : level[a] < level[b];
+    });
+    std::vector<double> sorted(n);
+    // Blocks follow each other in level far apart, so no gap joins them.
+    for (std::size_t k = 0; k < n; ++k) sorted[k] = level[order[k]] + 1e3 * blockOf(order[k]);
+    std::vector<std::uint32_t> gaps(n - 1);
+    std::iota(gaps.begin(), gaps.end(), 0u);
+    std::sort(gaps.begin(), gaps.end(), [&](std::uint32_t a, std::uint32_t b) {
+      return sorted[a + 1] - sorted[a] < sorted[b + 1] - sorted[b];
+    });
+    // Units are runs of the sorted levels: left[] is kept right for each
+    // run's last element, right[] for its first.
+    std::vector<std::uint32_t> left(n), right(n);
+    std::iota(left.begin(), left.end(), 0u);
+    std::iota(right.begin(), right.end(), 0u);
+    for (std::uint32_t k : gaps) {
+      if (sorted[k + 1] - sorted[k] > gap) break;
+      const std::uint32_t a = left[k];
+      const std::uint32_t b = right[k + 1];
+      if (sorted[b] - sorted[a] > span) continue;
+      right[a] = b;
+      left[b] = a;
+      startsUnit[k + 1] = 0;
     }
   }
   p.frame.clear();
@@ -215,6 +237,12 @@ void reweight(Packed& p, const std::vector<double>& w) {
   }
 }
 
+// The curve's smoothness: a curvature penalty lambda |D x|^2 against data
+// of weight v per frame passes variations below omega = (v / lambda)^(1/4)
+// radians per frame. Lambda is set from the mean weight of the frames that
+// have data, so where the music is sparse the curve is held smoother (a
+// penalty that followed the local weight let sparse stretches through
+// noisier on every recording tried).
 void setRegulariser(System& s, std::size_t frames, const SolverSettings& settings) {
   std::vector<double> perFrame(frames, 0.0);
   for (std::size_t i = 0; i < s.data.frame.size(); ++i)
@@ -227,8 +255,6 @@ void setRegulariser(System& s, std::size_t frames, const SolverSettings& setting
       ++used;
     }
   const double mean = used ? sum / static_cast<double>(used) : 1.0;
-  // A curvature penalty lambda |D x|^2 against data of weight mean per frame
-  // passes variations below omega = (mean / lambda)^(1/4) radians per frame.
   const double omega = 2.0 * std::numbers::pi * settings.smoothingHz / settings.framesPerSecond;
   s.lambda = mean / std::pow(std::max(omega, 1e-3), 4.0);
   s.ridge = 1e-7 * mean;
@@ -252,9 +278,13 @@ Solution solveSpeed(const std::vector<Track>& tracks, const std::vector<Observat
     // The first linking sees the frequencies with all their wow; later ones
     // the de-wowed frequencies, and so can be tighter.
     const double span = pass == 0 ? 0.012 : std::max(0.0025, 0.006 / pass);
-    pack(tracks, observations, weight, w, settings.linkRecurring, span / 3.0, span, packed);
+    // The first linking, on frequencies that still carry all their wow and
+    // so need a wide span, stays within stretches of 30 s: over a long
+    // recording so many partials crowd that span that unrelated ones join.
+    const auto block = pass == 0 ? static_cast<std::int32_t>(30.0 * settings.framesPerSecond) : 0;
+    pack(tracks, observations, weight, w, settings.linkRecurring, span / 3.0, span, block, packed);
     if (pass > 0) reweight(packed, w);
-    System system{packed};
+    System system{packed, {}, 0.0};
     setRegulariser(system, frames, settings);
     conjugateGradients(system, w, 200);
     // The weights go back to the tracks for the next linking.
