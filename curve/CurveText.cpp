@@ -116,6 +116,12 @@ std::vector<PvcPoint> CurveTextReader::finish() {
   return std::move(points_);
 }
 
+std::string curveFileText(const std::vector<PvcPoint>& curve) {
+  std::string text;
+  for (const PvcPoint& p : curve) appendCurveLine(text, p.position, p.ratio);
+  return text;
+}
+
 std::vector<PvcPoint> readCurveFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return {};

@@ -26,6 +26,8 @@ inline constexpr std::size_t kMaxCurveLine = 1024;
 std::optional<CurveLine> parseCurveLine(std::string_view line);
 // Appends the line for a point, "%d %f" with its CR LF.
 void appendCurveLine(std::string& text, std::int32_t position, float ratio);
+// The text of a whole curve, a line per point.
+std::string curveFileText(const std::vector<PvcPoint>& curve);
 
 // Collects the points of a curve text handed over in pieces of any size.
 // Only points that keep the positions strictly ascending are kept; a line

@@ -10,6 +10,7 @@
 #include "host/OutputCheck.h"
 #include "host/PluginInfo.h"
 #include "host/PluginInstance.h"
+#include "host/ShapeArguments.h"
 
 namespace host {
 
@@ -22,14 +23,17 @@ constexpr const char* kUsage =
     "       pelmora-host dewow IN.wav OUT.wav --algorithm hum|pilot|spectral|cog ...\n"
     "                            (see pelmora-host dewow --help)\n"
     "       pelmora-host correct IN.wav OUT.wav [--plugin PATH] [--block FRAMES] [--curve FILE.pvc]\n"
-    "                            [--detect hum|pilot [--go-on]] [--repair-samples]\n"
+    "                            [--detect hum|pilot [--go-on] [--force]] [--repair-samples]\n"
+    "                            [--smooth HZ] [--strength S] [--keep-drift] [--keep-pitch]\n"
     "The default plug-in is Pelmora.dll beside pelmora-host. correct runs the plug-in's\n"
     "reading pass and then its own process on IN.wav and writes the new file to\n"
     "OUT.wav as 32-bit float. --curve gives Pelmora a curve file for IN.wav (pelmora-host.exe\n"
     "loads it with \"Import PVC\" in the plug-in's editor, in a window for the run). --detect\n"
     "has the plug-in find the curve first, from mains hum or a pilot tone above 14 kHz\n"
     "(the partials of the music: dewow --algorithm spectral); when it finds none the\n"
-    "run stops, or with --go-on corrects along the flat curve. A float file with NaN or\n"
+    "run stops, or with --go-on corrects along the flat curve. The wow of IN.wav and of the\n"
+    "corrected audio is measured from their partials, and a detected curve that leaves no\n"
+    "less wow is not saved (--force saves it). A float file with NaN or\n"
     "infinite samples is refused; --repair-samples reads them as silence instead.\n";
 
 struct Arguments {
@@ -40,6 +44,8 @@ struct Arguments {
   int blockSize = 4096;
   bool repairSamples = false;
   bool goOn = false;
+  bool force = false;
+  CurveShape shape;
   std::string problem;
 };
 
@@ -76,6 +82,10 @@ Arguments parse(const std::vector<std::string>& args, std::size_t from) {
       parsed.repairSamples = true;
     } else if (a == "--go-on") {
       parsed.goOn = true;
+    } else if (a == "--force") {
+      parsed.force = true;
+    } else if (takeShapeOption(args, i, parsed.shape, parsed.problem)) {
+      if (!parsed.problem.empty()) return parsed;
     } else if (a.rfind("--", 0) == 0) {
       parsed.problem = "unknown option " + a;
       return parsed;
@@ -137,6 +147,12 @@ int runCommand(const std::vector<std::string>& args, const PluginSource& source,
   if (!parsed.curve.empty() && command != "correct") return usageError(err, "only correct takes a curve");
   if (parsed.detector != 0 && command != "correct") return usageError(err, "only correct takes a detector");
   if (parsed.goOn && parsed.detector == 0) return usageError(err, "--go-on goes with --detect");
+  if (parsed.force && parsed.detector == 0) return usageError(err, "--force goes with --detect");
+  if (parsed.shape.any() && parsed.curve.empty())
+    return usageError(err, "--smooth, --strength, --keep-drift and --keep-pitch shape a curve given with --curve "
+                           "(or found by dewow)");
+  if (parsed.shape.any() && !source.curveThroughEditor)
+    return usageError(err, "this host hands curves to the plug-in as they are: it cannot shape them");
   // Over the whole file and band the spectral detector follows whatever is
   // loudest, not the music's partials; only the editor's display can give it
   // a band and a range.
@@ -152,7 +168,7 @@ int runCommand(const std::vector<std::string>& args, const PluginSource& source,
   if (!parsed.curve.empty() && source.curveThroughEditor)
     return source.curveThroughEditor({parsed.positional[0], parsed.positional[1], parsed.curve,
                                       linked ? std::string() : pluginPath, linked ? source.linkedEntry : nullptr,
-                                      parsed.blockSize, parsed.repairSamples},
+                                      parsed.blockSize, parsed.repairSamples, parsed.shape},
                                      out, err);
 
   HostOptions options;
@@ -178,7 +194,7 @@ int runCommand(const std::vector<std::string>& args, const PluginSource& source,
     status = runCorrection(
         host,
         {parsed.positional[0], parsed.positional[1], parsed.curve, source.curveLocation, parsed.detector,
-         parsed.repairSamples, parsed.goOn},
+         parsed.repairSamples, parsed.goOn, parsed.force},
         out, err);
   }
   // effClose comes from the plug-in's owner; the host stops answering first.

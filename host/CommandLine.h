@@ -7,6 +7,8 @@
 #include <functional>
 #include <iosfwd>
 #include <string>
+
+#include "curve/CurveShaping.h"
 #include <vector>
 
 #include "host/Correction.h"
@@ -23,6 +25,7 @@ struct EditorCorrection {
   PluginEntry linkedEntry = nullptr;  // taken before pluginPath
   int blockSize = 4096;
   bool repairSamples = false;
+  CurveShape shape;  // applied to the curve before the editor gets it
 };
 using EditorCorrectionRunner = std::function<int(const EditorCorrection&, std::ostream& out, std::ostream& err)>;
 

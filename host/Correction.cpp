@@ -1,6 +1,7 @@
 #include "host/Correction.h"
 
 #include <memory>
+#include <optional>
 #include <ostream>
 
 #include "host/AudioFiles.h"
@@ -10,6 +11,7 @@
 #include "host/OfflineHost.h"
 #include "host/ProgressPrinter.h"
 #include "host/WavFile.h"
+#include "host/WowMeasure.h"
 
 namespace host {
 
@@ -171,6 +173,18 @@ int runCorrection(OfflineHost& host, const CorrectionRequest& request, std::ostr
     return kExitRefused;
   }
 
+  // A detected curve is held to leaving less wow than the input has, as the
+  // partials read it.
+  std::optional<partials::Result> inputWow;
+  if (request.detector != 0) {
+    std::string problem;
+    inputWow = estimateWow(*host.file(index).audio, {}, {}, nullptr, problem);
+    if (!inputWow) {
+      err << "pelmora-host: " << request.input << ": " << problem << '\n';
+      return kExitInput;
+    }
+  }
+
   // A detection, requested as the plug-in's editor requests one: the mode
   // names it and the next file list makes the plug-in start it.
   if (request.detector != 0) {
@@ -190,6 +204,8 @@ int runCorrection(OfflineHost& host, const CorrectionRequest& request, std::ostr
       if (!request.goOn) return kExitRefused;
       // The plug-in keeps the curve flat when it finds nothing to follow.
       err << "pelmora-host: --go-on: correcting along the plug-in's curve as it stands\n";
+      // Asked for as it stands: nothing to hold it to.
+      inputWow.reset();
     }
   }
 
@@ -209,6 +225,24 @@ int runCorrection(OfflineHost& host, const CorrectionRequest& request, std::ostr
   host.dispatch(effMainsChanged, 0, 0);
 
   const HostFile& result = host.file(correction->newFiles.front());
+  if (inputWow) {
+    std::string problem;
+    const std::optional<partials::Result> after = estimateWow(*result.audio, {}, {}, nullptr, problem);
+    if (!after) {
+      err << "pelmora-host: the measure of the corrected audio: " << problem << '\n';
+      return kExitOutput;
+    }
+    out << "wow before: " << describeWow(*inputWow) << '\n' << "wow after:  " << describeWow(*after) << '\n';
+    const std::optional<bool> less = lessWow(*inputWow, *after);
+    if (less == false && !request.force) {
+      err << "pelmora-host: the corrected audio has no less wow than " << request.input << " ("
+          << after->wow.rmsPercent << " % RMS after, " << inputWow->wow.rmsPercent
+          << " % before): nothing was saved (--force saves it)\n";
+      return kExitRefused;
+    }
+    if (less == false) out << "wow: no less than before; saved all the same (--force)\n";
+    if (!less) out << "wow: not compared, one of the two has no figure\n";
+  }
   WavWriteResult written = saveAudioFile(result, request.output, SampleFormat::Float32);
   if (!written.ok()) {
     err << "pelmora-host: " << request.output << ": " << written.message << '\n';

@@ -32,6 +32,7 @@ struct CorrectionRequest {
   int detector = 0;             // mode of a detection pass run before the correction; 0 for none
   bool repairSamples = false;   // NaN and infinite input samples read as silence instead of refusing the file
   bool goOn = false;            // a detection that finds nothing leaves the curve flat and the run goes on
+  bool force = false;           // a detected curve that leaves no less wow is saved all the same
 };
 
 // The detection mode a name on the command line stands for: "hum" 3,

@@ -4,6 +4,10 @@
 #include <ostream>
 #include <system_error>
 
+#include "curve/CurveShaping.h"
+#include "curve/CurveText.h"
+#include "host/AudioFiles.h"
+#include "host/AudioStore.h"
 #include "host/Correction.h"
 #include "host/CurveCheck.h"
 #include "host/DiskFile.h"
@@ -75,9 +79,27 @@ int runCurveImport(const EditorCorrection& request, std::ostream& out, std::ostr
   // usable points in a copy instead.
   std::string curve = wholeName(request.curve);
   CurveCopy copy;
-  if (check.unusableLines > 0 || !fitsCodePage(curve)) {
+  std::string text = check.text();
+  if (request.shape.any()) {
+    WavReadResult opened;
+    const std::unique_ptr<AudioStore> audio = openWavStore(request.input, true, opened);
+    if (!audio) {
+      err << "pelmora-host: " << request.input << ": " << opened.message << '\n';
+      return kExitInput;
+    }
+    std::vector<PvcPoint> points;
+    for (const CurveCheck::Point& p : check.points) {
+      PvcPoint point;
+      point.position = static_cast<std::int32_t>(p.position);
+      point.ratio = static_cast<float>(p.ratio);
+      points.push_back(point);
+    }
+    text = curveFileText(shapeCurve(points, audio->sampleRate(), static_cast<std::int64_t>(audio->frames()), request.shape));
+    out << "curve shaped: " << request.shape.describe() << '\n';
+  }
+  if (check.unusableLines > 0 || !fitsCodePage(curve) || request.shape.any()) {
     std::string problem;
-    if (!copy.write(check.text(), request.output, problem)) {
+    if (!copy.write(text, request.output, problem)) {
       err << "pelmora-host: " << problem << '\n';
       return kExitOutput;
     }

@@ -4,12 +4,15 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "host/ShapeArguments.h"
+
 namespace host {
 
 const char* const kDewowUsage =
     "usage: pelmora-host dewow IN.wav OUT.wav --algorithm hum|pilot|spectral|cog|partials\n"
     "                          [--band LO:HI] [--range A:B] [--curve-out C.pvc] [--picture P.bmp]\n"
     "                          [--param NAME=VALUE]... [--timeout SECONDS] [--plugin PATH] [--force]\n"
+    "                          [--smooth HZ] [--strength S] [--keep-drift] [--keep-pitch]\n"
     "dewow opens the plug-in's editor for IN.wav and works it as a person would: a click\n"
     "on its picture, the algorithm chosen in its list, each --param set with its scroll bar\n"
     "until the read-out shows the value, then \"Create PVC\" (the spectral detector first\n"
@@ -22,7 +25,8 @@ const char* const kDewowUsage =
     "Before the correction the curve is checked (its spread, its jumps, its movement faster\n"
     "than wow) and a curve that cannot be wow, or a flat one, is refused; after it the wow\n"
     "of IN.wav and OUT.wav is measured from their partials and an output with no less wow\n"
-    "than the input is removed. --force writes it all the same.\n";
+    "than the input is removed. --force writes it all the same. The curve saved with\n"
+    "--curve-out is the one applied, after any shaping.\n";
 
 namespace {
 
@@ -104,6 +108,7 @@ DewowArguments parseDewowArguments(const std::vector<std::string>& args) {
       parsed.force = true;
       continue;
     }
+    if (takeShapeOption(args, i, parsed.shape, parsed.problem)) continue;
     if (!takesValue) {
       if (a.rfind("--", 0) == 0) parsed.problem = "unknown option " + a;
       else positional.push_back(a);

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "curve/CurveShaping.h"
+
 namespace host {
 
 // Partials is the host's own estimator from the music's partials; the others
@@ -27,6 +29,7 @@ struct DewowArguments {
   std::string picture;
   std::vector<std::pair<std::string, double>> parameters;  // in the order given
   double timeoutSeconds = 600.0;
+  CurveShape shape;    // applied to the curve found before the correction
   bool force = false;  // correct along a curve the checks call implausible, keep an output with more wow
   bool help = false;
   std::string problem;  // empty when the options hold together

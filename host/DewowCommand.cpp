@@ -10,6 +10,7 @@
 #include <ostream>
 
 #include "curve/CurvePlausibility.h"
+#include "curve/CurveShaping.h"
 #include "curve/CurveText.h"
 #include "host/Correction.h"
 #include "host/DewowArguments.h"
@@ -17,6 +18,7 @@
 #include "host/AudioStore.h"
 #include "host/DiskFile.h"
 #include "host/PluginNames.h"
+#include "host/ShapeArguments.h"
 #include "host/WowMeasure.h"
 #include "host/EditorSteps.h"
 #include "host/InteractiveSession.h"
@@ -110,6 +112,9 @@ class Run : public EditorSteps {
   // Reads back the curve the editor exported and refuses one that cannot be
   // wow, unless forced: it would make the file worse than it came.
   bool checkCurve(const std::string& file);
+  // Shapes the exported curve as asked, saves it over the export and hands
+  // it back to the editor through "Import PVC" from the import file.
+  bool shapeCurve(const std::string& file, const std::string& import);
   // The spectral detector's frame length when none is asked for: the
   // shortest whose bins, fs / 8N apart, are within 0.1 % of the band's
   // lowest frequency, and the longest it offers where none is.
@@ -452,6 +457,31 @@ bool Run::checkCurve(const std::string& file) {
   return refusal.empty() || fail("the check of the curve found", refusal);
 }
 
+bool writeText(const std::string& path, const std::string& text) {
+  DiskFile file(path, DiskFile::Mode::Create);
+  return file.isOpen() && file.writeAt(0, text.data(), text.size()) && file.close();
+}
+
+// The curve as the options shape it, said with its figures before and after.
+std::vector<PvcPoint> shaped(const std::vector<PvcPoint>& curve, double rate, std::uint64_t frames,
+                             const CurveShape& shape, std::ostream& out) {
+  std::vector<PvcPoint> result = shapeCurve(curve, rate, static_cast<std::int64_t>(frames), shape);
+  const auto before = judgeCurve(curve, rate, static_cast<std::int64_t>(frames));
+  const auto after = judgeCurve(result, rate, static_cast<std::int64_t>(frames));
+  out << "curve shaped (" << shape.describe() << "): " << number(before.rmsPercent) << " % RMS before, "
+      << number(after.rmsPercent) << " % after\n";
+  return result;
+}
+
+bool Run::shapeCurve(const std::string& file, const std::string& import) {
+  const HostFile& input = session_.host().file(session_.host().currentFile());
+  const std::string text =
+      curveFileText(shaped(readCurvePoints(file), input.audio->sampleRate(), input.audio->frames(), arguments_.shape, out_));
+  if (!writeText(file, text) || !writeText(import, text))
+    return fail("shaping the curve", "cannot write the shaped curve beside the output");
+  return importCurve(import);
+}
+
 // Prints a measurement's progress a tenth at a time.
 MeasureProgress tenths(std::ostream& err, const std::string& what) {
   return [&err, what, shown = -1](double fraction) mutable {
@@ -510,10 +540,6 @@ std::string importName(const std::string& output) {
   return fitsCodePage(beside) ? beside : temporaryNameForPlugin(".pvc");
 }
 
-bool writeText(const std::string& path, const std::string& text) {
-  DiskFile file(path, DiskFile::Mode::Create);
-  return file.isOpen() && file.writeAt(0, text.data(), text.size()) && file.close();
-}
 
 }  // namespace
 
@@ -521,7 +547,7 @@ int runDewowCommand(const std::vector<std::string>& args, const PluginSource& so
                     std::ostream& err) {
   const DewowArguments parsed = parseDewowArguments(args);
   if (parsed.help) {
-    out << kDewowUsage;
+    out << kDewowUsage << kShapeUsage;
     return kExitOk;
   }
   if (!parsed.problem.empty()) {
@@ -565,13 +591,14 @@ int runDewowCommand(const std::vector<std::string>& args, const PluginSource& so
       << " s, " << describeWow(*before) << '\n';
   ScratchFile imported(importName(parsed.output), "");
   if (partialsRun) {
-    const std::string text = curveText(*before);
-    const std::string refusal =
-        curveRefusal(curvePoints(*before), input->sampleRate(), input->frames(), parsed.force, out);
+    std::vector<PvcPoint> found = curvePoints(*before);
+    const std::string refusal = curveRefusal(found, input->sampleRate(), input->frames(), parsed.force, out);
     if (!refusal.empty()) {
       err << "pelmora-host: dewow stopped at the check of the curve found: " << refusal << '\n';
       return kExitRefused;
     }
+    if (parsed.shape.any()) found = shaped(found, input->sampleRate(), input->frames(), parsed.shape, out);
+    const std::string text = curveFileText(found);
     if (!writeText(imported.path(), text) || !writeText(curve, text)) {
       err << "pelmora-host: cannot write the curve beside " << parsed.output << '\n';
       return kExitOutput;
@@ -602,6 +629,7 @@ int runDewowCommand(const std::vector<std::string>& args, const PluginSource& so
       done = run.setParameter(parameters[i].first, parameters[i].second);
     done = done && run.findCurve();
     done = done && run.exportCurve(curve) && run.checkCurve(curve);
+    if (done && parsed.shape.any()) done = run.shapeCurve(curve, imported.path());
     if (done && !picture.empty()) done = run.picture(picture);
     done = done && run.process();
     problem = run.problem();

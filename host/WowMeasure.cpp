@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <limits>
 
-#include "curve/CurveText.h"
 #include "host/AudioFiles.h"
 #include "host/AudioStore.h"
 
@@ -71,12 +70,6 @@ std::vector<PvcPoint> curvePoints(const partials::Result& result) {
     points.push_back(point);
   }
   return points;
-}
-
-std::string curveText(const partials::Result& result) {
-  std::string text;
-  for (const PvcPoint& p : curvePoints(result)) appendCurveLine(text, p.position, p.ratio);
-  return text;
 }
 
 std::string describeWow(const partials::Result& result) {

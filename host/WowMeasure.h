@@ -35,8 +35,6 @@ std::optional<partials::Result> estimateWow(const std::string& wavPath, const pa
 // The estimate as curve points for the plug-in: positions within 32 bits,
 // ratios as floats, ascending.
 std::vector<PvcPoint> curvePoints(const partials::Result& result);
-// The same as curve file text.
-std::string curveText(const partials::Result& result);
 
 // "0.123 % RMS, 0.456 % peak (partials, 87 % of the file trusted)", or why
 // there is no figure.

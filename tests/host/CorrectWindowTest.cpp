@@ -113,6 +113,15 @@ TEST(PelmoraCorrectCurve, TheImportedCurveTakesTheWowOut) {
   EXPECT_GT(before, 0.0035);
   // A curve taken the wrong way round would double the wow instead.
   EXPECT_LT(after, 0.0004);
+
+  // Half the strength leaves half the wow.
+  const HostRun half = runHost(s.arguments() + " --strength 0.5", s.err);
+  ASSERT_EQ(half.exitCode, 0u) << half.err;
+  EXPECT_NE(half.err.find("curve shaped: strength 0.5"), std::string::npos) << half.err;
+  const auto halved = host::readWav(s.output);
+  ASSERT_TRUE(halved.ok()) << halved.message;
+  EXPECT_NEAR(peakDeviation(halved.audio.channels[0]), before / 2.0, 0.0003);
+  EXPECT_TRUE(s.nothingLeft());
 }
 
 // Lines the host's own check cannot use stay out of what the plug-in loads;

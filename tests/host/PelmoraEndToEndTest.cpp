@@ -187,6 +187,28 @@ TEST(PelmoraDetectedCurve, HumDetectionThenCorrectionRemovesMostWow) {
   std::cout << "[ measured ] hum-detected curve: residual wow " << after.rms * 100 << " % RMS (from "
             << before.rms * 100 << " %)\n";
 
+  // The same hum with a steady speed: the detected curve leaves no less wow
+  // than there was, and that is not saved unless forced.
+  std::remove(out.c_str());
+  const std::string steady = temp("hum-steady.wav");
+  ASSERT_EQ(wowgen::runWowgen({steady, "--rate", "16000", "--seconds", "8", "--tone", "1000:0.5", "--hum", "50:0.05:3"},
+                              made, err),
+            0);
+  {
+    std::ostringstream o, e;
+    EXPECT_EQ(host::runCommandLine({"correct", steady, out, "--detect", "hum"}, pelmora(), o, e), host::kExitRefused);
+    EXPECT_NE(o.str().find("wow before: "), std::string::npos) << o.str();
+    EXPECT_NE(e.str().find("has no less wow than"), std::string::npos) << e.str();
+    EXPECT_FALSE(std::filesystem::exists(out));
+    std::ostringstream o2, e2;
+    EXPECT_EQ(host::runCommandLine({"correct", steady, out, "--detect", "hum", "--force"}, pelmora(), o2, e2),
+              host::kExitOk)
+        << e2.str();
+    EXPECT_NE(o2.str().find("saved all the same (--force)"), std::string::npos) << o2.str();
+    EXPECT_TRUE(std::filesystem::exists(out));
+  }
+  std::remove(steady.c_str());
+
   // A pilot tone needs a rate of at least 24 kHz: refused with the reason,
   // and no output.
   std::remove(out.c_str());
