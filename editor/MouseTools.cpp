@@ -45,8 +45,16 @@ std::int32_t pinnedSum(std::int32_t a, std::int64_t b) {
 
 }  // namespace
 
+void OfflineEditor::endDrag() {
+  if (!buttonHeld()) return;
+  setButtonDown(false);
+  runTool(kPhaseRelease, lastToolX_, lastToolY_);
+}
+
 void OfflineEditor::runTool(int phase, int x, int y) {
-  switch (activeTool_) {
+  lastToolX_ = x;
+  lastToolY_ = y;
+  switch (view().toolId) {
     case kToolSplash:
       if (phase != kPhaseRelease) return;
       splashReleased();

@@ -118,7 +118,7 @@ bool OfflineEditor::open(void* parentWindow) {
 // What the layer set-up leaves: no file, the splash tool, and the analyser
 // laid out for the display's grid.
 void OfflineEditor::resetState() {
-  activeTool_ = kToolSplash;
+  view().toolId = kToolSplash;
   buttonDown_ = 0;
   zoomTime_ = true;
   zoomFrequency_ = true;

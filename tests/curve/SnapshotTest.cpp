@@ -99,17 +99,52 @@ TEST_F(Snapshots, StoreBeforeAnyPushWritesStepMinusOne) {
   EXPECT_TRUE(folder.exists("3~undopvc_-1.dwt"));
 }
 
+// A step that cannot be written is not reported as one, changes no
+// counter, and leaves the next store to try a new step again.
 TEST_F(Snapshots, AnUnwritableFolderLeavesTheCountersAlone) {
   PvcCurve lost{folder.file("gone")};
   std::filesystem::remove_all(folder.file("gone"));
   lost.resetFlat(1000);
   EXPECT_FALSE(lost.pushSnapshot());
   EXPECT_EQ(lost.snapshotCount(), 0);
-  EXPECT_EQ(lost.snapshotIndex(), 0);
+  EXPECT_EQ(lost.snapshotIndex(), -1);
+  EXPECT_TRUE(lost.snapshotPending());
   EXPECT_EQ(lost.storeSnapshot(), 0);
-  lost.markPending();
-  EXPECT_EQ(lost.storeSnapshot(), 2);  // the new step counts, written or not
   EXPECT_EQ(lost.snapshotCount(), 0);
+  std::filesystem::create_directory(folder.file("gone"));
+  EXPECT_EQ(lost.storeSnapshot(), 2);
+  EXPECT_EQ(lost.snapshotIndex(), 0);
+  EXPECT_EQ(lost.snapshotCount(), 1);
+}
+
+// Undone steps are forgotten only once the step that replaces them is written.
+TEST_F(Snapshots, AFailedPushAfterUndoKeepsTheStepsAbove) {
+  for (float r : {1.1f, 1.2f, 1.3f}) {
+    mark(r);
+    curve.pushSnapshot();
+  }
+  ASSERT_TRUE(curve.loadSnapshot(0));
+  const std::string base = folder.dir().substr(0, folder.dir().size() - 1);
+  std::filesystem::rename(base, base + "-away");
+  mark(1.4f);
+  EXPECT_FALSE(curve.pushSnapshot());
+  std::filesystem::rename(base + "-away", base);
+  EXPECT_EQ(curve.snapshotCount(), 3);
+  EXPECT_EQ(curve.snapshotIndex(), 0);
+  EXPECT_EQ(markOf("3~undopvc_2.dwt"), 1.3f);
+}
+
+// A write that fails leaves the file there before as it was and nothing
+// beside it.
+TEST_F(Snapshots, AFailedWriteKeepsTheOldFile) {
+  folder.write("held.pvc", "0 1.000000\r\n");
+  std::filesystem::create_directory(folder.file("held.pvc.partial~"));  // the working name is taken
+  mark(1.2f);
+  EXPECT_FALSE(curve.writeFile(folder.file("held.pvc"), false));
+  EXPECT_EQ(markOf("held.pvc"), 1.0f);
+  EXPECT_TRUE(curve.writeFile(folder.file("fresh.pvc"), false));
+  EXPECT_EQ(markOf("fresh.pvc"), 1.2f);
+  EXPECT_FALSE(folder.exists("fresh.pvc.partial~"));
 }
 
 TEST_F(Snapshots, AMissingSnapshotLoadsNothing) {
