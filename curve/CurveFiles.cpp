@@ -90,6 +90,11 @@ void PvcCurve::setSnapshotState(int n) {
   snapshotCount_ = n;
 }
 
+void PvcCurve::setSnapshotState(int n, int shown) {
+  snapshotCount_ = n;
+  snapshotIndex_ = shown;
+}
+
 void PvcCurve::resetSnapshots() {
   snapshotIndex_ = -1;
   snapshotCount_ = 0;

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <string>
 
 #include "curve/SnapshotDirectory.h"
 #include "platform/Platform.h"
@@ -27,13 +29,25 @@ std::string withSeparator(std::string folder) {
 
 }  // namespace
 
-PvcCurve::PvcCurve() : tempDir_(makeSnapshotDirectory()) {}
+PvcCurve::PvcCurve() : handoffDir_(makeSnapshotDirectory()) {
+  // Named after the process and the object: unique among the curves alive.
+  const std::string own = handoffDir_ + "pelmora-" + std::to_string(platform::processId()) + "-" +
+                          std::to_string(reinterpret_cast<std::uintptr_t>(this));
+  ownsTempDir_ = ensureDirectory(own);
+  // Without a folder of its own the curve writes beside the others, as before.
+  tempDir_ = ownsTempDir_ ? own + platform::pathSeparator() : handoffDir_;
+}
 
-PvcCurve::PvcCurve(std::string snapshotDirectory) : tempDir_(withSeparator(std::move(snapshotDirectory))) {
+PvcCurve::PvcCurve(std::string snapshotDirectory)
+    : tempDir_(withSeparator(std::move(snapshotDirectory))), handoffDir_(tempDir_) {
   if (!tempDir_.empty()) ensureDirectory(tempDir_.substr(0, tempDir_.size() - 1));
 }
 
-PvcCurve::~PvcCurve() = default;
+PvcCurve::~PvcCurve() {
+  if (!ownsTempDir_) return;
+  clearSnapshots();
+  platform::removeDirectory(tempDir_.substr(0, tempDir_.size() - 1));
+}
 
 bool PvcCurve::setLength(std::int32_t frames) {
   length_ = frames;

@@ -128,15 +128,20 @@ void OfflineEditor::selectAlgorithm(int a) {
         break;
       }
       if (algorithm_ == a) break;
-      hideZoomHint();
-      if (!leaveAlgorithm(algorithm_)) break;
-      if (engines.prepare(a, rate)) {
-        view().toolId = kToolNone;
-        showPane(a, true);
-        algorithm_ = a;
-      } else {
+      // The engine is made before the algorithm in use is left: refused, it
+      // leaves that one whole, its pane, its engine and its tool.
+      if (!engines.prepare(a, rate)) {
         showMessage("Wybrano k_ofl_hum.");
+        break;
       }
+      hideZoomHint();
+      if (!leaveAlgorithm(algorithm_)) {
+        engines.release(a);
+        break;
+      }
+      view().toolId = kToolNone;
+      showPane(a, true);
+      algorithm_ = a;
       break;
     case detect::kAlgorithmPilotTone:
       if (!linearScale_) {

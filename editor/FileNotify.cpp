@@ -159,4 +159,7 @@ void OfflineEditor::blankDisplay() {
   editor::showControls(editor::kViewControlIds, false);
   layers_.restoreSpectrogramBitmap();
   notified::forgetFiles(effect_);
+  // The steps' files are gone: so are the histories that stood for them.
+  histories_.clear();
+  updateUndoButtons();
 }

@@ -26,6 +26,10 @@ bool deleteFile(const std::string& path);
 std::string temporaryDirectory();
 // The process's current directory.
 std::string currentDirectory();
+// The running process's id.
+unsigned long processId();
+// Removes one empty directory. True on success.
+bool removeDirectory(const std::string& path);
 // The separator the file system uses between folders.
 char pathSeparator();
 

@@ -52,6 +52,10 @@ std::string currentDirectory() {
 
 char pathSeparator() { return '/'; }
 
+unsigned long processId() { return static_cast<unsigned long>(::getpid()); }
+
+bool removeDirectory(const std::string& path) { return ::rmdir(path.c_str()) == 0; }
+
 namespace {
 // Modules are looked for beside the running program first, as Windows does.
 std::string programDirectory() {

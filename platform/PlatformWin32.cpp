@@ -52,6 +52,10 @@ std::string currentDirectory() {
 
 char pathSeparator() { return '\\'; }
 
+unsigned long processId() { return ::GetCurrentProcessId(); }
+
+bool removeDirectory(const std::string& path) { return ::RemoveDirectoryA(path.c_str()) != 0; }
+
 namespace {
 
 // The folder of the library this code is linked into, when that is not the

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "CurveTestFolder.h"
@@ -172,7 +173,7 @@ TEST_F(Snapshots, ClearingRemovesEveryFilesSnapshotsAndNothingElse) {
 
 TEST(SnapshotDirectory, TheDefaultFolderIsThereAndWritable) {
   PvcCurve curve;
-  const std::string dir = curve.tempDir();
+  const std::string dir = curve.handoffDir();
   ASSERT_FALSE(dir.empty());
   EXPECT_EQ(dir.back(), platform::pathSeparator());
   EXPECT_TRUE(directoryWritable(dir));
@@ -200,11 +201,40 @@ TEST(SnapshotDirectory, FollowsTmpdirOnPosix) {
     ::setenv("TMPDIR", saved.c_str(), 1);
   else
     ::unsetenv("TMPDIR");
-  EXPECT_EQ(curve.tempDir(), folder.dir() + "TempPVC/");
+  EXPECT_EQ(curve.handoffDir(), folder.dir() + "TempPVC/");
   EXPECT_TRUE(folder.exists("TempPVC"));
   EXPECT_FALSE(std::filesystem::exists("C:\\Program Files\\Steinberg\\VstPlugins\\TempPVC"));
 }
 #endif
+
+// Two plug-ins at once, even for host files with the same id: each writes
+// its snapshots into a folder of its own inside the shared one, clears only
+// its own, and removes its folder when it goes.
+TEST(SnapshotDirectory, EachCurveKeepsItsSnapshotsApart) {
+  auto first = std::make_unique<PvcCurve>();
+  PvcCurve second;
+  ASSERT_NE(first->tempDir(), second.tempDir());
+  EXPECT_EQ(first->handoffDir(), second.handoffDir());
+  EXPECT_EQ(first->tempDir().rfind(first->handoffDir(), 0), 0u) << "inside the shared folder";
+  EXPECT_TRUE(directoryWritable(first->tempDir()));
+  for (PvcCurve* c : {first.get(), &second}) {
+    c->fileId = 3;
+    c->resetFlat(1000);
+    c->setLength(1000);
+  }
+  first->insertPoint(500, 1.1f, false);
+  second.insertPoint(500, 1.3f, false);
+  ASSERT_TRUE(first->pushSnapshot());
+  ASSERT_TRUE(second.pushSnapshot());
+  first->clearSnapshots();
+  EXPECT_TRUE(std::filesystem::exists(second.snapshotName(0)));
+  const std::string firstFolder = first->tempDir();
+  first.reset();
+  EXPECT_FALSE(std::filesystem::exists(firstFolder)) << "the folder goes with its curve";
+  second.resetFlat(1000);
+  ASSERT_TRUE(second.loadSnapshot(0));
+  EXPECT_FLOAT_EQ(second.ratioAt(500), 1.3f) << "the other curve's step is its own";
+}
 
 TEST(SnapshotDirectory, AGivenFolderIsCreatedAndGetsItsSeparator) {
   CurveTestFolder folder;

@@ -603,9 +603,9 @@ struct SystemOnlyDllSearch {
   SystemOnlyDllSearch& operator=(const SystemOnlyDllSearch&) = delete;
 };
 
-// Hum tracking whose engine cannot be loaded says so and keeps the
-// algorithm number; the one left stays left, and nothing breaks when the
-// scale is switched back and forth. Once the module is found it works.
+// Hum tracking whose engine cannot be loaded says so and leaves the
+// algorithm in use as it was; nothing breaks when the scale is switched
+// back and forth. Once the module is found it works.
 TEST_F(EditorCommands, HumEngineThatCannotBeLoaded) {
   openAndRead();
   chooseItem(4);
@@ -624,17 +624,20 @@ TEST_F(EditorCommands, HumEngineThatCannotBeLoaded) {
   EXPECT_EQ(editor->lastAlgorithm(), 4);
   EXPECT_EQ(plugin->engines().engineHandle(), 0);
   EXPECT_FALSE(shown(control(46)));
-  EXPECT_FALSE(shown(control(30))) << "the pilot-tone pane was left";
-  EXPECT_FALSE(plugin->engines().hasEngine(4));
+  // The algorithm in use stays whole: its pane, its tracker, its button.
+  EXPECT_TRUE(shown(control(30))) << "the pilot-tone pane stays";
+  EXPECT_TRUE(plugin->engines().hasEngine(4));
+  EXPECT_TRUE(shown(control(40)));
+  // The tracker searches the tone file and finds no pilot: it says so.
+  press(40);
+  EXPECT_EQ(host.startsInMode(kModePilotTone), 1);
+  EXPECT_EQ(text(75).rfind("No pilot tone found", 0), 0u) << text(75);
 
-  // Back on the linear scale the pilot-tone pass finds no tracker: it does
-  // nothing, and the curve stays as it was.
-  const std::vector<Point> before = pointsOf(curve());
+  // Back on the linear scale the pass runs again.
   press(101);
   press(100);
-  EXPECT_EQ(host.startsInMode(kModePilotTone), 1);
-  EXPECT_FALSE(host.runResults.back());
-  EXPECT_TRUE(sameCurve(pointsOf(curve()), before));
+  EXPECT_EQ(host.startsInMode(kModePilotTone), 2);
+  EXPECT_EQ(text(75).rfind("No pilot tone found", 0), 0u) << text(75);
   EXPECT_EQ(editor->algorithm(), 4);
 
   chooseItem(3);

@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "curve/PvcCurve.h"
@@ -241,6 +243,111 @@ TEST_F(EditorWork, ImportThatCannotBeStoredRecordsNothing) {
   }
   EXPECT_EQ(stepOfHistory(), 1);
   DeleteFileA(file.c_str());
+}
+
+// Two takes open in the host: the chosen one and one more.
+class EditorWorkTwoFiles : public EditorWork {
+ protected:
+  void SetUp() override {
+    EditorWork::SetUp();
+    VstAudioFile other = host.file;
+    other.uniqueId = 8;
+    std::strcpy(other.name, "second-take");
+    host.others = {other};
+  }
+  // The user chooses the other take in the host.
+  void switchFile() {
+    std::swap(host.file, host.others[0]);
+    ASSERT_TRUE(host.notify());
+  }
+  void insertAt(int x) {
+    chooseItem(1);
+    press(67);
+    click(x, 50);
+  }
+};
+
+// Undo, another file, back: the step the user was on is the one shown,
+// and the next edit, Undo and Redo go on from it.
+TEST_F(EditorWorkTwoFiles, SwitchingBackReturnsToTheStepShown) {
+  openAndRead();
+  manualWithThreePoints();
+  const std::vector<Point> inserted = pointsOf(curve());
+  press(68);
+  const int high = rowOfRatio(1.1f);
+  drag(100, high, 300, high);
+  ASSERT_EQ(stepOfHistory(), 2);
+  command(78);
+  ASSERT_TRUE(sameCurve(pointsOf(curve()), inserted));
+
+  switchFile();
+  ASSERT_EQ(plugin->currentFileId, 8);
+  switchFile();
+  ASSERT_EQ(plugin->currentFileId, 7);
+  EXPECT_EQ(stepOfHistory(), 1);
+  EXPECT_TRUE(sameCurve(pointsOf(curve()), inserted));
+  EXPECT_TRUE(IsWindowEnabled(control(79))) << "the chart stroke can still be redone";
+
+  insertAt(550);
+  EXPECT_EQ(stepOfHistory(), 2);
+  const std::vector<Point> edited = pointsOf(curve());
+  ASSERT_EQ(edited.size(), inserted.size() + 1);
+  command(78);
+  EXPECT_TRUE(sameCurve(pointsOf(curve()), inserted));
+  command(79);
+  EXPECT_TRUE(sameCurve(pointsOf(curve()), edited)) << "redo brings the new edit, not the abandoned stroke";
+}
+
+// All takes closed, one opened again: its old steps are gone with their
+// files, and so are Undo and Redo.
+TEST_F(EditorWork, AllFilesClosedThenOneReopened) {
+  openAndRead();
+  manualWithThreePoints();
+  ASSERT_EQ(stepOfHistory(), 1);
+  host.fileCount = 0;
+  host.notify();
+  EXPECT_FALSE(IsWindowEnabled(control(78)));
+  EXPECT_FALSE(IsWindowEnabled(control(79)));
+  host.fileCount = 1;
+  host.notify();
+  click(300, 100);  // the splash picture
+  ASSERT_EQ(host.startsInMode(kModeRead), 2);
+  EXPECT_EQ(stepOfHistory(), 0);
+  EXPECT_FALSE(IsWindowEnabled(control(78)));
+  EXPECT_FALSE(IsWindowEnabled(control(79)));
+  const std::vector<Point> fresh = pointsOf(curve());
+  command(78);
+  EXPECT_EQ(stepOfHistory(), 0);
+  chooseItem(1);
+  press(67);
+  click(300, 50);
+  EXPECT_EQ(stepOfHistory(), 1);
+  command(78);
+  EXPECT_TRUE(sameCurve(pointsOf(curve()), fresh)) << "undo goes to the curve the take opened with";
+}
+
+// The editor closed and opened again: the snapshots went with the window,
+// the steps counted for them too; the curve shown stays and is found again
+// after another take was looked at.
+TEST_F(EditorWorkTwoFiles, CloseAndReopenKeepsCountsAndFilesInStep) {
+  openAndRead();
+  manualWithThreePoints();
+  const std::vector<Point> inserted = pointsOf(curve());
+  host.dispatch(effEditClose, 0, 0, nullptr);
+  ASSERT_TRUE(host.openEditor());
+  ASSERT_TRUE(host.notify());
+  click(300, 100);
+  EXPECT_TRUE(sameCurve(pointsOf(curve()), inserted));
+  EXPECT_EQ(stepOfHistory(), 0);
+  EXPECT_FALSE(IsWindowEnabled(control(78)));
+
+  switchFile();
+  switchFile();
+  EXPECT_TRUE(sameCurve(pointsOf(curve()), inserted)) << "the curve is found again";
+  insertAt(550);
+  EXPECT_EQ(stepOfHistory(), 1);
+  command(78);
+  EXPECT_TRUE(sameCurve(pointsOf(curve()), inserted));
 }
 
 }  // namespace
