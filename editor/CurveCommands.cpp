@@ -10,11 +10,14 @@
 #include <array>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <system_error>
 #include <vector>
 #include <string>
 
 #include "analysis/SpectrogramAnalyser.h"
-#include "curve/CurveText.h"
+#include "curve/CurveCheck.h"
 #include "curve/PvcCurve.h"
 #include "detect/DetectorEngines.h"
 #include "editor/ControlTable.h"
@@ -83,8 +86,26 @@ OPENFILENAMEA curveFileDialog(HWND owner, const char* filter, std::array<char, k
   return dialog;
 }
 
-// Whether a curve file holds at least one point the curve store would take.
-bool yieldsPoints(const std::string& path) { return !readCurveFile(path).empty(); }
+// Larger than any curve of a recording: not read whole to be checked.
+constexpr std::uintmax_t kLargestCurveFile = 256u << 20;
+
+bool readWhole(const std::string& path, std::string& text) {
+  std::error_code failed;
+  const std::uintmax_t size = std::filesystem::file_size(path, failed);
+  if (failed || size > kLargestCurveFile) return false;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  text.assign(std::istreambuf_iterator<char>(in), {});
+  return !in.bad();
+}
+
+// "3 lines of the PVC file could not be used and were left out (line 2: ...)".
+std::string unusableLinesMessage(const curvecheck::CurveCheck& check) {
+  std::string text = std::to_string(check.unusableLines) + (check.unusableLines == 1 ? " line" : " lines") +
+                     " of the PVC file could not be used and were left out";
+  for (std::size_t i = 0; i < check.firstReasons.size(); ++i) text += (i == 0 ? " (" : "; ") + check.firstReasons[i];
+  return text + (check.unusableLines > check.firstReasons.size() ? "; ...)." : ").");
+}
 
 }  // namespace
 
@@ -322,14 +343,41 @@ bool OfflineEditor::importCurve() {
   if (!GetOpenFileNameA(&dialog)) return false;
   importPath_ = path.data();
 
-  // A file without a single point would leave nothing to correct with: the
-  // curve stays as it was.
-  if (!yieldsPoints(importPath_)) {
+  // The file is checked as a person's file: a file without a single point
+  // would leave nothing to correct with, and a speed beyond 0.25 to 4 is no
+  // wow; either way the curve stays as it was.
+  std::string text;
+  if (!readWhole(importPath_, text)) {
+    showMessage("The PVC file could not be read: " + importPath_ + ". The curve is unchanged.");
+    return true;
+  }
+  const curvecheck::CurveCheck check = curvecheck::checkCurveText(text);
+  if (check.points.empty()) {
     showMessage("No PVC points could be read from this file. The curve is unchanged.");
     return true;
   }
+  if (!check.refusal.empty()) {
+    showMessage("The PVC file was not imported: " + check.refusal + ". The curve is unchanged.");
+    return true;
+  }
+  // Lines the check left out must not reach the curve store, whose own
+  // reading of them may differ: it reads the usable points from a copy.
+  std::string source = importPath_;
+  if (check.unusableLines > 0) {
+    source = effect_.curve().tempDir() + "import~checked.dwt";
+    std::ofstream copy(source, std::ios::binary | std::ios::trunc);
+    copy << check.text();
+    copy.close();
+    if (!copy) {
+      platform::deleteFile(source);
+      showMessage("The usable points could not be written to the snapshot folder. The curve is unchanged.");
+      return true;
+    }
+  }
   curveFilePath_ = importPath_;
-  effect_.setCurveFileName(curveFilePath_);
+  effect_.setCurveFileName(source);
+  // Said first: a failure of the pass below has the last word.
+  if (check.unusableLines > 0) showMessage(unusableLinesMessage(check));
   effect_.undoAfterZoom = true;
   const int tool = view().toolId;
   const int algorithm = algorithm_;

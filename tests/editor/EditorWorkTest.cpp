@@ -350,4 +350,41 @@ TEST_F(EditorWorkTwoFiles, CloseAndReopenKeepsCountsAndFilesInStep) {
   EXPECT_TRUE(sameCurve(pointsOf(curve()), inserted));
 }
 
+// "Import PVC" checks the file as pelmora-host's --curve does: speeds
+// beyond 0.25 to 4 refuse it with the line, unusable lines are counted and
+// left out, and a file that is no curve at all changes nothing.
+TEST_F(EditorWork, ImportChecksTheFile) {
+  openAndRead();
+  const std::vector<Point> before = pointsOf(curve());
+  const std::string file = temporaryName("pelmora-checked") + ".pvc";
+  auto import = [&](const std::string& bytes) {
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+    FileDialogAnswerer answer("Open PVC File", file);
+    press(73);
+    EXPECT_TRUE(FileDialogAnswerer::typed);
+  };
+
+  import("0 1.000000\r\n40000 1.050000\r\n50000 0\r\n88199 1.000000\r\n");
+  EXPECT_TRUE(messageShown("The PVC file was not imported: line 3: the ratio 0 is outside the plausible range 0.25 "
+                           "to 4. The curve is unchanged."))
+      << message();
+  EXPECT_TRUE(sameCurve(pointsOf(curve()), before));
+  EXPECT_EQ(stepOfHistory(), 0);
+
+  std::string wave("RIFF\x24\x08\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0", 24);
+  for (int i = 0; i < 2000; ++i) wave += static_cast<char>((i * 37) & 0xFF);
+  import(wave);
+  EXPECT_TRUE(messageShown("No PVC points could be read from this file. The curve is unchanged.")) << message();
+  EXPECT_TRUE(sameCurve(pointsOf(curve()), before));
+
+  import("0 1.000000\n1000\t1.1\n-5 1.0\n40000 1.050000\n30000 1.2\n88199 1.000000\n");
+  EXPECT_EQ(message().rfind("3 lines of the PVC file could not be used and were left out (line 2: ", 0), 0u)
+      << message();
+  EXPECT_NE(message().find("line 5: position 30000 does not come after 40000"), std::string::npos) << message();
+  EXPECT_TRUE(sameCurve(pointsOf(curve()), {{0, 1.0f}, {40000, 1.05f}, {88199, 1.0f}}));
+  EXPECT_EQ(stepOfHistory(), 1);
+  EXPECT_EQ(editor->curveFilePath(), file);
+  DeleteFileA(file.c_str());
+}
+
 }  // namespace
