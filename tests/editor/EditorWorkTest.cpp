@@ -387,4 +387,23 @@ TEST_F(EditorWork, ImportChecksTheFile) {
   DeleteFileA(file.c_str());
 }
 
+// A plain click with the zoom tool zooms nothing, and the labels show the
+// view again, not the zoom the press began.
+TEST_F(EditorWork, ZoomClickLeavesTheLabelsOfTheView) {
+  openAndRead();
+  ASSERT_EQ(editor->activeTool(), kToolZoom);
+  const std::string left = text(21), right = text(22), top = text(19), bottom = text(20);
+  const std::int32_t length = editor->view().viewLength;
+  click(200, 50);
+  EXPECT_EQ(editor->view().viewLength, length);
+  EXPECT_EQ(text(21), left);
+  EXPECT_EQ(text(22), right);
+  EXPECT_EQ(text(19), top);
+  EXPECT_EQ(text(20), bottom);
+  drag(200, 50, 202, 51);  // too small to zoom
+  EXPECT_EQ(editor->view().viewLength, length);
+  EXPECT_EQ(text(21), left);
+  EXPECT_EQ(text(22), right);
+}
+
 }  // namespace
