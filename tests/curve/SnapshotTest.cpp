@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 
@@ -234,6 +235,22 @@ TEST(SnapshotDirectory, EachCurveKeepsItsSnapshotsApart) {
   second.resetFlat(1000);
   ASSERT_TRUE(second.loadSnapshot(0));
   EXPECT_FLOAT_EQ(second.ratioAt(500), 1.3f) << "the other curve's step is its own";
+}
+
+// A curve's folder left by a process that ended without removing it (a
+// killed host) goes when the next curve starts; a running one's stays.
+TEST(SnapshotDirectory, FoldersOfEndedProcessesGo) {
+  const std::string shared = PvcCurve().handoffDir();
+  const std::string abandoned = shared + "pelmora-4294967280-1";  // no process has this id
+  const std::string running = shared + "pelmora-" + std::to_string(platform::processId()) + "-1";
+  for (const std::string& folder : {abandoned, running}) {
+    std::filesystem::create_directory(folder);
+    std::ofstream(folder + platform::pathSeparator() + "3~undopvc_0.dwt") << "0 1.000000\r\n";
+  }
+  PvcCurve next;
+  EXPECT_FALSE(std::filesystem::exists(abandoned));
+  EXPECT_TRUE(std::filesystem::exists(running));
+  std::filesystem::remove_all(running);
 }
 
 TEST(SnapshotDirectory, AGivenFolderIsCreatedAndGetsItsSeparator) {
