@@ -1,9 +1,12 @@
 #include "host/CurveImportCommand.h"
 
 #include <filesystem>
+#include <memory>
 #include <ostream>
 #include <system_error>
 
+#include "host/AudioFiles.h"
+#include "host/AudioStore.h"
 #include "host/Correction.h"
 #include "host/CurveCheck.h"
 #include "host/DiskFile.h"
@@ -67,6 +70,17 @@ int runCurveImport(const EditorCorrection& request, std::ostream& out, std::ostr
   CurveCheck check;
   if (const int status = checkCurveFile(request.curve, err, check); status != kExitOk) return status;
   if (const int status = checkSamples(request.input, request.repairSamples, err); status != kExitOk) return status;
+  // Pelmora's editor takes mono and stereo files only: said now, not once
+  // its window is up.
+  {
+    WavReadResult probe;
+    const std::unique_ptr<AudioStore> audio = openWavStore(request.input, false, probe);
+    if (audio && audio->channelCount() > 2) {
+      err << "pelmora-host: the plug-in does not take " << request.input << " (" << audio->channelCount()
+          << " channels, " << audio->sampleRate() << " Hz)\n";
+      return kExitRefused;
+    }
+  }
 
   WorkingFiles files;
   const std::string output = files.add(request.output, ".wav");

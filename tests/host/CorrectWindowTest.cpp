@@ -166,4 +166,18 @@ TEST(PelmoraCorrectCurve, CheckedBeforeTheEditorLoadsIt) {
   }
 }
 
+// A file of more than two channels is refused before the editor's window
+// opens, as plain correct refuses it.
+TEST(PelmoraCorrectCurve, FourChannelsAreRefusedAtOnce) {
+  Scratch s;
+  host::AudioData four = host::AudioData::silence(4, 8000, kRate);
+  ASSERT_TRUE(host::writeWav(s.input, four, host::SampleFormat::Pcm16).ok());
+  writeText(s.curve, "0 1.020000\r\n7999 1.020000\r\n");
+  const HostRun run = runHost(s.arguments(), s.err);
+  EXPECT_EQ(run.exitCode, static_cast<DWORD>(host::kExitRefused)) << run.err;
+  EXPECT_NE(run.err.find("does not take " + s.input + " (4 channels"), std::string::npos) << run.err;
+  EXPECT_FALSE(exists(s.output));
+  EXPECT_TRUE(s.nothingLeft());
+}
+
 }  // namespace
