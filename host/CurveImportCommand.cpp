@@ -71,7 +71,7 @@ int runCurveImport(const EditorCorrection& request, std::ostream& out, std::ostr
   if (const int status = checkCurveFile(request.curve, err, check); status != kExitOk) return status;
   if (const int status = checkSamples(request.input, request.repairSamples, err); status != kExitOk) return status;
   // Pelmora's editor takes mono and stereo files only: said now, not once
-  // its window is up.
+  // its window is up. A file cut short is said as plain correct says it.
   {
     WavReadResult probe;
     const std::unique_ptr<AudioStore> audio = openWavStore(request.input, false, probe);
@@ -80,6 +80,8 @@ int runCurveImport(const EditorCorrection& request, std::ostream& out, std::ostr
           << " channels, " << audio->sampleRate() << " Hz)\n";
       return kExitRefused;
     }
+    if (audio && probe.truncated)
+      err << "pelmora-host: " << request.input << ": the file is cut short; reading what is there\n";
   }
 
   WorkingFiles files;
