@@ -1,6 +1,8 @@
 // Reading and writing curve files, and the undo snapshots written as such
 // files into the snapshot directory.
+#include <filesystem>
 #include <fstream>
+#include <system_error>
 #include <string>
 #include <vector>
 
@@ -30,12 +32,25 @@ bool PvcCurve::writeFile(const std::string& path, bool snapshot) {
   std::string text;
   text.reserve(points_.size() * 20);
   for (const PvcPoint& p : points_) appendCurveLine(text, p.position, p.ratio);
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  out.write(text.data(), static_cast<std::streamsize>(text.size()));
-  out.close();
-  // A full disk shows here: the write is not reported as done.
-  if (!out) return false;
+  // Written beside the file and put in its place once whole: a full disk or
+  // a locked file leaves the old file as it was and no cut-short one.
+  const std::string working = path + ".partial~";
+  {
+    std::ofstream out(working, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.close();
+    if (!out) {
+      platform::deleteFile(working);
+      return false;
+    }
+  }
+  std::error_code failed;
+  std::filesystem::rename(working, path, failed);
+  if (failed) {
+    platform::deleteFile(working);
+    return false;
+  }
   if (!snapshot) fileName_ = path;
   return true;
 }
@@ -45,24 +60,23 @@ std::string PvcCurve::snapshotName(int step) const {
 }
 
 bool PvcCurve::pushSnapshot() {
-  snapshotPending_ = false;
+  // After undone steps the new one takes the place above the step shown and
+  // forgets those above it; but only once it is written. A step that could
+  // not be written changes nothing, and the next store tries a new step again.
   const std::int32_t next = snapshotIndex_ + 1;
-  if (next < snapshotCount_) {
-    snapshotIndex_ = next;
-    snapshotCount_ = next;
-  } else {
-    snapshotIndex_ = snapshotCount_;
+  const std::int32_t index = next < snapshotCount_ ? next : snapshotCount_;
+  if (!writeFile(snapshotName(index), true)) {
+    snapshotPending_ = true;
+    return false;
   }
-  if (!writeFile(snapshotName(snapshotIndex_), true)) return false;
-  ++snapshotCount_;
+  snapshotPending_ = false;
+  snapshotIndex_ = index;
+  snapshotCount_ = index + 1;
   return true;
 }
 
 int PvcCurve::storeSnapshot() {
-  if (snapshotPending_) {
-    pushSnapshot();
-    return 2;
-  }
+  if (snapshotPending_) return pushSnapshot() ? 2 : 0;
   return writeFile(snapshotName(snapshotIndex_), true) ? 1 : 0;
 }
 
@@ -74,6 +88,11 @@ bool PvcCurve::loadSnapshot(int step) {
 void PvcCurve::setSnapshotState(int n) {
   snapshotIndex_ = n;
   snapshotCount_ = n;
+}
+
+void PvcCurve::setSnapshotState(int n, int shown) {
+  snapshotCount_ = n;
+  snapshotIndex_ = shown;
 }
 
 void PvcCurve::resetSnapshots() {

@@ -2,7 +2,13 @@
 #include "curve/PvcCurve.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <system_error>
 
 #include "curve/SnapshotDirectory.h"
 #include "platform/Platform.h"
@@ -25,15 +31,48 @@ std::string withSeparator(std::string folder) {
   return folder;
 }
 
+constexpr std::string_view kOwnFolderPrefix = "pelmora-";
+
+// Snapshot folders of curves whose process ended without removing them (a
+// killed host): "pelmora-PROCESS-N" with no such process running.
+void removeAbandonedFolders(const std::string& shared) {
+  std::error_code error;
+  for (std::filesystem::directory_iterator it(shared, error), end; !error && it != end; it.increment(error)) {
+    const std::string name = it->path().filename().string();
+    if (name.compare(0, kOwnFolderPrefix.size(), kOwnFolderPrefix) != 0 || !it->is_directory(error)) continue;
+    unsigned long owner = 0;
+    const char* first = name.data() + kOwnFolderPrefix.size();
+    const auto parsed = std::from_chars(first, name.data() + name.size(), owner);
+    if (parsed.ec != std::errc() || parsed.ptr == first || *parsed.ptr != '-') continue;
+    if (platform::processRunning(owner)) continue;
+    const std::string folder = it->path().string() + platform::pathSeparator();
+    for (const std::string& file : platform::listFiles(folder, ".dwt")) platform::deleteFile(folder + file);
+    platform::removeDirectory(it->path().string());
+  }
+}
+
 }  // namespace
 
-PvcCurve::PvcCurve() : tempDir_(makeSnapshotDirectory()) {}
+PvcCurve::PvcCurve() : handoffDir_(makeSnapshotDirectory()) {
+  removeAbandonedFolders(handoffDir_);
+  // Named after the process and the object: unique among the curves alive.
+  const std::string own = handoffDir_ + "pelmora-" + std::to_string(platform::processId()) + "-" +
+                          std::to_string(reinterpret_cast<std::uintptr_t>(this));
+  ownsTempDir_ = ensureDirectory(own);
+  // Without a folder of its own the curve writes beside the others, as before.
+  tempDir_ = ownsTempDir_ ? own + platform::pathSeparator() : handoffDir_;
+}
 
-PvcCurve::PvcCurve(std::string snapshotDirectory) : tempDir_(withSeparator(std::move(snapshotDirectory))) {
+PvcCurve::PvcCurve(std::string snapshotDirectory)
+    : tempDir_(withSeparator(std::move(snapshotDirectory))), handoffDir_(tempDir_) {
   if (!tempDir_.empty()) ensureDirectory(tempDir_.substr(0, tempDir_.size() - 1));
 }
 
-PvcCurve::~PvcCurve() = default;
+PvcCurve::~PvcCurve() {
+  if (!ownsTempDir_) return;
+  clearSnapshots();
+  platform::removeDirectory(tempDir_.substr(0, tempDir_.size() - 1));
+}
 
 bool PvcCurve::setLength(std::int32_t frames) {
   length_ = frames;

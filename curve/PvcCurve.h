@@ -16,10 +16,12 @@ class SpectrogramAnalyser;
 
 class PvcCurve {
  public:
-  // Creates the snapshot directory (see SnapshotDirectory.h).
+  // Creates the snapshot directory (see SnapshotDirectory.h) and, inside it,
+  // this curve's own folder for its snapshots, removed with the curve: two
+  // plug-ins at once never meet each other's steps.
   PvcCurve();
   // For tests and tools: snapshots go to the given folder, which is created
-  // when missing; a path separator is added when it has none.
+  // when missing and stays; a path separator is added when it has none.
   explicit PvcCurve(std::string snapshotDirectory);
   virtual ~PvcCurve();
   PvcCurve(const PvcCurve&) = delete;
@@ -100,6 +102,8 @@ class PvcCurve {
   bool loadSnapshot(int step);
   void markPending() { snapshotPending_ = true; }
   void setSnapshotState(int n);
+  // Back to a file with n steps whose step `shown` is the one shown.
+  void setSnapshotState(int n, int shown);
   void resetSnapshots();
   void clearSnapshots();
   // The file that holds the given undo step of this curve's host file.
@@ -107,7 +111,10 @@ class PvcCurve {
   std::int32_t snapshotCount() const { return snapshotCount_; }
   std::int32_t snapshotIndex() const { return snapshotIndex_; }
   bool snapshotPending() const { return snapshotPending_; }
+  // This curve's snapshot folder, and the shared folder it lies in, where a
+  // curve file named after the host's file is handed to the reading pass.
   const std::string& tempDir() const { return tempDir_; }
+  const std::string& handoffDir() const { return handoffDir_; }
   const std::string& fileName() const { return fileName_; }
 
   // Written by the editor: the host file this curve belongs to.
@@ -152,6 +159,8 @@ class PvcCurve {
   std::size_t scanEnd_ = 0;
   std::string fileName_;
   std::string tempDir_;
+  std::string handoffDir_;
+  bool ownsTempDir_ = false;
   float lastValue_ = 0.0f;
   std::int32_t snapshotCount_ = 0;
   std::int32_t snapshotIndex_ = -1;

@@ -128,15 +128,20 @@ void OfflineEditor::selectAlgorithm(int a) {
         break;
       }
       if (algorithm_ == a) break;
-      hideZoomHint();
-      if (!leaveAlgorithm(algorithm_)) break;
-      if (engines.prepare(a, rate)) {
-        activeTool_ = kToolNone;
-        showPane(a, true);
-        algorithm_ = a;
-      } else {
+      // The engine is made before the algorithm in use is left: refused, it
+      // leaves that one whole, its pane, its engine and its tool.
+      if (!engines.prepare(a, rate)) {
         showMessage("Wybrano k_ofl_hum.");
+        break;
       }
+      hideZoomHint();
+      if (!leaveAlgorithm(algorithm_)) {
+        engines.release(a);
+        break;
+      }
+      view().toolId = kToolNone;
+      showPane(a, true);
+      algorithm_ = a;
       break;
     case detect::kAlgorithmPilotTone:
       if (!linearScale_) {
@@ -149,12 +154,12 @@ void OfflineEditor::selectAlgorithm(int a) {
       if (!leaveAlgorithm(algorithm_)) break;
       settleView();
       if (engines.prepare(a, rate)) {
-        activeTool_ = kToolNone;
+        view().toolId = kToolNone;
         showPane(a, true);
         algorithm_ = a;
       } else {
         algorithm_ = 0;
-        activeTool_ = kToolNone;
+        view().toolId = kToolNone;
         showMessage("Sampling frequency is too low! Please, select another algorithm.");
       }
       break;
@@ -170,7 +175,7 @@ void OfflineEditor::selectAlgorithm(int a) {
       showMessage(
           "The Centre of Gravity method is active. Use mouse, dragging it from left to right over the selected "
           "tonal track, to determine the PVC. The DISC Level is set by the vertical mouse position.");
-      activeTool_ = kToolGravity;
+      view().toolId = kToolGravity;
       effect_.curve().markPending();
       showPane(a, true);
       algorithm_ = a;
@@ -184,8 +189,9 @@ void OfflineEditor::selectAlgorithm(int a) {
       hideZoomHint();
       if (!leaveAlgorithm(algorithm_)) break;
       algorithm_ = a;
+      // No tool unless the pane's controls have one chosen.
+      view().toolId = kToolNone;
       showPane(a, true);
-      activeTool_ = kToolNone;
       break;
     case detect::kAlgorithmSpectral:
       if (!linearScale_) {
@@ -199,12 +205,12 @@ void OfflineEditor::selectAlgorithm(int a) {
       settleView();
       if (engines.prepare(a, rate)) {
         rangeSelected_ = false;
-        activeTool_ = kToolRange;
+        view().toolId = kToolRange;
         showPane(a, true);
         algorithm_ = a;
       } else {
         algorithm_ = 0;
-        activeTool_ = kToolNone;
+        view().toolId = kToolNone;
         showMessage("Could not init SDPvc! Please, select another algorithm.");
       }
       break;
@@ -213,7 +219,7 @@ void OfflineEditor::selectAlgorithm(int a) {
       if (!leaveAlgorithm(algorithm_)) return;
       setTimeScrollRange();
       leaveHumOnlyDisplay(false);
-      activeTool_ = kToolZoom;
+      view().toolId = kToolZoom;
       showPane(kZoomAlgorithm, true);
       algorithm_ = kZoomAlgorithm;
       setOperationMode(0, kModeZoom);
@@ -230,7 +236,7 @@ void OfflineEditor::selectLinearScale() {
   if (linearScale_) return;
   linearScale_ = true;
   editor::showControl(kAlgorithmList, true);
-  activeTool_ = savedTool_;
+  view().toolId = savedTool_;
   needsRedraw_ = true;
   editor::showControls(kZoomButtons, true);
   algorithm_ = rememberedAlgorithm_;
@@ -246,8 +252,8 @@ void OfflineEditor::selectLogScale() {
   linearScale_ = false;
   rememberedAlgorithm_ = algorithm_;
   editor::showControl(kAlgorithmList, false);
-  savedTool_ = activeTool_;
-  activeTool_ = kToolNone;
+  savedTool_ = view().toolId;
+  view().toolId = kToolNone;
   leaveHumOnlyDisplay(true);
   needsRedraw_ = true;
   showPane(algorithm_, false);

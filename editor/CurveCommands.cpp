@@ -9,11 +9,15 @@
 
 #include <array>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <system_error>
 #include <vector>
 #include <string>
 
 #include "analysis/SpectrogramAnalyser.h"
-#include "curve/CurveText.h"
+#include "curve/CurveCheck.h"
 #include "curve/PvcCurve.h"
 #include "detect/DetectorEngines.h"
 #include "editor/ControlTable.h"
@@ -41,7 +45,6 @@ constexpr const char* kNothingToFollow =
 
 // Tags of the undo steps: what made them.
 enum UndoTag : int {
-  kTagImport = 0,
   kTagSpectral = 2,
 };
 
@@ -83,8 +86,26 @@ OPENFILENAMEA curveFileDialog(HWND owner, const char* filter, std::array<char, k
   return dialog;
 }
 
-// Whether a curve file holds at least one point the curve store would take.
-bool yieldsPoints(const std::string& path) { return !readCurveFile(path).empty(); }
+// Larger than any curve of a recording: not read whole to be checked.
+constexpr std::uintmax_t kLargestCurveFile = 256u << 20;
+
+bool readWhole(const std::string& path, std::string& text) {
+  std::error_code failed;
+  const std::uintmax_t size = std::filesystem::file_size(path, failed);
+  if (failed || size > kLargestCurveFile) return false;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  text.assign(std::istreambuf_iterator<char>(in), {});
+  return !in.bad();
+}
+
+// "3 lines of the PVC file could not be used and were left out (line 2: ...)".
+std::string unusableLinesMessage(const curvecheck::CurveCheck& check) {
+  std::string text = std::to_string(check.unusableLines) + (check.unusableLines == 1 ? " line" : " lines") +
+                     " of the PVC file could not be used and were left out";
+  for (std::size_t i = 0; i < check.firstReasons.size(); ++i) text += (i == 0 ? " (" : "; ") + check.firstReasons[i];
+  return text + (check.unusableLines > check.firstReasons.size() ? "; ...)." : ").");
+}
 
 }  // namespace
 
@@ -115,7 +136,11 @@ void OfflineEditor::createPvc() {
     setOperationMode(0, kModeZoom);
     needsRedraw_ = true;
     askForNotification();
-    if (curve.pushSnapshot()) record(kTagSpectral);
+    if (curve.pushSnapshot()) {
+      record(kTagSpectral);
+    } else {
+      showMessage(kSnapshotNotStored);
+    }
     if (detector) drawDetectorOverlay(*detector);
     // A flat curve from the detector is not a finding: say why, as the
     // other detectors do ("Undo" brings back the curve before); a later
@@ -129,7 +154,10 @@ void OfflineEditor::createPvc() {
     editor::showControl(kProgressBar, false);
     return;
   }
-  if (!engines.prepare(algorithm_, analyser.sampleRate())) return;
+  if (!engines.prepare(algorithm_, analyser.sampleRate())) {
+    editor::showControl(kProgressBar, false);
+    return;
+  }
   setOperationMode(0, algorithm_);
   engines.setUseSorvanite(false);
   if (analyser.fftLength() != view().fftLength) {
@@ -144,7 +172,10 @@ void OfflineEditor::createPvc() {
 void OfflineEditor::showHum() {
   editor::showControl(kProgressBar, true);
   detect::DetectorEngines& engines = effect_.engines();
-  if (!engines.prepare(algorithm_, effect_.analyser().sampleRate())) return;
+  if (!engines.prepare(algorithm_, effect_.analyser().sampleRate())) {
+    editor::showControl(kProgressBar, false);
+    return;
+  }
   editor::enableControl(kReferenceBar, false);
   setOperationMode(0, algorithm_);
   engines.setUseSorvanite(true);
@@ -157,12 +188,18 @@ void OfflineEditor::showHum() {
 void OfflineEditor::preview() {
   editor::showControl(kProgressBar, true);
   if (!rangeSelected_) {
+    editor::showControl(kProgressBar, false);
     MessageBoxA(mainWindow_, "Please select processing range", "Info", MB_ICONERROR);
     return;
   }
-  activeTool_ = kToolNone;
+  // No tool while the pass runs; the pass gives the range tool back.
+  view().toolId = kToolNone;
   detect::DetectorEngines& engines = effect_.engines();
-  if (!engines.prepare(algorithm_, effect_.analyser().sampleRate())) return;
+  if (!engines.prepare(algorithm_, effect_.analyser().sampleRate())) {
+    view().toolId = kToolRange;
+    editor::showControl(kProgressBar, false);
+    return;
+  }
   if (detect::SpectralPvcDetector* detector = engines.spectralEngine()) detector->setParamValue(2, 0.0f);
   setOperationMode(0, algorithm_);
   askForNotification();
@@ -190,21 +227,35 @@ void OfflineEditor::updateAnalysisSettings() {
 
 void OfflineEditor::record(int tag) {
   PvcHistory& history = historyOf(effect_.currentFileId);
-  if (!history.record(tag) && history.replaceLast(tag)) {
+  if (!history.record(tag) && history.currentStep() == PvcHistory::kCapacity) {
     // A full history keeps the newest curve as its last step, so that
     // "Redo" after "Undo" comes back to it: what is given up is the steps
-    // between, never the work. The snapshot just written past the last
-    // step takes that step's place.
+    // between, never the work. The last step's file is replaced by the
+    // newest curve first; only then does the snapshot past it go.
     PvcCurve& curve = effect_.curve();
-    if (curve.snapshotIndex() > PvcHistory::kCapacity) platform::deleteFile(curve.snapshotName(curve.snapshotIndex()));
+    const int past = curve.snapshotIndex();
+    if (curve.writeFile(curve.snapshotName(PvcHistory::kCapacity), true)) {
+      history.replaceLast(tag);
+    } else {
+      showMessage(kSnapshotNotStored);
+    }
+    if (past > PvcHistory::kCapacity) platform::deleteFile(curve.snapshotName(past));
     curve.setSnapshotState(PvcHistory::kCapacity);
-    curve.storeSnapshot();
   }
   updateUndoButtons();
 }
 
 void OfflineEditor::snapshot(int tag) {
-  if (effect_.curve().storeSnapshot() == 2) record(tag);
+  switch (effect_.curve().storeSnapshot()) {
+    case 2:
+      record(tag);
+      return;
+    case 0:
+      showMessage(kSnapshotNotStored);
+      return;
+    default:
+      return;
+  }
 }
 
 void OfflineEditor::relayoutCurve() {
@@ -239,7 +290,7 @@ void OfflineEditor::redoEdit() {
 // Manual correction's switches.
 
 void OfflineEditor::chooseEditTool(int tool) {
-  activeTool_ = tool;
+  view().toolId = tool;
   effect_.curve().markPending();
 }
 
@@ -262,7 +313,7 @@ void OfflineEditor::setShowPoints(bool on) {
 
 void OfflineEditor::setMoveMode(bool on) {
   if (on) {
-    activeTool_ = kToolMovePoint;
+    view().toolId = kToolMovePoint;
     effect_.curve().markPending();
     movePointsMode_ = true;
     editor::enableControls(kEditToolIds, false);
@@ -292,16 +343,43 @@ bool OfflineEditor::importCurve() {
   if (!GetOpenFileNameA(&dialog)) return false;
   importPath_ = path.data();
 
-  // A file without a single point would leave nothing to correct with: the
-  // curve stays as it was.
-  if (!yieldsPoints(importPath_)) {
+  // The file is checked as a person's file: a file without a single point
+  // would leave nothing to correct with, and a speed beyond 0.25 to 4 is no
+  // wow; either way the curve stays as it was.
+  std::string text;
+  if (!readWhole(importPath_, text)) {
+    showMessage("The PVC file could not be read: " + importPath_ + ". The curve is unchanged.");
+    return true;
+  }
+  const curvecheck::CurveCheck check = curvecheck::checkCurveText(text);
+  if (check.points.empty()) {
     showMessage("No PVC points could be read from this file. The curve is unchanged.");
     return true;
   }
+  if (!check.refusal.empty()) {
+    showMessage("The PVC file was not imported: " + check.refusal + ". The curve is unchanged.");
+    return true;
+  }
+  // Lines the check left out must not reach the curve store, whose own
+  // reading of them may differ: it reads the usable points from a copy.
+  std::string source = importPath_;
+  if (check.unusableLines > 0) {
+    source = effect_.curve().tempDir() + "import~checked.dwt";
+    std::ofstream copy(source, std::ios::binary | std::ios::trunc);
+    copy << check.text();
+    copy.close();
+    if (!copy) {
+      platform::deleteFile(source);
+      showMessage("The usable points could not be written to the snapshot folder. The curve is unchanged.");
+      return true;
+    }
+  }
   curveFilePath_ = importPath_;
-  effect_.setCurveFileName(curveFilePath_);
+  effect_.setCurveFileName(source);
+  // Said first: a failure of the pass below has the last word.
+  if (check.unusableLines > 0) showMessage(unusableLinesMessage(check));
   effect_.undoAfterZoom = true;
-  const int tool = activeTool_;
+  const int tool = view().toolId;
   const int algorithm = algorithm_;
   const std::int32_t offset = view().viewStart;
   algorithm_ = kZoomAlgorithm;
@@ -313,9 +391,10 @@ bool OfflineEditor::importCurve() {
   needsRedraw_ = true;
   askForNotification();
   algorithm_ = algorithm;
-  activeTool_ = tool;
+  view().toolId = tool;
   view().viewStart = offset;
-  record(kTagImport);
+  // The pass that reads the file records the undo step once its snapshot is
+  // written, or says why there is none.
   return true;
 }
 
@@ -324,12 +403,16 @@ bool OfflineEditor::exportCurve() {
   std::array<char, kPathSize> path{};
   std::array<char, kPathSize> directory{};
   if (exportDirectory_.empty()) exportDirectory_ = currentDirectory();
-  fill(path, fileName_);
+  // The curve is offered under the audio's name with the curve's extension,
+  // never under the audio file's own name.
+  if (!fileName_.empty()) fill(path, std::filesystem::path(fileName_).replace_extension(".pvc").string());
   fill(directory, exportDirectory_);
   // A new file must be choosable; an existing one is overwritten only when
   // the user agrees.
   OPENFILENAMEA dialog = curveFileDialog(mainWindow_, kFilter, path, directory, "Save PVC File",
                                          OFN_PATHMUSTEXIST | OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY);
   if (!GetSaveFileNameA(&dialog)) return false;
-  return effect_.curve().writeFile(path.data(), false);
+  if (effect_.curve().writeFile(path.data(), false)) return true;
+  showMessage("The PVC file could not be written: " + std::string(path.data()));
+  return false;
 }

@@ -148,7 +148,7 @@ void OfflineEditor::handleCommand(int id) {
 
 void OfflineEditor::rightButton(bool down, int /*x*/, int /*y*/) {
   buttonDown_ = down ? 1 : 0;
-  if (activeTool_ == kToolZoom && lastAlgorithm_ != 0) {
+  if (view().toolId == kToolZoom && lastAlgorithm_ != 0) {
     editor::showControl(kZoomHint, false);
     selectAlgorithm(lastAlgorithm_);
   }

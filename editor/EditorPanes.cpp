@@ -17,6 +17,7 @@ using editor::ControlTable;
 constexpr int kCreatePvc = 40;
 constexpr int kShowHum = 56;
 constexpr int kAdvanced = 64;
+constexpr int kMovePoint = 66;
 constexpr int kPreview = 80;
 constexpr int kSpectralLevelBar = 88;
 constexpr int kViewControls[] = {11, 12, 13, 14, 15, 16, 17};
@@ -150,6 +151,8 @@ void OfflineEditor::showPane(int algorithm, bool show) {
       editor::enableControls(kViewControlsButReference, false);
       return;
     case detect::kAlgorithmManual:
+      // Back in the pane, the tools are as its controls show them.
+      if (show) setMoveMode(SendMessageA(ControlTable::get(kMovePoint), BM_GETCHECK, 0, 0) == BST_CHECKED);
       if (!show) movePointsMode_ = false;
       editor::showControls(editor::kManualPaneIds, show);
       return;

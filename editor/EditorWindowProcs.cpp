@@ -153,6 +153,10 @@ LRESULT displayMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
   const int y = static_cast<short>(HIWORD(lParam));
   switch (message) {
     case WM_LBUTTONDOWN:
+      // The drag belongs to the display until the button is let go, even
+      // when the release is outside it: a grabbed point is always let go and
+      // the edit stored.
+      SetCapture(window);
       editor->recordPress(x, y);
       editor->setButtonDown(true);
       editor->runTool(kPhasePress, x, y);
@@ -160,9 +164,18 @@ LRESULT displayMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_MOUSEMOVE:
       if (wParam & MK_LBUTTON) editor->runTool(kPhaseDrag, x, y);
       return forward();
-    case WM_LBUTTONUP:
+    case WM_LBUTTONUP: {
+      const bool held = editor->buttonHeld();
       editor->setButtonDown(false);
-      editor->runTool(kPhaseRelease, x, y);
+      if (GetCapture() == window) ReleaseCapture();
+      // A capture taken away mid-drag has already ended the drag.
+      if (held) editor->runTool(kPhaseRelease, x, y);
+      return forward();
+    }
+    case WM_CAPTURECHANGED:
+      // Another window took the mouse mid-drag (a box, a switch of
+      // programs): the drag ends where the tool last saw the mouse.
+      if (reinterpret_cast<HWND>(lParam) != window) editor->endDrag();
       return forward();
     case WM_RBUTTONDOWN:
       editor->rightButton(true, x, y);

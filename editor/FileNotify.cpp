@@ -43,7 +43,7 @@ void OfflineEditor::notifyFiles(VstAudioFile* files, VstInt32 count) {
   }
 
   VstAudioFile& first = files[0];
-  if (activeTool_ == kToolSplash) activeTool_ = kToolZoom;
+  if (view().toolId == kToolSplash) view().toolId = kToolZoom;
   if (notified::isNewFile(effect_, first)) {
     takeUpOtherFile(files, count);
   } else {
@@ -87,7 +87,7 @@ void OfflineEditor::notifyFiles(VstAudioFile* files, VstInt32 count) {
 void OfflineEditor::showSplashPicture() {
   layers_.selectSplash(splash_);
   if (displayState_ == kDisplayEmpty) {
-    activeTool_ = kToolSplash;
+    view().toolId = kToolSplash;
     layers_.showSplash();
   }
   displayState_ = kDisplaySplash;
@@ -154,9 +154,12 @@ void OfflineEditor::startRequestedPass(VstAudioFile* files, VstInt32 count) {
 void OfflineEditor::blankDisplay() {
   layers_.selectSplash(splash_);
   layers_.blankSplash();
-  activeTool_ = kToolNone;
+  view().toolId = kToolNone;
   displayState_ = kDisplayEmpty;
   editor::showControls(editor::kViewControlIds, false);
   layers_.restoreSpectrogramBitmap();
   notified::forgetFiles(effect_);
+  // The steps' files are gone: so are the histories that stood for them.
+  histories_.clear();
+  updateUndoButtons();
 }

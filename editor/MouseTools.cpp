@@ -45,8 +45,16 @@ std::int32_t pinnedSum(std::int32_t a, std::int64_t b) {
 
 }  // namespace
 
+void OfflineEditor::endDrag() {
+  if (!buttonHeld()) return;
+  setButtonDown(false);
+  runTool(kPhaseRelease, lastToolX_, lastToolY_);
+}
+
 void OfflineEditor::runTool(int phase, int x, int y) {
-  switch (activeTool_) {
+  lastToolX_ = x;
+  lastToolY_ = y;
+  switch (view().toolId) {
     case kToolSplash:
       if (phase != kPhaseRelease) return;
       splashReleased();
@@ -147,6 +155,14 @@ void OfflineEditor::zoomTool(int phase, int x, int y) {
     setReferenceRange(static_cast<int>(analyser.bottomFrequency()), static_cast<int>(analyser.topFrequency()),
                       static_cast<int>(analyser.refFrequency()));
   };
+  // The press showed the labels of a zoom to come; a release that leaves
+  // the view as it was puts the view's own back.
+  auto timeLabelsOfTheView = [&] {
+    if (zoomTime_) setTimeLabels(offset, static_cast<double>(offset) + view().viewLength);
+  };
+  auto frequencyLabelsOfTheView = [&] {
+    if (zoomFrequency_) setFrequencyLabels(analyser.bottomFrequency(), analyser.topFrequency());
+  };
   const editor::ZoomReleaseResult release = editor::zoomRelease(d, f2 - f1, settings);
   const bool frequencyZoomed = release.what == editor::ZoomRelease::FrequencyZoomed || release.frequencyToo;
   if (frequencyZoomed) analyser.setFrequencyRange(std::min(f1, f2), std::max(f1, f2));
@@ -171,7 +187,9 @@ void OfflineEditor::zoomTool(int phase, int x, int y) {
         view().zoomStart = offset;
         view().zoomEnd = pinnedSum(offset, view().viewLength);
       }
+      timeLabelsOfTheView();
       if (!frequencyZoomed) {
+        frequencyLabelsOfTheView();
         presentDisplay();
         return;
       }
@@ -193,6 +211,10 @@ void OfflineEditor::zoomTool(int phase, int x, int y) {
       }
       return;
     }
+    case editor::ZoomRelease::Nothing:
+      timeLabelsOfTheView();
+      frequencyLabelsOfTheView();
+      return;
     default:
       return;
   }

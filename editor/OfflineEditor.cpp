@@ -118,7 +118,7 @@ bool OfflineEditor::open(void* parentWindow) {
 // What the layer set-up leaves: no file, the splash tool, and the analyser
 // laid out for the display's grid.
 void OfflineEditor::resetState() {
-  activeTool_ = kToolSplash;
+  view().toolId = kToolSplash;
   buttonDown_ = 0;
   zoomTime_ = true;
   zoomFrequency_ = true;
@@ -138,7 +138,13 @@ void OfflineEditor::resetState() {
 
 void OfflineEditor::close() {
   if (!isOpen()) return;
-  effect_.curve().clearSnapshots();
+  PvcCurve& curve = effect_.curve();
+  curve.clearSnapshots();
+  // No file stands for any step now and the next window's histories start
+  // empty: every file's count goes to 0, and the curve shown becomes the
+  // current file's first step again, so that switching back to it finds it.
+  effect_.zeroFileSteps();
+  if (effect_.fileTable().fileIdCapacity() > 0 && curve.pointCount() > 0) curve.pushSnapshot();
   layers_.deleteLayers();
   // The window goes with the editor: nothing may call into a closed editor,
   // and the class can only be unregistered once its windows are gone.

@@ -95,6 +95,9 @@ class OfflineEditor : public AEffEditor, public EditorLink {
   void frequencyScrollCommitted() { scrollFrequency(true); }
   void recordPress(int x, int y);
   void setButtonDown(bool down) { buttonDown_ = down ? 1 : 0; }
+  bool buttonHeld() const { return buttonDown_ != 0; }
+  // Ends a drag that lost the mouse: the release where the tool last saw it.
+  void endDrag();
 
   // The view operations the zoom and scroll controls lead to.
   void setTimeLabels(double start, double end);
@@ -120,7 +123,7 @@ class OfflineEditor : public AEffEditor, public EditorLink {
   bool isOpen() const { return mainWindow_ != nullptr; }
   HWND mainWindow() const { return mainWindow_; }
   HWND displayWindow() const { return displayWindow_; }
-  int activeTool() const { return activeTool_; }
+  int activeTool() const { return headless_.view().toolId; }
   int algorithm() const { return algorithm_; }
   bool needsRedraw() const { return needsRedraw_; }
   bool readStarted() const { return readStarted_; }
@@ -199,7 +202,6 @@ class OfflineEditor : public AEffEditor, public EditorLink {
 
   std::map<std::int32_t, PvcHistory> histories_;
   std::string curveFilePath_;
-  int activeTool_ = kToolSplash;
   bool readStarted_ = false;
   std::int32_t timeHalfSpan_ = 0;
   int frequencyCentre_ = 0;
@@ -218,6 +220,7 @@ class OfflineEditor : public AEffEditor, public EditorLink {
   std::string fileName_;
   HWND mainWindow_ = nullptr;
   int leftPressX_ = 0, leftPressY_ = 0, buttonDown_ = 0;
+  int lastToolX_ = 0, lastToolY_ = 0;
   bool zoomTime_ = true;
   bool zoomFrequency_ = true;
   bool movePointsMode_ = false;

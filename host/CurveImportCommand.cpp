@@ -1,6 +1,7 @@
 #include "host/CurveImportCommand.h"
 
 #include <filesystem>
+#include <memory>
 #include <ostream>
 #include <system_error>
 
@@ -71,6 +72,25 @@ int runCurveImport(const EditorCorrection& request, std::ostream& out, std::ostr
   CurveCheck check;
   if (const int status = checkCurveFile(request.curve, err, check); status != kExitOk) return status;
   if (const int status = checkSamples(request.input, request.repairSamples, err); status != kExitOk) return status;
+  // Pelmora's editor takes mono and stereo files only: said now, not once
+  // its window is up. A file cut short is said as plain correct says it.
+  double rate = 0.0;
+  std::uint64_t frames = 0;
+  {
+    WavReadResult probe;
+    const std::unique_ptr<AudioStore> audio = openWavStore(request.input, false, probe);
+    if (audio) {
+      rate = audio->sampleRate();
+      frames = audio->frames();
+    }
+    if (audio && audio->channelCount() > 2) {
+      err << "pelmora-host: the plug-in does not take " << request.input << " (" << audio->channelCount()
+          << " channels, " << audio->sampleRate() << " Hz)\n";
+      return kExitRefused;
+    }
+    if (audio && probe.truncated)
+      err << "pelmora-host: " << request.input << ": the file is cut short; reading what is there\n";
+  }
 
   WorkingFiles files;
   const std::string output = files.add(request.output, ".wav");
@@ -80,13 +100,7 @@ int runCurveImport(const EditorCorrection& request, std::ostream& out, std::ostr
   std::string curve = wholeName(request.curve);
   CurveCopy copy;
   std::string text = check.text();
-  if (request.shape.any()) {
-    WavReadResult opened;
-    const std::unique_ptr<AudioStore> audio = openWavStore(request.input, true, opened);
-    if (!audio) {
-      err << "pelmora-host: " << request.input << ": " << opened.message << '\n';
-      return kExitInput;
-    }
+  if (request.shape.any() && rate > 0.0) {
     std::vector<PvcPoint> points;
     for (const CurveCheck::Point& p : check.points) {
       PvcPoint point;
@@ -94,7 +108,7 @@ int runCurveImport(const EditorCorrection& request, std::ostream& out, std::ostr
       point.ratio = static_cast<float>(p.ratio);
       points.push_back(point);
     }
-    text = curveFileText(shapeCurve(points, audio->sampleRate(), static_cast<std::int64_t>(audio->frames()), request.shape));
+    text = curveFileText(shapeCurve(points, rate, static_cast<std::int64_t>(frames), request.shape));
     out << "curve shaped: " << request.shape.describe() << '\n';
   }
   if (check.unusableLines > 0 || !fitsCodePage(curve) || request.shape.any()) {

@@ -33,6 +33,15 @@ HostOptions hostOptions(const SessionSettings& settings) {
   return options;
 }
 
+// Names are resolved once, against the folder the session started in: a
+// file dialog may move the process's current folder later.
+std::string resolved(const std::string& path) {
+  if (path.empty()) return path;
+  std::error_code failed;
+  const std::filesystem::path full = std::filesystem::absolute(pathFromUtf8(path), failed);
+  return failed ? path : utf8FromPath(full);
+}
+
 bool exists(const std::string& path) {
   std::error_code unknown;
   return std::filesystem::exists(pathFromUtf8(path), unknown) || unknown;
@@ -41,7 +50,9 @@ bool exists(const std::string& path) {
 }  // namespace
 
 InteractiveSession::InteractiveSession(const SessionSettings& settings)
-    : settings_(settings), host_(hostOptions(settings)), requests_(host_) {}
+    : settings_(settings), host_(hostOptions(settings)), requests_(host_) {
+  settings_.output = resolved(settings_.output);
+}
 
 std::unique_ptr<InteractiveSession> InteractiveSession::create(const SessionSettings& settings, std::string& problem) {
   std::unique_ptr<InteractiveSession> session(new InteractiveSession(settings));
@@ -90,7 +101,7 @@ bool InteractiveSession::openFile(const std::string& path, std::string& problem)
     problem = "the file holds no audio";
     return false;
   }
-  input_ = path;
+  input_ = resolved(path);
   host_.setCurrentFile(index);
   host_.dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(file.audio->sampleRate()));
   host_.dispatch(effMainsChanged, 0, 1);

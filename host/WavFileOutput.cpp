@@ -1,18 +1,59 @@
 #include "host/WavFileOutput.h"
 
 #include <atomic>
-#include <chrono>
+#include <charconv>
 #include <filesystem>
+#include <optional>
+#include <string_view>
 #include <system_error>
+
+#include "platform/Platform.h"
 
 namespace host {
 
+namespace {
+
+// The process id in a working file's name "<stem>PROCESS-N.tmp", or nothing
+// when the name is not one of ours.
+std::optional<unsigned long> ownerOf(const std::string& name, const std::string& stem) {
+  constexpr std::string_view kEnd = ".tmp";
+  if (name.size() <= stem.size() + kEnd.size() || name.compare(0, stem.size(), stem) != 0 ||
+      name.compare(name.size() - kEnd.size(), kEnd.size(), kEnd) != 0)
+    return std::nullopt;
+  const std::string_view rest(name.data() + stem.size(), name.size() - stem.size() - kEnd.size());
+  const std::size_t dash = rest.find('-');
+  if (dash == 0 || dash == std::string_view::npos) return std::nullopt;
+  unsigned long owner = 0;
+  const auto parsed = std::from_chars(rest.data(), rest.data() + dash, owner);
+  if (parsed.ec != std::errc() || parsed.ptr != rest.data() + dash) return std::nullopt;
+  for (const char c : rest.substr(dash + 1))
+    if (c < '0' || c > '9') return std::nullopt;
+  return owner;
+}
+
+void removeStaleBeside(const std::filesystem::path& folder, const std::string& stem) {
+  std::error_code error;
+  for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    const std::string name = utf8FromPath(it->path().filename());
+    const std::optional<unsigned long> owner = ownerOf(name, stem);
+    if (owner && !platform::processRunning(*owner)) {
+      std::error_code ignored;
+      std::filesystem::remove(it->path(), ignored);
+    }
+  }
+}
+
+}  // namespace
+
 std::string temporaryNameBeside(const std::string& path, const char* purpose) {
   static std::atomic<unsigned> counter{0};
-  const auto stamp = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+  const std::filesystem::path whole = pathFromUtf8(path);
+  const std::string stem = utf8FromPath(whole.filename()) + "." + purpose + "-";
+  const std::filesystem::path parent = whole.parent_path();
+  removeStaleBeside(parent.empty() ? std::filesystem::path(".") : parent, stem);
+  const std::string own = path + "." + purpose + "-" + std::to_string(platform::processId()) + "-";
   for (int attempt = 0;; ++attempt) {
-    const std::string name = path + "." + purpose + "-" + std::to_string(stamp % 1000000007ull) + "-" +
-                             std::to_string(counter++) + ".tmp";
+    const std::string name = own + std::to_string(counter++) + ".tmp";
     std::error_code error;
     if (!std::filesystem::exists(pathFromUtf8(name), error) || attempt > 100) return name;
   }

@@ -37,7 +37,10 @@ class WavFileOutput {
   std::unique_ptr<WavStreamWriter> writer_;
 };
 
-// A name beside path that no file has yet, for work in progress.
+// A name beside path that no file has yet, for work in progress:
+// path.purpose-PROCESS-N.tmp, never a name that passes for a result. Working
+// files of the same purpose beside path that a process no longer running
+// left behind (killed mid-work) are removed first.
 std::string temporaryNameBeside(const std::string& path, const char* purpose);
 
 }  // namespace host

@@ -26,6 +26,11 @@ bool deleteFile(const std::string& path);
 std::string temporaryDirectory();
 // The process's current directory.
 std::string currentDirectory();
+// The running process's id, and whether a process with an id runs.
+unsigned long processId();
+bool processRunning(unsigned long id);
+// Removes one empty directory. True on success.
+bool removeDirectory(const std::string& path);
 // The separator the file system uses between folders.
 char pathSeparator();
 

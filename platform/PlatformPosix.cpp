@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <utility>
 
@@ -51,6 +53,16 @@ std::string currentDirectory() {
 }
 
 char pathSeparator() { return '/'; }
+
+unsigned long processId() { return static_cast<unsigned long>(::getpid()); }
+
+bool processRunning(unsigned long id) {
+  const auto pid = static_cast<pid_t>(id);
+  if (pid <= 0 || static_cast<unsigned long>(pid) != id) return false;
+  return ::kill(pid, 0) == 0 || errno == EPERM;
+}
+
+bool removeDirectory(const std::string& path) { return ::rmdir(path.c_str()) == 0; }
 
 namespace {
 // Modules are looked for beside the running program first, as Windows does.

@@ -52,6 +52,19 @@ std::string currentDirectory() {
 
 char pathSeparator() { return '\\'; }
 
+unsigned long processId() { return ::GetCurrentProcessId(); }
+
+bool processRunning(unsigned long id) {
+  HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+  if (!process) return ::GetLastError() == ERROR_ACCESS_DENIED;  // someone else's, but there
+  DWORD code = 0;
+  const bool running = ::GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
+  ::CloseHandle(process);
+  return running;
+}
+
+bool removeDirectory(const std::string& path) { return ::RemoveDirectoryA(path.c_str()) != 0; }
+
 namespace {
 
 // The folder of the library this code is linked into, when that is not the

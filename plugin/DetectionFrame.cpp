@@ -140,8 +140,11 @@ void finishDetectedCurve(OfflineEffect& effect, std::int32_t from, std::int32_t 
   curve.layout(effect.analyser());
   editor.drawCurve(curve);
   effect.curveReady = true;
-  curve.pushSnapshot();
-  if (curve.storeSnapshot() == 1) editor.recordUndoStep(algorithm);
+  if (curve.pushSnapshot() && curve.storeSnapshot() == 1) {
+    editor.recordUndoStep(algorithm);
+  } else {
+    editor.showMessage(kSnapshotNotStored);
+  }
   editor.setProgress(0.0);
 }
 

@@ -32,8 +32,18 @@ struct EditorView {
   std::int32_t analysisEnd = 0;
   float analysisLow = 0.0f;  // its band, Hz
   float analysisHigh = 0.0f;
+  // The active mouse tool; the spectral pass gives the range tool back.
   int toolId = 0;
 };
+
+// Said when an undo snapshot could not be written (a full disk, a folder
+// gone): the edit stays in memory but no undo step stands for it.
+// The undo tag of a curve file read by "Import PVC".
+inline constexpr int kImportedCurveTag = 0;
+
+inline constexpr const char* kSnapshotNotStored =
+    "The undo step could not be written to the snapshot folder: the change is kept, but Undo cannot come back "
+    "to it.";
 
 class EditorLink {
  public:

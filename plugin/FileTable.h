@@ -25,6 +25,10 @@ class FileTable {
   void setStepOfFile(std::int32_t uniqueId, std::int32_t step);
   // Empties both tables.
   void forget();
+  // Every entry's step to 0.
+  void zeroSteps() {
+    for (Entry& entry : fileSteps_) entry.step = 0;
+  }
 
   int fileIdCapacity() const { return static_cast<int>(fileIds_.size()); }
   int knownFileCount() const { return static_cast<int>(fileSteps_.size()); }

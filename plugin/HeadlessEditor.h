@@ -20,6 +20,7 @@ class HeadlessEditor : public AEffEditor, public EditorLink {
   bool getRect(ERect** rect) override;
 
   EditorView& view() override { return view_; }
+  const EditorView& view() const { return view_; }
   int displayState() const override { return displayState_; }
   void notifyFiles(VstAudioFile* files, VstInt32 count) override;
   void enableFileControls() override { fileControlsEnabled_ = true; }

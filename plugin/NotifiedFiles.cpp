@@ -1,5 +1,6 @@
 #include "plugin/NotifiedFiles.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "curve/PvcCurve.h"
@@ -34,13 +35,15 @@ std::string takeUpNewFile(OfflineEffect& effect, const VstAudioFile* files, VstI
 
   std::string path;
   if (step != 0) {
-    path = curve.tempDir() + std::to_string(first.uniqueId) + "~undopvc_" +
-           std::to_string(undoPosition.value_or(step - 1)) + ".dwt";
-    curve.setSnapshotState(step);
+    // The step the user was on when leaving the file is the one shown again,
+    // so that the next edit and Undo and Redo go on from it.
+    const int shown = std::clamp(undoPosition.value_or(step - 1), 0, step - 1);
+    path = curve.tempDir() + std::to_string(first.uniqueId) + "~undopvc_" + std::to_string(shown) + ".dwt";
+    curve.setSnapshotState(step, shown);
     // The snapshot read is a step already: the reading pass stores no new one.
     effect.undoAfterDraw = false;
   } else {
-    path = curve.tempDir() + fileNameOf(first) + ".pvc";
+    path = curve.handoffDir() + fileNameOf(first) + ".pvc";
     curve.setSnapshotState(0);
   }
   effect.setCurveFileName(path);

@@ -70,6 +70,8 @@ class OfflineEffect : public AudioEffectX {
   std::int32_t stepOfFile(std::int32_t uniqueId) const { return files_.stepOfFile(uniqueId); }
   void setStepOfFile(std::int32_t uniqueId, std::int32_t step) { files_.setStepOfFile(uniqueId, step); }
   void forgetFiles();
+  // Every known file back to no undo step; the ids stay.
+  void zeroFileSteps() { files_.zeroSteps(); }
   const FileTable& fileTable() const { return files_; }
 
   PvcCurve& curve() { return *curve_; }

@@ -36,12 +36,17 @@ void setUpCurve(OfflineEffect& effect, std::int32_t length, std::int32_t from, s
     effect.editorLink().drawCurve(curve);
     effect.curveReady = true;
     if (fromZoom) {
+      // An imported curve is an undo step once its snapshot is written.
       if (effect.undoAfterZoom) {
-        curve.pushSnapshot();
+        if (curve.pushSnapshot()) {
+          effect.editorLink().recordUndoStep(kImportedCurveTag);
+        } else {
+          effect.editorLink().showMessage(kSnapshotNotStored);
+        }
         effect.undoAfterZoom = false;
       }
     } else if (effect.undoAfterDraw) {
-      curve.pushSnapshot();
+      if (!curve.pushSnapshot()) effect.editorLink().showMessage(kSnapshotNotStored);
     } else {
       effect.undoAfterDraw = true;
     }

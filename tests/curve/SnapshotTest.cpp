@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <memory>
 #include <string>
 
 #include "CurveTestFolder.h"
@@ -99,17 +101,52 @@ TEST_F(Snapshots, StoreBeforeAnyPushWritesStepMinusOne) {
   EXPECT_TRUE(folder.exists("3~undopvc_-1.dwt"));
 }
 
+// A step that cannot be written is not reported as one, changes no
+// counter, and leaves the next store to try a new step again.
 TEST_F(Snapshots, AnUnwritableFolderLeavesTheCountersAlone) {
   PvcCurve lost{folder.file("gone")};
   std::filesystem::remove_all(folder.file("gone"));
   lost.resetFlat(1000);
   EXPECT_FALSE(lost.pushSnapshot());
   EXPECT_EQ(lost.snapshotCount(), 0);
-  EXPECT_EQ(lost.snapshotIndex(), 0);
+  EXPECT_EQ(lost.snapshotIndex(), -1);
+  EXPECT_TRUE(lost.snapshotPending());
   EXPECT_EQ(lost.storeSnapshot(), 0);
-  lost.markPending();
-  EXPECT_EQ(lost.storeSnapshot(), 2);  // the new step counts, written or not
   EXPECT_EQ(lost.snapshotCount(), 0);
+  std::filesystem::create_directory(folder.file("gone"));
+  EXPECT_EQ(lost.storeSnapshot(), 2);
+  EXPECT_EQ(lost.snapshotIndex(), 0);
+  EXPECT_EQ(lost.snapshotCount(), 1);
+}
+
+// Undone steps are forgotten only once the step that replaces them is written.
+TEST_F(Snapshots, AFailedPushAfterUndoKeepsTheStepsAbove) {
+  for (float r : {1.1f, 1.2f, 1.3f}) {
+    mark(r);
+    curve.pushSnapshot();
+  }
+  ASSERT_TRUE(curve.loadSnapshot(0));
+  const std::string base = folder.dir().substr(0, folder.dir().size() - 1);
+  std::filesystem::rename(base, base + "-away");
+  mark(1.4f);
+  EXPECT_FALSE(curve.pushSnapshot());
+  std::filesystem::rename(base + "-away", base);
+  EXPECT_EQ(curve.snapshotCount(), 3);
+  EXPECT_EQ(curve.snapshotIndex(), 0);
+  EXPECT_EQ(markOf("3~undopvc_2.dwt"), 1.3f);
+}
+
+// A write that fails leaves the file there before as it was and nothing
+// beside it.
+TEST_F(Snapshots, AFailedWriteKeepsTheOldFile) {
+  folder.write("held.pvc", "0 1.000000\r\n");
+  std::filesystem::create_directory(folder.file("held.pvc.partial~"));  // the working name is taken
+  mark(1.2f);
+  EXPECT_FALSE(curve.writeFile(folder.file("held.pvc"), false));
+  EXPECT_EQ(markOf("held.pvc"), 1.0f);
+  EXPECT_TRUE(curve.writeFile(folder.file("fresh.pvc"), false));
+  EXPECT_EQ(markOf("fresh.pvc"), 1.2f);
+  EXPECT_FALSE(folder.exists("fresh.pvc.partial~"));
 }
 
 TEST_F(Snapshots, AMissingSnapshotLoadsNothing) {
@@ -137,7 +174,7 @@ TEST_F(Snapshots, ClearingRemovesEveryFilesSnapshotsAndNothingElse) {
 
 TEST(SnapshotDirectory, TheDefaultFolderIsThereAndWritable) {
   PvcCurve curve;
-  const std::string dir = curve.tempDir();
+  const std::string dir = curve.handoffDir();
   ASSERT_FALSE(dir.empty());
   EXPECT_EQ(dir.back(), platform::pathSeparator());
   EXPECT_TRUE(directoryWritable(dir));
@@ -165,11 +202,56 @@ TEST(SnapshotDirectory, FollowsTmpdirOnPosix) {
     ::setenv("TMPDIR", saved.c_str(), 1);
   else
     ::unsetenv("TMPDIR");
-  EXPECT_EQ(curve.tempDir(), folder.dir() + "TempPVC/");
+  EXPECT_EQ(curve.handoffDir(), folder.dir() + "TempPVC/");
   EXPECT_TRUE(folder.exists("TempPVC"));
   EXPECT_FALSE(std::filesystem::exists("C:\\Program Files\\Steinberg\\VstPlugins\\TempPVC"));
 }
 #endif
+
+// Two plug-ins at once, even for host files with the same id: each writes
+// its snapshots into a folder of its own inside the shared one, clears only
+// its own, and removes its folder when it goes.
+TEST(SnapshotDirectory, EachCurveKeepsItsSnapshotsApart) {
+  auto first = std::make_unique<PvcCurve>();
+  PvcCurve second;
+  ASSERT_NE(first->tempDir(), second.tempDir());
+  EXPECT_EQ(first->handoffDir(), second.handoffDir());
+  EXPECT_EQ(first->tempDir().rfind(first->handoffDir(), 0), 0u) << "inside the shared folder";
+  EXPECT_TRUE(directoryWritable(first->tempDir()));
+  for (PvcCurve* c : {first.get(), &second}) {
+    c->fileId = 3;
+    c->resetFlat(1000);
+    c->setLength(1000);
+  }
+  first->insertPoint(500, 1.1f, false);
+  second.insertPoint(500, 1.3f, false);
+  ASSERT_TRUE(first->pushSnapshot());
+  ASSERT_TRUE(second.pushSnapshot());
+  first->clearSnapshots();
+  EXPECT_TRUE(std::filesystem::exists(second.snapshotName(0)));
+  const std::string firstFolder = first->tempDir();
+  first.reset();
+  EXPECT_FALSE(std::filesystem::exists(firstFolder)) << "the folder goes with its curve";
+  second.resetFlat(1000);
+  ASSERT_TRUE(second.loadSnapshot(0));
+  EXPECT_FLOAT_EQ(second.ratioAt(500), 1.3f) << "the other curve's step is its own";
+}
+
+// A curve's folder left by a process that ended without removing it (a
+// killed host) goes when the next curve starts; a running one's stays.
+TEST(SnapshotDirectory, FoldersOfEndedProcessesGo) {
+  const std::string shared = PvcCurve().handoffDir();
+  const std::string abandoned = shared + "pelmora-4294967280-1";  // no process has this id
+  const std::string running = shared + "pelmora-" + std::to_string(platform::processId()) + "-1";
+  for (const std::string& folder : {abandoned, running}) {
+    std::filesystem::create_directory(folder);
+    std::ofstream(folder + platform::pathSeparator() + "3~undopvc_0.dwt") << "0 1.000000\r\n";
+  }
+  PvcCurve next;
+  EXPECT_FALSE(std::filesystem::exists(abandoned));
+  EXPECT_TRUE(std::filesystem::exists(running));
+  std::filesystem::remove_all(running);
+}
 
 TEST(SnapshotDirectory, AGivenFolderIsCreatedAndGetsItsSeparator) {
   CurveTestFolder folder;

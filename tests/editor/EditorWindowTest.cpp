@@ -561,7 +561,9 @@ TEST_F(EditorWindow, UndoHistoriesFollowTheFileForAnyId) {
   host.others = {other};
   openAndRead();
   EXPECT_FALSE(IsWindowEnabled(control(78)));
-  static_cast<EditorLink*>(editor)->recordUndoStep(3);  // as a detection pass does
+  // As a detection pass does: the step's snapshot, then the step.
+  ASSERT_TRUE(plugin->curve().pushSnapshot());
+  static_cast<EditorLink*>(editor)->recordUndoStep(3);
   EXPECT_TRUE(IsWindowEnabled(control(78)));
   EXPECT_EQ(editor->historyOf(4000).currentStep(), 1);
   EXPECT_EQ(editor->historyOf(4000).tagOf(0), 3);

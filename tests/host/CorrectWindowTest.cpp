@@ -175,4 +175,33 @@ TEST(PelmoraCorrectCurve, CheckedBeforeTheEditorLoadsIt) {
   }
 }
 
+// A file of more than two channels is refused before the editor's window
+// opens, as plain correct refuses it.
+TEST(PelmoraCorrectCurve, FourChannelsAreRefusedAtOnce) {
+  Scratch s;
+  host::AudioData four = host::AudioData::silence(4, 8000, kRate);
+  ASSERT_TRUE(host::writeWav(s.input, four, host::SampleFormat::Pcm16).ok());
+  writeText(s.curve, "0 1.020000\r\n7999 1.020000\r\n");
+  const HostRun run = runHost(s.arguments(), s.err);
+  EXPECT_EQ(run.exitCode, static_cast<DWORD>(host::kExitRefused)) << run.err;
+  EXPECT_NE(run.err.find("does not take " + s.input + " (4 channels"), std::string::npos) << run.err;
+  EXPECT_FALSE(exists(s.output));
+  EXPECT_TRUE(s.nothingLeft());
+}
+
+// A recording cut short is said, as plain correct says it, and corrected.
+TEST(PelmoraCorrectCurve, ARecordingCutShortIsSaid) {
+  Scratch s;
+  host::AudioData steady = host::AudioData::silence(1, 16000, kRate);
+  for (std::size_t i = 0; i < steady.frames(); ++i) steady.channels[0][i] = static_cast<float>(0.3 * std::sin(0.2 * i));
+  ASSERT_TRUE(host::writeWav(s.input, steady, host::SampleFormat::Pcm16).ok());
+  std::filesystem::resize_file(fromUtf8(s.input), std::filesystem::file_size(fromUtf8(s.input)) - 8000);
+  writeText(s.curve, "0 1.000000\r\n15999 1.000000\r\n");
+  const HostRun run = runHost(s.arguments(), s.err);
+  ASSERT_EQ(run.exitCode, 0u) << run.err;
+  EXPECT_NE(run.err.find(s.input + ": the file is cut short"), std::string::npos) << run.err;
+  EXPECT_TRUE(host::readWav(s.output).ok());
+  DeleteFileA(s.output.c_str());
+}
+
 }  // namespace

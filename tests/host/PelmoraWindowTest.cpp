@@ -143,4 +143,53 @@ TEST(PelmoraOpen, ProcessWritesTheCorrectedFileBesideTheRecording) {
   DeleteFileA(expected.c_str());
 }
 
+// A relative name for the processed file is resolved against the folder
+// the session started in, whatever folder a file dialog leaves current.
+TEST(PelmoraOpen, ARelativeOutputStaysInTheStartingFolder) {
+  const std::string input = tempPath("relative-take.wav");
+  ASSERT_TRUE(host::writeWav(input, recordingWithWow(), host::SampleFormat::Pcm16).ok());
+  const std::string start = tempPath("relative-start");
+  const std::string elsewhere = tempPath("relative-elsewhere");
+  CreateDirectoryA(start.c_str(), nullptr);
+  CreateDirectoryA(elsewhere.c_str(), nullptr);
+  char before[MAX_PATH] = {};
+  GetCurrentDirectoryA(MAX_PATH, before);
+  ASSERT_TRUE(SetCurrentDirectoryA(start.c_str()));
+  const std::string expected = start + "\\bare-out.wav";
+  {
+    host::SessionSettings settings;
+    settings.pluginPath = std::string(before) + "\\Pelmora.dll";
+    settings.messageBoxes = false;
+    settings.output = "bare-out.wav";
+    std::string problem;
+    auto session = host::InteractiveSession::create(settings, problem);
+    ASSERT_TRUE(session) << problem;
+    ASSERT_TRUE(session->openFile(input, problem)) << problem;
+    ASSERT_TRUE(session->openWindow(problem)) << problem;
+    ASSERT_TRUE(SetCurrentDirectoryA(elsewhere.c_str()));  // as a file dialog may leave it
+    session->tellFiles();
+    if (session->editorOpen()) {
+      HWND display = host::findControl(session->window()->editorWindow(), 10);
+      ASSERT_TRUE(display);
+      session->pumpUntil([] { return false; }, 200);
+      PostMessageA(display, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(300, 100));
+      PostMessageA(display, WM_LBUTTONUP, 0, MAKELPARAM(300, 100));
+    }
+    ASSERT_TRUE(session->pumpUntil([&] { return !session->outcomes().empty() && !session->requests().pending(); },
+                                   60000));
+    HWND process = GetDlgItem(session->window()->window(), host::HostWindow::kProcessId);
+    PostMessageA(process, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    PostMessageA(process, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    ASSERT_TRUE(session->pumpUntil([&] { return !session->savedFiles().empty(); }, 60000)) << session->status();
+    EXPECT_EQ(session->savedFiles()[0], expected);
+  }
+  SetCurrentDirectoryA(before);
+  EXPECT_TRUE(host::readWav(expected).ok());
+  EXPECT_EQ(GetFileAttributesA((elsewhere + "\\bare-out.wav").c_str()), INVALID_FILE_ATTRIBUTES);
+  DeleteFileA(expected.c_str());
+  DeleteFileA(input.c_str());
+  RemoveDirectoryA(start.c_str());
+  RemoveDirectoryA(elsewhere.c_str());
+}
+
 }  // namespace

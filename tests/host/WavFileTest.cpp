@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdint>
 #include <fstream>
 #include <limits>
@@ -9,6 +10,8 @@
 #include <vector>
 
 #include "host/WavFile.h"
+#include "host/WavFileOutput.h"
+#include "platform/Platform.h"
 #include "tests/host/TempPath.h"
 
 using host::AudioData;
@@ -240,6 +243,32 @@ TEST(WavReader, SaysWhyItCannotRead) {
 TEST(WavReader, ReportsAMissingFile) {
   const auto read = host::readWav(tempPath("no-such-file.wav"));
   EXPECT_EQ(read.status, WavStatus::CannotOpen);
+}
+
+}  // namespace
+
+namespace {
+
+bool fileThere(const std::string& path) { return std::ifstream(path).good(); }
+
+// Working files are named after the process that writes them; those that a
+// process no longer running left beside the same output go at the next run,
+// a running one's and other names stay.
+TEST(WorkingFiles, AreNamedAfterTheirProcessAndStaleOnesGo) {
+  const std::string output = tempPath("working-out.wav");
+  const std::string stale = output + ".partial-4294967280-3.tmp";  // no process has this id
+  const std::string running = output + ".partial-" + std::to_string(platform::processId()) + "-77.tmp";
+  const std::string other = output + ".partial-notours.tmp";
+  const std::string scratch = output + ".scratch-4294967280-0.tmp";
+  for (const std::string& name : {stale, running, other, scratch}) std::ofstream(name) << "left";
+  const std::string made = host::temporaryNameBeside(output, "partial");
+  EXPECT_EQ(made.rfind(output + ".partial-" + std::to_string(platform::processId()) + "-", 0), 0u) << made;
+  EXPECT_EQ(made.substr(made.size() - 4), ".tmp");
+  EXPECT_FALSE(fileThere(stale));
+  EXPECT_TRUE(fileThere(running));
+  EXPECT_TRUE(fileThere(other));
+  EXPECT_TRUE(fileThere(scratch)) << "only working files of the same purpose";
+  for (const std::string& name : {running, other, scratch}) std::remove(name.c_str());
 }
 
 }  // namespace

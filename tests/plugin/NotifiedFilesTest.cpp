@@ -65,19 +65,20 @@ class NotifiedFiles : public ::testing::Test {
 TEST_F(NotifiedFiles, SwitchingFilesKeepsEachFilesSteps) {
   PvcCurve& curve = effect.curve();
   const std::string dir = curve.tempDir();
+  const std::string handoff = curve.handoffDir();
   std::vector<VstAudioFile> list{fileOf(5, "first"), fileOf(6, "second", 2)};
 
-  EXPECT_EQ(notified::takeUpNewFile(effect, list.data(), 2, std::nullopt), dir + "first.pvc");
+  EXPECT_EQ(notified::takeUpNewFile(effect, list.data(), 2, std::nullopt), handoff + "first.pvc");
   EXPECT_EQ(effect.currentFileId, 5);
   EXPECT_EQ(curve.fileId, 5);
   EXPECT_EQ(curve.snapshotCount(), 0);
-  EXPECT_EQ(effect.curveFileName(), dir + "first.pvc");
+  EXPECT_EQ(effect.curveFileName(), handoff + "first.pvc");
   EXPECT_TRUE(effect.rateChanged);
   EXPECT_TRUE(effect.undoAfterDraw);
 
   curve.setSnapshotState(3);  // three steps written for "first"
   std::swap(list[0], list[1]);
-  EXPECT_EQ(notified::takeUpNewFile(effect, list.data(), 2, std::nullopt), dir + "second.pvc");
+  EXPECT_EQ(notified::takeUpNewFile(effect, list.data(), 2, std::nullopt), handoff + "second.pvc");
   EXPECT_EQ(effect.channelCount, 2);
   EXPECT_EQ(curve.channelCount, 2);
   EXPECT_EQ(curve.snapshotCount(), 0);
@@ -87,6 +88,7 @@ TEST_F(NotifiedFiles, SwitchingFilesKeepsEachFilesSteps) {
   effect.rateChanged = false;
   EXPECT_EQ(notified::takeUpNewFile(effect, list.data(), 2, std::nullopt), dir + "5~undopvc_2.dwt");
   EXPECT_EQ(curve.snapshotCount(), 3);
+  EXPECT_EQ(curve.snapshotIndex(), 2) << "the step read is the step shown";
   EXPECT_EQ(effect.channelCount, 1);
   EXPECT_FALSE(effect.undoAfterDraw);
   EXPECT_TRUE(effect.rateChanged);
@@ -97,6 +99,8 @@ TEST_F(NotifiedFiles, SwitchingFilesKeepsEachFilesSteps) {
   notified::takeUpNewFile(effect, list.data(), 2, 0);
   std::swap(list[0], list[1]);
   EXPECT_EQ(notified::takeUpNewFile(effect, list.data(), 2, 1), dir + "5~undopvc_1.dwt");
+  EXPECT_EQ(curve.snapshotCount(), 3);
+  EXPECT_EQ(curve.snapshotIndex(), 1);
   EXPECT_TRUE(recorder.starts.empty()) << "taking up a file starts no pass by itself";
 }
 
@@ -106,7 +110,7 @@ TEST_F(NotifiedFiles, UnendedNameStaysInsideItsField) {
   VstAudioFile f = fileOf(8, "");
   std::memset(f.name, 'n', sizeof f.name);
   f.numChannels = 1;
-  const std::string expected = effect.curve().tempDir() + std::string(sizeof f.name, 'n') + ".pvc";
+  const std::string expected = effect.curve().handoffDir() + std::string(sizeof f.name, 'n') + ".pvc";
   EXPECT_EQ(notified::fileNameOf(f), std::string(sizeof f.name, 'n'));
   EXPECT_EQ(notified::takeUpNewFile(effect, &f, 1, std::nullopt), expected);
 }

@@ -306,7 +306,7 @@ TEST_F(Passes, ReadingPassSetsTheCurveUp) {
     writer.appendPoint(0, 1.0f, false);
     writer.appendPoint(2000, 1.1f, false);
     writer.appendPoint(4999, 1.2f, false);
-    ASSERT_TRUE(writer.writeFile(plugin().curve().tempDir() + "passes-test-take.pvc", false));
+    ASSERT_TRUE(writer.writeFile(plugin().curve().handoffDir() + "passes-test-take.pvc", false));
   }
   VstAudioFile f = host.file();
   host.effect->dispatcher(host.effect, effOfflineNotify, 0, 1, &f, 0);
@@ -320,13 +320,13 @@ TEST_F(Passes, ReadingPassSetsTheCurveUp) {
   EXPECT_EQ(editor().curveDrawings(), 1);
   EXPECT_EQ(curve.snapshotCount(), 1) << "undoAfterDraw starts set: the first set-up is a step";
   EXPECT_TRUE(plugin().undoAfterDraw);
-  std::remove((plugin().curve().tempDir() + "passes-test-take.pvc").c_str());
+  std::remove((plugin().curve().handoffDir() + "passes-test-take.pvc").c_str());
 
   // A set-up with undoAfterDraw cleared stores nothing and sets it again;
   // without a curve file the curve starts flat.
   plugin().curveReady = false;
   plugin().undoAfterDraw = false;
-  plugin().setCurveFileName(plugin().curve().tempDir() + "no-such-curve.pvc");
+  plugin().setCurveFileName(plugin().curve().handoffDir() + "no-such-curve.pvc");
   host.effect->setParameter(host.effect, 0, static_cast<float>(kModeRead));
   host.start(0);
   ASSERT_TRUE(host.lastRun);

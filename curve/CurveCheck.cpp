@@ -1,10 +1,10 @@
-#include "host/CurveCheck.h"
+#include "curve/CurveCheck.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 
-namespace host {
+namespace curvecheck {
 
 namespace {
 
@@ -116,4 +116,4 @@ CurveCheck checkCurveText(std::string_view text) {
   return check;
 }
 
-}  // namespace host
+}  // namespace curvecheck
