@@ -133,10 +133,11 @@ int main(int argc, char** argv) {
   long countAll = 0, countInner = 0, countFirst = 0;
   double edge = recipe.rate;  // one second at each end
   auto t0 = std::chrono::steady_clock::now();
-  for (std::size_t start = 0; start + block <= frames; start += block) {
+  // Silence after the end flushes the stream, as the plug-in does.
+  for (std::size_t start = 0; start < frames + delay + block; start += block) {
     std::vector<float*> in(channels);
     for (int c = 0; c < channels; ++c) {
-      for (int j = 0; j < block; ++j) split[c][j] = audio[(start + j) * channels + c];
+      for (int j = 0; j < block; ++j) split[c][j] = start + j < frames ? audio[(start + j) * channels + c] : 0.0f;
       in[c] = split[c].data();
     }
     float* o[] = {out.data()};
@@ -144,6 +145,7 @@ int main(int argc, char** argv) {
     for (int j = 0; j < block; j += 256) {
       long pos = static_cast<long>(start) + j - delay;
       if (pos <= 0) continue;
+      if (pos >= static_cast<long>(frames)) break;
       double err = (out[j] - recipe.wow.speed(pos / recipe.rate)) * 100.0;
       if (std::getenv("HUM_EVAL_DUMP")) std::printf("%ld %.6f %.6f\n", pos, out[j], recipe.wow.speed(pos / recipe.rate));
       sumAll += err * err;
