@@ -20,12 +20,6 @@ constexpr double kAgreementSigmas = 4.0;
 // Speeds this close always agree: the noise estimates are rough, and a
 // clean recording would otherwise make its harmonics disagree over nothing.
 constexpr double kAgreementFloor = 5e-5;
-// The single-harmonic tracker's speed is kept where it lies within this many
-// of the joint tracker's predicted deviations of it, or this close.
-constexpr double kAgreeSigmas = 3.0;
-constexpr double kAgreeFloor = 2e-4;
-// However unsure the joint tracker is, the other may not stray further.
-constexpr double kAgreeCeiling = 1e-3;
 
 int decimationFactor(double sampleRate, const HumSettings& s) {
   double wanted = std::max(s.reducedRate, 4.0 * s.bandHigh);
@@ -179,22 +173,16 @@ void HumTracker::reducedStep(float u) {
     p.time = static_cast<double>(reduced_) - joint_.delay();
     p.speed = static_cast<float>(joint_.speed());
     p.confident = joint_.confident();
-    p.sigma = joint_.sigma();
   }
   // The moment this step's speed describes, and the joint tracker's speed there.
   double time = static_cast<double>(reduced_) - lag_;
   bool confident = false;
-  double sigma = 0.0;
-  float joint = jointAt(time, &confident, &sigma);
+  float joint = jointAt(time, &confident);
   engaged_ = engaged_ || confident;
   // The single-harmonic tracker serves the start, where the joint one is not
   // yet sure and may never be (no hum); from its first confident speed on,
   // the joint tracker decides, its smoothing bridging the gaps.
-  // Where the single-harmonic tracker agrees with the joint one, its wider
-  // band and finer noise estimates give the better speed; where it does not,
-  // something in its bands pulls it, and the joint tracker's speed is used.
-  bool agree = std::fabs(single - joint) <= std::clamp(kAgreeSigmas * sigma, kAgreeFloor, kAgreeCeiling);
-  float speed = !engaged_ || agree ? single : std::clamp(joint, lowest_, highest_);
+  float speed = engaged_ ? std::clamp(joint, lowest_, highest_) : single;
   // The verdict counts the moments whose windows lie wholly within the
   // stream's sound: near its start no tracker can be sure, and the silence
   // a caller feeds after the end to flush the stream is no hum to find.
@@ -207,7 +195,7 @@ void HumTracker::reducedStep(float u) {
   ++reduced_;
 }
 
-float HumTracker::jointAt(double time, bool* confident, double* sigma) const {
+float HumTracker::jointAt(double time, bool* confident) const {
   const JointPoint* before = nullptr;
   const JointPoint* after = nullptr;
   for (const JointPoint& p : jointPoints_) {
@@ -216,7 +204,6 @@ float HumTracker::jointAt(double time, bool* confident, double* sigma) const {
   }
   if (!before || !after) return 1.0f;
   *confident = before->confident && after->confident;
-  *sigma = std::max(before->sigma, after->sigma);
   auto f = static_cast<float>((time - before->time) / (after->time - before->time));
   return before->speed + (after->speed - before->speed) * f;
 }

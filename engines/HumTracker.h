@@ -41,7 +41,7 @@ class HumTracker {
 
  private:
   void reducedStep(float u);
-  float jointAt(double time, bool* confident, double* sigma) const;
+  float jointAt(double time, bool* confident) const;
   float outputAt(std::int64_t frame) const;
 
   double rate_;
@@ -57,7 +57,6 @@ class HumTracker {
     double time = -1e30;
     float speed = 1.0f;
     bool confident = false;
-    double sigma = 1e30;
   };
   std::array<JointPoint, kJointKept> jointPoints_{};
   std::int64_t jointCount_ = 0;
