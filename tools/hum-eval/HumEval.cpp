@@ -37,7 +37,8 @@ int main(int argc, char** argv) {
   recipe.seconds = 60.0;
   std::string musicPath;
   double offset = 0.0;
-  bool stereo = false, secondsGiven = false;
+  bool stereo = false;
+  [[maybe_unused]] bool secondsGiven = false;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     auto next = [&] { return i + 1 < argc ? std::atof(argv[++i]) : 0.0; };
