@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <numbers>
 
 namespace music {
@@ -76,6 +77,31 @@ std::vector<float> makeTake(const Take& take, const synth::WowCurve& wow, double
     for (int c = 0; c < ch; ++c) out[i * ch + c] += static_cast<float>(scale * hum);
   }
   return out;
+}
+
+std::vector<float> readRecording(const std::string& path, double* rate, int* channels, std::string* error) {
+  SF_INFO info{};
+  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+  if (!file) {
+    *error = sf_strerror(nullptr);
+    return {};
+  }
+  *rate = info.samplerate;
+  *channels = info.channels;
+  std::vector<float> audio(static_cast<std::size_t>(info.frames) * info.channels);
+  sf_count_t got = sf_readf_float(file, audio.data(), info.frames);
+  sf_close(file);
+  audio.resize(static_cast<std::size_t>(got) * info.channels);
+  if (audio.empty()) *error = "no audio";
+  return audio;
+}
+
+std::vector<std::pair<double, double>> readCurve(const std::string& path) {
+  std::ifstream in(path);
+  std::vector<std::pair<double, double>> points;
+  double position = 0.0, ratio = 0.0;
+  while (in >> position >> ratio) points.emplace_back(position, ratio);
+  return points;
 }
 
 }  // namespace music

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/engines/SyntheticRecording.h"
@@ -23,5 +24,12 @@ struct Take {
 // read; rate and channels say what it holds.
 std::vector<float> makeTake(const Take& take, const synth::WowCurve& wow, double mains, double* rate,
                             int* channels, std::string* error);
+
+// A whole file as it is, interleaved; empty when it cannot be read.
+std::vector<float> readRecording(const std::string& path, double* rate, int* channels, std::string* error);
+
+// The points of a PVC text file ("position ratio" per line), in order;
+// empty when it cannot be read.
+std::vector<std::pair<double, double>> readCurve(const std::string& path);
 
 }  // namespace music
