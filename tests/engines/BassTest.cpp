@@ -116,7 +116,9 @@ TEST_F(Bass, KicksThroughTheLowestHarmonicsDoNotPullTheSpeed) {
   addKicks(audio, r, rmsOf(audio) * std::pow(10.0, r.humDb / 20.0));
   Result got = track(lib, audio, r.wow, r.rate);
   EXPECT_LT(got.rms, 0.05);
-  if (got.verdict == kHumFollowed) EXPECT_LT(got.rms, 0.02);
+  if (got.verdict == kHumFollowed) {
+    EXPECT_LT(got.rms, 0.02);
+  }
 }
 
 // Without hum there is nothing to follow; with a bass line on every
