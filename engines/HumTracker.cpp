@@ -101,7 +101,7 @@ HumTracker::HumTracker(double sampleRate, const HumSettings& s)
       lowest_(static_cast<float>(s.bandLow / s.mains)),
       highest_(static_cast<float>(s.bandHigh / s.mains)),
       decimator_(decimationFactor(sampleRate, s), s.resamplerOrder),
-      joint_(rate_, s, std::min(s.upperLimit, 0.5 * rate_ - kaiserTransition(2 * s.resamplerOrder + 1, 80.0) * rate_)),
+      joint_(rate_, s, 0.5 * rate_ - kaiserTransition(2 * s.resamplerOrder + 1, 80.0) * rate_),
       waiting_(1) {
   recent_.fill(1.0f);
   std::vector<float> smooth = speedTaps(s.speedFilter, rate_);

@@ -20,7 +20,9 @@ namespace humengine {
 
 class JointTracker {
  public:
-  // rate: the reduced rate; ceiling: the highest frequency it carries unharmed.
+  // rate: the reduced rate; ceiling: the highest frequency it carries
+  // unharmed. Harmonics up to the upper limit are used, their bands below
+  // the ceiling.
   JointTracker(double rate, const HumSettings& settings, double ceiling);
 
   // One reduced sample, index m; true when a new speed is ready.
