@@ -31,8 +31,6 @@ constexpr double kReferenceNoise = 0.01;
 // weighted median are left out, and never nearer than this.
 constexpr double kAgreementSigmas = 3.0;
 constexpr double kAgreementFloor = 5e-5;
-// Neighbouring raw speeds share their noise over about a band's reciprocal;
-// the predicted deviation takes that into account.
 // Wow moves the speed this far from its slow centre at most; a harmonic's
 // speed further out is a note or noise in its band (a semitone is 6 %).
 constexpr double kWowReach = 0.01;
@@ -43,25 +41,15 @@ constexpr double kCentreKnownSeconds = 2.0;
 // Fill weights, in reference samples, for a quadratic and for a line.
 constexpr double kQuadraticWeight = 3.0;
 constexpr double kLineWeight = 0.5;
+// Neighbouring raw speeds share their noise over about a band's reciprocal;
+// the predicted deviation takes that into account.
 constexpr double kCorrelation = kNarrowRate / (2.0 * kNarrowCutoff);
 
 int oddAtLeast(double x) { return std::max(3, static_cast<int>(std::ceil(x)) | 1); }
 
-double besselI0(double x) {
-  double sum = 1.0, term = 1.0;
-  for (int k = 1; k < 50; ++k) {
-    term *= (x / 2.0) / k;
-    sum += term * term;
-  }
-  return sum;
-}
-
 std::vector<float> kaiser(int n, double beta) {
   std::vector<float> w(static_cast<std::size_t>(n));
-  for (int i = 0; i < n; ++i) {
-    double x = 2.0 * i / (n - 1) - 1.0;
-    w[static_cast<std::size_t>(i)] = static_cast<float>(besselI0(beta * std::sqrt(std::max(0.0, 1.0 - x * x))) / besselI0(beta));
-  }
+  for (int i = 0; i < n; ++i) w[static_cast<std::size_t>(i)] = static_cast<float>(kaiserWindow(2.0 * i / (n - 1) - 1.0, beta));
   return w;
 }
 
