@@ -44,3 +44,11 @@ using PreprocessFunction = int(PELMORA_CDECL*)(PluginHandle handle, int reserved
 inline constexpr const char* kSorvaniteModule = "Sorvanite";
 inline constexpr const char* kCreatePluginName = "createPlugin";
 inline constexpr const char* kPreprocessName = "plugin_preprocess";
+
+// Our own engine answers two more display values, past its parameters:
+// what its tracker made of the stream so far. An engine without them
+// answers 0 (no word), and the plug-in then judges by its own check.
+inline constexpr int kHumVerdictIndex = 100;       // 0 no word, 1 hum followed, 2 hum not followed
+inline constexpr int kHumFollowedShareIndex = 101;  // % of the stream's time the hum was followed
+inline constexpr float kHumFollowed = 1.0f;
+inline constexpr float kHumNotFollowed = 2.0f;

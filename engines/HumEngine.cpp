@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "detect/ProcessingLibrary.h"
 #include "engines/HumPreview.h"
 #include "engines/HumTracker.h"
 
@@ -40,7 +41,14 @@ HumEngine::~HumEngine() = default;
 
 float HumEngine::value(int index) const { return index >= 0 && index < kParamCount ? values_[index] : 0.0f; }
 
-float HumEngine::display(int index) const { return displayValue(index, value(index)); }
+float HumEngine::display(int index) const {
+  // What the tracker stream made of its input so far; nothing before it ran.
+  if (index == kHumVerdictIndex)
+    return tracker_ && tracker_->moments() > 0 ? (tracker_->followed() ? kHumFollowed : kHumNotFollowed) : 0.0f;
+  if (index == kHumFollowedShareIndex)
+    return tracker_ ? static_cast<float>(100.0 * tracker_->followedShare()) : 0.0f;
+  return displayValue(index, value(index));
+}
 
 bool HumEngine::setValue(int index, float v) {
   if (index < 0 || index >= kParamCount || std::isnan(v)) return false;

@@ -22,7 +22,7 @@ constexpr std::array<ParamInfo, kParamCount> kInfo{{
     {"Band high", "Hz", 0.275f},
     {"Speed filter", "smpl", 0.25f},
     {"Harmonic filter", "smpl", 0.125f},
-    {"Harmonics", "order", 0.05f},
+    {"Harmonics", "order", 0.075f},
     {"Noise memory", "s", 0.1f},
     {"Min. SNR", "dB", 0.15f},
     {"Mains", "Hz", 0.257f},

@@ -100,7 +100,9 @@ HumTracker::HumTracker(double sampleRate, const HumSettings& s)
       minSnr_(s.minSnr),
       lowest_(static_cast<float>(s.bandLow / s.mains)),
       highest_(static_cast<float>(s.bandHigh / s.mains)),
-      decimator_(decimationFactor(sampleRate, s), s.resamplerOrder) {
+      decimator_(decimationFactor(sampleRate, s), s.resamplerOrder),
+      joint_(rate_, s, 0.5 * rate_ - kaiserTransition(2 * s.resamplerOrder + 1, 80.0) * rate_),
+      waiting_(1) {
   recent_.fill(1.0f);
   std::vector<float> smooth = speedTaps(s.speedFilter, rate_);
   double moment = probeMoment(smooth, rate_);
@@ -134,7 +136,14 @@ HumTracker::HumTracker(double sampleRate, const HumSettings& s)
     harmonics_.emplace_back(d, rate_, s.harmonicFilter, smooth, s.weightMemory);
   }
 
-  double lag = harmonics_.front().delay();
+  // Both trackers' speeds describe the same moment: the single-harmonic
+  // tracker's wait a whole number of samples, and the joint tracker's newest
+  // two speeds always bracket that moment.
+  double own = harmonics_.front().delay();
+  wait_ = std::max(0, static_cast<int>(std::ceil(joint_.delay() + joint_.factor() - own)));
+  double lag = own + wait_;
+  lag_ = lag;
+  waiting_ = DelayLine(wait_ + 1);
   timeOffset_ = -lag * factor + (factor - 1) - decimator_.delay();
   // The newest smoothed value describes input time frame + timeOffset_ -
   // (factor - 1) at the latest; one more reduced sample covers the
@@ -155,8 +164,48 @@ void HumTracker::reducedStep(float u) {
   }
   if (count > 0) lastGood_ = std::clamp(static_cast<float>(combine(usable.data(), count, lastGood_)), lowest_, highest_);
   // Where no harmonic can be trusted the last good speed holds.
-  recent_[static_cast<std::size_t>(reduced_ % kRecent)] = lastGood_;
+  // As offsets from 1, so the line's first zeros read as speed 1.
+  waiting_.push(lastGood_ - 1.0f);
+  float single = 1.0f + waiting_.at(wait_);
+
+  if (joint_.step(u, reduced_)) {
+    JointPoint& p = jointPoints_[static_cast<std::size_t>(jointCount_++ % kJointKept)];
+    p.time = static_cast<double>(reduced_) - joint_.delay();
+    p.speed = static_cast<float>(joint_.speed());
+    p.confident = joint_.confident();
+  }
+  // The moment this step's speed describes, and the joint tracker's speed there.
+  double time = static_cast<double>(reduced_) - lag_;
+  bool confident = false;
+  float joint = jointAt(time, &confident);
+  engaged_ = engaged_ || confident;
+  // The single-harmonic tracker serves the start, where the joint one is not
+  // yet sure and may never be (no hum); from its first confident speed on,
+  // the joint tracker decides, its smoothing bridging the gaps.
+  float speed = engaged_ ? std::clamp(joint, lowest_, highest_) : single;
+  // The verdict counts the moments whose windows lie wholly within the
+  // stream's sound: near its start no tracker can be sure, and the silence
+  // a caller feeds after the end to flush the stream is no hum to find.
+  if (u != 0.0f) lastSound_ = reduced_;
+  if (time >= joint_.delay() && time + joint_.delay() <= static_cast<double>(lastSound_)) {
+    ++moments_;
+    if (confident) ++followed_;
+  }
+  recent_[static_cast<std::size_t>(reduced_ % kRecent)] = speed;
   ++reduced_;
+}
+
+float HumTracker::jointAt(double time, bool* confident) const {
+  const JointPoint* before = nullptr;
+  const JointPoint* after = nullptr;
+  for (const JointPoint& p : jointPoints_) {
+    if (p.time <= time && (!before || p.time > before->time)) before = &p;
+    if (p.time > time && (!after || p.time < after->time)) after = &p;
+  }
+  if (!before || !after) return 1.0f;
+  *confident = before->confident && after->confident;
+  auto f = static_cast<float>((time - before->time) / (after->time - before->time));
+  return before->speed + (after->speed - before->speed) * f;
 }
 
 float HumTracker::outputAt(std::int64_t frame) const {

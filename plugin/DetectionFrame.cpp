@@ -10,6 +10,7 @@
 #include "analysis/SpectrogramAnalyser.h"
 #include "curve/PvcCurve.h"
 #include "detect/DetectorEngines.h"
+#include "detect/ProcessingLibrary.h"
 #include "plugin/BlockReader.h"
 #include "plugin/EditorLink.h"
 #include "plugin/OfflineEffect.h"
@@ -33,7 +34,7 @@ namespace detection {
 
 std::string hertz(double value) { return number(value) + " Hz"; }
 
-HumCheck::HumCheck(detect::DetectorEngines& engines, double sampleRate) {
+HumCheck::HumCheck(detect::DetectorEngines& engines, double sampleRate) : engines_(engines) {
   double low = engines.engineDisplayValue(kHumBandLow);
   double high = engines.engineDisplayValue(kHumBandHigh);
   if (low > high) std::swap(low, high);
@@ -55,6 +56,13 @@ void HumCheck::add(float sample) {
 }
 
 bool HumCheck::found() {
+  const float verdict = engines_.engineDisplayValue(kHumVerdictIndex);
+  if (verdict == kHumFollowed) return true;
+  if (verdict == kHumNotFollowed) {
+    notFollowed_ = true;
+    followedShare_ = engines_.engineDisplayValue(kHumFollowedShareIndex);
+    return false;
+  }
   if (bands_.empty()) return true;
   bool any = false;
   for (detect::TonePresence& band : bands_) {
@@ -65,6 +73,10 @@ bool HumCheck::found() {
 }
 
 std::string HumCheck::why() const {
+  if (notFollowed_)
+    return "The mains hum could not be followed: the tracker was sure of it over only " + number(followedShare_) +
+           " % of the file, and a curve from the rest would be worse than none (music or noise in its bands "
+           "covers it). The curve stays flat.";
   return "No mains hum found: nothing between " + number(low_) + " and " +
          hertz(high_) + " (nor at twice or three times that) stands 20 dB above its noise. The curve stays flat.";
 }

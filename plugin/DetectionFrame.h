@@ -121,9 +121,13 @@ bool readIntoDetector(OfflineEffect& effect, VstOfflineTask& task, PointCollecto
 // "1234 Hz", for the passes' messages.
 std::string hertz(double value);
 
-// Whether the hum engine has mains hum to follow: a peak in the engine's
-// band, or at twice or three times it, standing above the noise nearby.
-// An engine that gives no usable band is not second-guessed.
+// Whether the hum engine followed mains hum. An engine that tells how
+// sure its tracker was over the stream is taken at its word, after the
+// stream has run: below its share of followed moments the curve would be
+// worth less than none. Otherwise (an engine that says nothing, or a file
+// too short for it to judge) a peak in the engine's band, or at twice or
+// three times it, must stand above the noise nearby; an engine that gives
+// no usable band is not second-guessed.
 class HumCheck {
  public:
   HumCheck(detect::DetectorEngines& engines, double sampleRate);
@@ -133,6 +137,9 @@ class HumCheck {
   std::string why() const;
 
  private:
+  detect::DetectorEngines& engines_;
+  bool notFollowed_ = false;
+  double followedShare_ = 0.0;
   double low_ = 0.0;
   double high_ = 0.0;
   std::vector<detect::TonePresence> bands_;

@@ -1,6 +1,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "tests/engines/EngineLibrary.h"
 
@@ -175,6 +176,38 @@ TEST_F(EngineApi, ProcessRefusesMissingBuffers) {
   EXPECT_EQ(plugin_processPVC(handle, 0, 1, inputs, outputs), 0);
   EXPECT_EQ(plugin_processPVC(handle, 16, 0, inputs, outputs), 0);
   EXPECT_EQ(plugin_processPVC(handle, 16, 1, inputs, outputs), 1);
+}
+
+}  // namespace
+
+namespace {
+
+// The verdict lies past the parameters: not counted, not settable, no
+// name; no word before a stream has run, and a changed setting, which starts
+// a new stream, starts it over.
+TEST_F(EngineApi, VerdictIsReadOnlyAndBelongsToTheStream) {
+  EXPECT_EQ(plugin_getNumParams(handle), 12);
+  EXPECT_EQ(plugin_getParamValueDisp(handle, kHumVerdictIndex), 0.0f);
+  EXPECT_EQ(plugin_getParamValueDisp(handle, kHumFollowedShareIndex), 0.0f);
+  EXPECT_EQ(plugin_setParamValue(handle, kHumVerdictIndex, 1.0f), 0);
+  EXPECT_EQ(name(kHumVerdictIndex), std::string(98, '\x01'));
+
+  // Twelve seconds of steady 50 Hz hum alone: followed.
+  const int block = 8192;
+  std::vector<float> hum(block), out(block);
+  for (int b = 0; b * block < 12 * 44100; ++b) {
+    for (int i = 0; i < block; ++i) {
+      double t = (static_cast<double>(b) * block + i) / 44100.0;
+      hum[i] = static_cast<float>(0.1 * std::sin(2.0 * 3.14159265358979 * 50.0 * t) +
+                                  0.05 * std::sin(2.0 * 3.14159265358979 * 100.0 * t));
+    }
+    ASSERT_TRUE(processBlock(handle, hum.data(), out.data(), block));
+  }
+  EXPECT_EQ(plugin_getParamValueDisp(handle, kHumVerdictIndex), kHumFollowed);
+  EXPECT_GT(plugin_getParamValueDisp(handle, kHumFollowedShareIndex), 95.0f);
+
+  plugin_setParamValue(handle, 9, 0.2f);
+  EXPECT_EQ(plugin_getParamValueDisp(handle, kHumVerdictIndex), 0.0f);
 }
 
 }  // namespace

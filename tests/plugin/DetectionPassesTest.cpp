@@ -17,6 +17,7 @@
 #include "plugin/DetectionFrame.h"
 #include "plugin/HeadlessEditor.h"
 #include "plugin/OfflineEffect.h"
+#include "tests/engines/SyntheticRecording.h"
 #include "tests/plugin/MiniHost.h"
 
 namespace {
@@ -338,6 +339,39 @@ TEST_F(DetectionPasses, NoHumKeepsTheCurveFlatAndSaysSo) {
     host.effect->dispatcher(host.effect, effClose, 0, 0, nullptr, 0);
     host.effect = nullptr;
   }
+}
+
+// Hum that bass notes and kicks cover is there (the tone check would find
+// it), but the engine could not follow it with confidence: the pass refuses
+// with the engine's share of followed moments instead of a curve worse than
+// none, in the editor's message area and to the host as a failure.
+TEST_F(DetectionPasses, HumTheEngineCannotFollowIsRefusedWithTheReason) {
+  synth::Recipe r;
+  r.seconds = 12.0;
+  r.humDb = -30.0;
+  r.lowestNote = 45.0;  // a bass line on every harmonic
+  host.source = {synth::makeRecording(r)};
+  open();
+  EXPECT_FALSE(detect(kModeHum));
+  EXPECT_EQ(plugin().curve().pointCount(), 2);
+  EXPECT_EQ(plugin().curve().ratioOf(1), 1.0f);
+  EXPECT_EQ(editor().undoSteps(), 0);
+  const std::string said = plugin().lastPassMessage();
+  EXPECT_EQ(said.rfind("The mains hum could not be followed: the tracker was sure of it over only ", 0), 0u) << said;
+  EXPECT_NE(said.find("The curve stays flat."), std::string::npos) << said;
+  EXPECT_EQ(editor().message(), said);
+  EXPECT_EQ(host.lastTask.outputText, said);
+  EXPECT_TRUE(host.lastTask.flags & kVstOfflinePlugError);
+  host.effect->dispatcher(host.effect, effClose, 0, 0, nullptr, 0);
+  host.effect = nullptr;
+
+  // The same programme with its notes above the hum's bands is followed.
+  r.lowestNote = 196.0;
+  host.source = {synth::makeRecording(r)};
+  open();
+  EXPECT_TRUE(detect(kModeHum));
+  EXPECT_EQ(plugin().lastPassMessage(), "");
+  EXPECT_GT(plugin().curve().pointCount(), 2);
 }
 
 // Rates the pilot-tone pass cannot work at are refused with the reason:
