@@ -24,6 +24,7 @@ WindowCorrelator::WindowCorrelator(int window, int maxLag, double sampleRate, do
   const int bins = size_ / 2 + 1;
   weight_.assign(static_cast<std::size_t>(bins), 0.0);
   const double high = std::min(highHz, 0.45 * sampleRate);
+  separation_ = std::max(2, static_cast<int>(std::ceil(sampleRate / std::max(high, 1.0))));
   const double low = std::max(lowHz, 0.0);
   // Soft edges a fifth of an octave wide keep the peak free of ringing.
   for (int k = 1; k < bins; ++k) {
@@ -128,10 +129,23 @@ LagReading WindowCorrelator::measure(const float* x, const float* ref, bool same
   fftw_execute_dft_c2r(backward_.get(), spectrumX_, time_);
   // time_[j] is the correlation at j - maxLag (circular; the lags searched
   // do not wrap).
+  // Of peaks within a percent or so of each other (a periodic tone, a loop
+  // repeated note for note) the one nearest the expected lag wins.
   int best = 0;
-  for (int j = 1; j <= 2 * maxLag_; ++j)
-    if (time_[j] > time_[best]) best = j;
+  double bestScore = -1e300;
+  for (int j = 0; j <= 2 * maxLag_; ++j) {
+    const double score = time_[j] * (1.0 - 0.01 * std::abs(j - maxLag_) / std::max(1, maxLag_));
+    if (score > bestScore) {
+      bestScore = score;
+      best = j;
+    }
+  }
   if (best == 0 || best == 2 * maxLag_) return reading;  // at the edge: no peak inside the search
+  double second = 0.0;
+  for (int j = 1; j < 2 * maxLag_; ++j)
+    if (std::abs(j - best) >= separation_ && time_[j] >= time_[j - 1] && time_[j] >= time_[j + 1])
+      second = std::max(second, time_[j]);
+  if (time_[best] > 0.0) reading.ambiguity = std::clamp(second / time_[best], 0.0, 1.0);
   // Newton steps on the continuous correlation, from the best lag.
   double lag = best;
   for (int iteration = 0; iteration < 8; ++iteration) {
@@ -146,7 +160,11 @@ LagReading WindowCorrelator::measure(const float* x, const float* ref, bool same
   const double peak = correlationAt(lag, nullptr, nullptr);
   reading.found = true;
   reading.lag = lag - maxLag_;
-  reading.quality = std::clamp(peak / weightSum, 0.0, 1.0);
+  // Against the whitened spectrum's own total, so that a few strong lines
+  // in an otherwise empty band still count as a full match.
+  double total = 0.0;
+  for (std::size_t k = 1; k < crossRe_.size(); ++k) total += std::hypot(crossRe_[k], crossIm_[k]);
+  reading.quality = total > 0.0 ? std::clamp(peak / total, 0.0, 1.0) : 0.0;
   return reading;
 }
 

@@ -17,6 +17,9 @@ struct LagReading {
   bool found = false;
   double lag = 0.0;      // samples: window[n] matches reference[n + lag]
   double quality = 0.0;  // the whitened peak, 0 to 1 (1: the same signal)
+  // The next highest peak at least a cycle of the band's top away, over the
+  // peak: near 1 when a periodic note matches itself a period away too.
+  double ambiguity = 0.0;
 };
 
 class WindowCorrelator {
@@ -44,6 +47,7 @@ class WindowCorrelator {
   double correlationAt(double lag, double* slope, double* curve) const;
 
   int window_, maxLag_, size_;
+  int separation_;  // samples: how far a second peak must lie to be another
   std::vector<double> taper_;   // Hann window over x
   std::vector<double> weight_;  // the band, with soft edges, per bin
   double* time_;

@@ -62,29 +62,41 @@ void slice(const std::vector<float>& ref, std::int64_t from, int count, std::vec
   }
 }
 
-// lag = a + b t by least squares, then again with the points far from it
-// left out (a window that locked onto a repeat of the music).
+// lag = a + b t through the most points within tolerance of it (any two
+// points propose a line, slopes up to 5 %), then by least squares through
+// those: windows that locked onto a repeat of the music are left out.
 bool fitLine(const std::vector<std::pair<double, double>>& points, double tolerance, double& a, double& b) {
-  std::vector<bool> use(points.size(), true);
-  for (int round = 0; round < 4; ++round) {
-    double n = 0, st = 0, sl = 0, stt = 0, stl = 0;
-    for (std::size_t i = 0; i < points.size(); ++i) {
-      if (!use[i]) continue;
-      const auto [t, l] = points[i];
-      n += 1; st += t; sl += l; stt += t * t; stl += t * l;
+  if (points.empty()) return false;
+  auto inliers = [&](double a0, double b0) {
+    int count = 0;
+    for (const auto& [t, l] : points) count += std::fabs(l - a0 - b0 * t) <= tolerance;
+    return count;
+  };
+  // Flat lines through each point first, then lines through pairs (every
+  // pair for few points, a spread of them for many).
+  int best = -1;
+  double bestA = 0.0, bestB = 0.0;
+  for (const auto& [t, l] : points)
+    if (const int c = inliers(l, 0.0); c > best) best = c, bestA = l, bestB = 0.0;
+  const std::size_t n = points.size();
+  const std::size_t step = std::max<std::size_t>(1, n / 60);
+  for (std::size_t i = 0; i < n; i += step)
+    for (std::size_t j = i + 1; j < n; j += step) {
+      const double dt = points[j].first - points[i].first;
+      if (dt <= 0.0) continue;
+      const double b0 = (points[j].second - points[i].second) / dt;
+      if (std::fabs(b0) > 0.05) continue;
+      const double a0 = points[i].second - b0 * points[i].first;
+      if (const int c = inliers(a0, b0); c > best) best = c, bestA = a0, bestB = b0;
     }
-    if (n < 1) return false;
-    const double det = n * stt - st * st;
-    b = n >= 2 && det > 1e-9 ? (n * stl - st * sl) / det : 0.0;
-    a = (sl - b * st) / n;
-    // After a first fit on everything, keep the points near the median's line.
-    std::vector<double> residuals;
-    for (std::size_t i = 0; i < points.size(); ++i) residuals.push_back(std::fabs(points[i].second - a - b * points[i].first));
-    std::vector<double> sorted = residuals;
-    std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2), sorted.end());
-    const double limit = std::max(tolerance, 3.0 * sorted[sorted.size() / 2]);
-    for (std::size_t i = 0; i < points.size(); ++i) use[i] = residuals[i] <= limit;
-  }
+  double cn = 0, st = 0, sl = 0, stt = 0, stl = 0;
+  for (const auto& [t, l] : points)
+    if (std::fabs(l - bestA - bestB * t) <= tolerance) {
+      cn += 1; st += t; sl += l; stt += t * t; stl += t * l;
+    }
+  const double det = cn * stt - st * st;
+  b = cn >= 2 && det > 1e-9 * cn * cn ? (cn * stl - st * sl) / det : bestB;
+  a = cn >= 2 && det > 1e-9 * cn * cn ? (sl - b * st) / cn : bestA;
   return true;
 }
 
@@ -155,10 +167,11 @@ bool measureWow(const std::vector<float>& test, const std::vector<float>& clean,
   for (std::int64_t start = 0; start + segment <= static_cast<std::int64_t>(xd.size()); start += segment / 2) {
     slice(yd, start - search, segment + 2 * search, ref);
     const LagReading r = coarse.measure(xd.data() + start, ref.data());
-    if (r.found && r.quality >= s.minQuality * 0.5) lags.emplace_back(start + segment / 2.0, r.lag);
+    if (r.found && r.quality >= s.minQuality * 0.5 && r.ambiguity <= s.maxAmbiguity)
+      lags.emplace_back(start + segment / 2.0, r.lag);
   }
   double a = 0.0, b = 0.0;
-  if (lags.empty() || !fitLine(lags, 2.0, a, b)) {
+  if (lags.empty() || !fitLine(lags, std::max(2.0, s.maxWowLag * coarseRate), a, b)) {
     problem = "the recordings do not line up anywhere: are they the same material?";
     return false;
   }
@@ -186,13 +199,16 @@ bool measureWow(const std::vector<float>& test, const std::vector<float>& clean,
     const bool first = pass == 0;
     const int window = static_cast<int>((first ? s.coarseWindow : s.window) * rate);
     const int maxLag = first ? static_cast<int>(s.maxWowLag * rate) : std::max(16, static_cast<int>(0.002 * rate));
-    WindowCorrelator fine(window, maxLag, rate, s.lowHz, first ? std::min(4000.0, s.highHz) : s.highHz);
+    WindowCorrelator fine(window, maxLag, rate, s.lowHz, first ? std::min(2500.0, s.highHz) : s.highHz);
     readings.clear();
     for (std::int64_t start = 0; start + window <= static_cast<std::int64_t>(test.size()); start += hop) {
       slice(warped, start - maxLag, window + 2 * maxLag, ref);
-      const LagReading r = fine.measure(test.data() + start, ref.data(), !first);
+      // Both under one taper: a window against a longer stretch can prefer a
+      // lag a pitch period or more away on a held note.
+      const LagReading r = fine.measure(test.data() + start, ref.data(), true);
       const double centre = static_cast<double>(start) + window / 2.0;
-      const bool trusted = r.found && r.quality >= s.minQuality && std::fabs(r.lag) < maxLag - 1;
+      const bool trusted = r.found && r.quality >= s.minQuality && r.ambiguity <= s.maxAmbiguity &&
+                           std::fabs(r.lag) < maxLag - 1;
       readings.push_back({centre, map.at(centre) + (trusted ? r.lag * map.slopeAt(centre) : 0.0), trusted});
     }
     dropOutliers(readings, first ? 0.0005 * rate : 0.0002 * rate);
@@ -206,6 +222,13 @@ bool measureWow(const std::vector<float>& test, const std::vector<float>& clean,
     result.windows = static_cast<int>(readings.size());
     result.trustedShare = static_cast<double>(trusted) / static_cast<double>(readings.size());
   }
+
+  // The shift: where the line through all positions found starts.
+  std::vector<std::pair<double, double>> found;
+  for (const Reading& r : readings)
+    if (r.trusted) found.emplace_back(r.centre, r.position - r.centre);
+  double shift = 0.0, drift = 0.0;
+  if (fitLine(found, s.maxWowLag * rate, shift, drift)) result.shiftFrames = shift;
 
   // The speed: the slope of the position over the span about each reading.
   const double half = s.span * rate / 2.0;

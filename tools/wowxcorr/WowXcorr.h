@@ -18,12 +18,13 @@ namespace wowxcorr {
 
 struct XcorrSettings {
   double window = 0.15;        // s, the fine windows
-  double coarseWindow = 0.05;  // s, the first pass's windows
+  double coarseWindow = 0.08;  // s, the first pass's windows
   double hop = 0.025;          // s
   double span = 0.12;          // s: the speed is the slope of the position over this span
   double maxShift = 2.0;       // s: the largest overall shift searched
   double maxWowLag = 0.025;    // s: the largest lag the first pass searches about the alignment
   double minQuality = 0.15;    // a window with a weaker whitened peak is not trusted
+  double maxAmbiguity = 0.8;   // nor one with a second peak this close to it
   double edge = 0.5;           // s left out of the figures at either end
   double lowHz = 60.0;
   double highHz = 16000.0;
