@@ -191,3 +191,39 @@ TEST(WowapplyCommand, WritesTheCleanExcerptTheWowedOneAndWowgensCurve) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SourceExcerpt, ReadsHeaderlessEightBitFilesAtTheRateGiven) {
+  const std::string path = tempPath("raw-u8.raw");
+  {
+    std::ofstream raw(path, std::ios::binary);
+    for (int i = 0; i < 300; ++i) raw.put(static_cast<char>(i % 2 ? 192 : 128));
+  }
+  std::string problem;
+  wowapply::SourceInfo info;
+  const wowapply::RawFormat raw{11025, 1, true};
+  ASSERT_TRUE(wowapply::probeSources({path}, 0.0, raw, info, problem)) << problem;
+  EXPECT_EQ(info.frames, 300);
+  EXPECT_EQ(info.sampleRate, 11025.0);
+  wowapply::Excerpt e;
+  ASSERT_TRUE(wowapply::readExcerpt({path}, 0.0, raw, 10, 4, 0, e, problem)) << problem;
+  EXPECT_FLOAT_EQ(e.channels[0][0], 0.0f);  // 128 is silence
+  EXPECT_FLOAT_EQ(e.channels[0][1], 0.5f);  // 192 half way up
+  // Without the format the same file is not audio.
+  EXPECT_FALSE(wowapply::probeSources({path}, 0.0, {}, info, problem));
+  std::remove(path.c_str());
+}
+
+TEST(WowapplyCommand, InfoGivesRateChannelsFramesAndSeconds) {
+  const std::string in = tempPath("wa-info.wav");
+  std::string problem;
+  ASSERT_TRUE(wowgen::writeWav(in, 8000.0, {std::vector<float>(12000), std::vector<float>(12000)},
+                               wowgen::OutputFormat::Pcm16, problem));
+  std::ostringstream out, err;
+  EXPECT_EQ(wowapply::runWowapply({in, in, "--gap", "0.5", "--info"}, out, err), 0) << err.str();
+  EXPECT_EQ(out.str(), "8000 2 28000 3.5\n");
+  std::remove(in.c_str());
+}
+
+}  // namespace

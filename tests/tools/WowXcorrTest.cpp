@@ -153,3 +153,46 @@ TEST(WowXcorr, RefusesMaterialThatDoesNotMatch) {
 }
 
 }  // namespace
+
+#include <fstream>
+#include <sstream>
+
+#include "tests/host/TempPath.h"
+#include "tools/wowgen/WavWrite.h"
+#include "tools/wowxcorr/WowxcorrCommand.h"
+
+namespace {
+
+TEST(WowxcorrCommand, PrintsJsonWritesTheCurveAndRefusesFilesAtOtherRates) {
+  const wowgen::SpeedCurve speed({{0.7, 0.002, 0.0}}, 0.0, 6.0);
+  const auto [wowed, clean] = played(noise(static_cast<std::size_t>(6 * kRate) + 2 * kPad, 9), speed);
+  const std::string test = tempPath("wx-test.wav"), original = tempPath("wx-clean.wav"), other = tempPath("wx-other.wav"),
+                    curve = tempPath("wx-curve.pvc");
+  std::string problem;
+  ASSERT_TRUE(wowgen::writeWav(test, kRate, {wowed, wowed}, wowgen::OutputFormat::Float32, problem));
+  ASSERT_TRUE(wowgen::writeWav(original, kRate, {clean}, wowgen::OutputFormat::Float32, problem));
+  ASSERT_TRUE(wowgen::writeWav(other, 2 * kRate, {clean}, wowgen::OutputFormat::Float32, problem));
+  std::ostringstream out, err;
+  ASSERT_EQ(wowxcorr::runWowxcorr({test, original, "--json", "--curve", curve}, out, err), 0) << err.str();
+  double rms = 0.0;
+  ASSERT_EQ(std::sscanf(out.str().c_str(), "{\"rms_percent\": %lf", &rms), 1) << out.str();
+  EXPECT_NEAR(rms, 0.2 / std::sqrt(2.0), 0.005);
+  // The curve: frame and ratio per line, at the true speed.
+  std::ifstream in(curve);
+  long long frame = 0;
+  double ratio = 0.0, worst = 0.0;
+  int points = 0;
+  while (in >> frame >> ratio) {
+    if (frame > kRate && frame < 5 * kRate) worst = std::max(worst, std::fabs(ratio - speed.ratio(frame / kRate)));
+    ++points;
+  }
+  EXPECT_GT(points, 200);
+  EXPECT_LT(worst * 100.0, 0.01);
+  std::ostringstream out2, err2;
+  EXPECT_EQ(wowxcorr::runWowxcorr({test, other}, out2, err2), 1);
+  EXPECT_NE(err2.str().find("Hz"), std::string::npos);
+  EXPECT_EQ(wowxcorr::runWowxcorr({test, original, "--band", "300:100"}, out2, err2), 2);
+  for (const auto& f : {test, original, other, curve}) std::remove(f.c_str());
+}
+
+}  // namespace
