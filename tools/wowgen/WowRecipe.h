@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "tools/wowgen/SpeedCurve.h"
+#include "tools/wowgen/WavWrite.h"
 
 namespace wowgen {
 
@@ -30,8 +31,6 @@ struct Hum {
   double amplitude = 0.0;
   int harmonics = 1;
 };
-
-enum class OutputFormat { Float32, Pcm16, Pcm24 };
 
 struct Recipe {
   double sampleRate = 48000.0;
