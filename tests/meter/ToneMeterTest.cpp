@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <numbers>
 #include <random>
 #include <vector>
 
@@ -102,8 +103,8 @@ TEST(ToneMeter, TellsMusicFromATone) {
   std::vector<float> chord(static_cast<std::size_t>(4 * kRate));
   for (std::size_t i = 0; i < chord.size(); ++i) {
     const double t = i / kRate;
-    chord[i] = static_cast<float>(0.3 * std::sin(2 * M_PI * 440 * t) + 0.2 * std::sin(2 * M_PI * 659 * t) +
-                                  0.1 * std::sin(2 * M_PI * 1320 * t) + 0.02 * std::sin(2 * M_PI * 3100 * t));
+    chord[i] = static_cast<float>(0.3 * std::sin(2 * std::numbers::pi * 440 * t) + 0.2 * std::sin(2 * std::numbers::pi * 659 * t) +
+                                  0.1 * std::sin(2 * std::numbers::pi * 1320 * t) + 0.02 * std::sin(2 * std::numbers::pi * 3100 * t));
   }
   EXPECT_LT(demodulate(chord, kRate, kTone).toneShare(), 0.05);
   EXPECT_GT(demodulate(fmTone(kTone * 0.97, {{4.0, 0.3}}, 4.0, kRate), kRate, kTone).toneShare(), 0.95);
@@ -135,7 +136,7 @@ TEST(CurveMeter, ReadsAnUnevenCurveAsItsEvenEquivalent) {
   std::vector<meter::CurveSample> points;
   const double depth = 0.2;
   for (std::int64_t frame = 0; frame < 441000; frame += 256)
-    points.push_back({frame / kRate, 1.0 + depth / 100.0 * std::sin(2 * M_PI * 4.0 * frame / kRate), true});
+    points.push_back({frame / kRate, 1.0 + depth / 100.0 * std::sin(2 * std::numbers::pi * 4.0 * frame / kRate), true});
   points.push_back({440999 / kRate, 1.0, true});
   const meter::MeterReading r = meter::readCurve(points, "music.wav");
   EXPECT_FALSE(r.fromTone);
