@@ -95,7 +95,17 @@ std::string curveChart(const MeterReading& r) {
                        static_cast<double>(std::fabs(a.weighted[i]))});
   extent *= 1.1;
   const double end = r.startSeconds + (a.deviation.empty() ? 1.0 : a.deviation.size() / a.rate);
-  SvgChart chart(kChartWidth, kChartHeight, "Speed deviation over time");
+  SvgChart chart(kChartWidth, kChartHeight, "Speed deviation over time (grey: not measured)");
+  // The filters' settling at the start, faded tone or untrusted curve.
+  for (std::size_t i = 0; i < a.used.size();) {
+    if (a.used[i]) {
+      ++i;
+      continue;
+    }
+    const std::size_t from = i;
+    while (i < a.used.size() && !a.used[i]) ++i;
+    chart.addShade(r.startSeconds + from / a.rate, r.startSeconds + i / a.rate);
+  }
   chart.setX({r.startSeconds, end, false, "time (s)"});
   chart.setY({-extent, extent, false, "speed deviation (%)"});
   chart.addLine(tx, ty, "#1f5fbf", "unweighted (0.5 to 200 Hz)");
@@ -111,7 +121,7 @@ std::string spectrumChart(const MeterReading& r) {
   const std::span<const float> measured(a.deviation.data() + a.settle, a.deviation.size() - a.settle);
   const std::span<const std::uint8_t> flags(a.used.data() + a.settle, a.used.size() - a.settle);
   const Spectrum s = amplitudeSpectrum(measured, flags, a.rate, 0.05);
-  const double top = std::min(kUnweightedHighHz * 1.5, a.rate / 2.0);
+  const double top = std::min({kUnweightedHighHz * 1.5, a.rate / 2.0, r.spectrumTopHz});
   std::vector<double> sx, sy;
   double highest = -200.0;
   for (std::size_t k = 1; k < s.amplitude.size(); ++k) {

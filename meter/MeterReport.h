@@ -17,6 +17,7 @@ struct MeterReading {
   double toneShare = 0.0;    // of the signal's power near the tone
   double trustedShare = 1.0; // of the curve, without a tone
   double startSeconds = 0.0; // time of the analysis' first sample
+  double spectrumTopHz = 300.0;  // the curve holds nothing above this
   FlutterAnalysis analysis;
   std::vector<std::string> notes;
 

@@ -58,6 +58,11 @@ MeterReading readCurve(std::span<const CurveSample> points, std::string file) {
       curve.ratio[i] = held;
   }
   r.startSeconds = curve.startSeconds;
+  // Between the points there is only interpolation.
+  if (points.size() > 2) {
+    const double spacing = (points.back().seconds - points.front().seconds) / static_cast<double>(points.size() - 1);
+    if (spacing > 0.0) r.spectrumTopHz = std::min(r.spectrumTopHz, 0.5 / spacing);
+  }
   std::size_t trusted = 0;
   for (const CurveSample& p : points) trusted += p.trusted ? 1 : 0;
   r.trustedShare = points.empty() ? 0.0 : static_cast<double>(trusted) / points.size();

@@ -118,6 +118,12 @@ std::string SvgChart::svg() const {
          ") rotate(90)\" text-anchor=\"middle\" fill=\"#c03000\">" + escapeXml(right_.label) + "</text>\n";
   s += "<clipPath id=\"plot\"><rect x=\"" + number(kLeft) + "\" y=\"" + number(kTop) + "\" width=\"" +
        number(plotRight - kLeft) + "\" height=\"" + number(plotBottom - kTop) + "\"/></clipPath>\n";
+  for (const auto& [from, to] : shades_) {
+    const double a = std::clamp(px(from), kLeft, plotRight), b = std::clamp(px(to), kLeft, plotRight);
+    if (b > a)
+      s += "<rect x=\"" + number(a, "%.2f") + "\" y=\"" + number(kTop) + "\" width=\"" + number(b - a, "%.2f") +
+           "\" height=\"" + number(plotBottom - kTop) + "\" fill=\"#eeeeee\"/>\n";
+  }
   double legendX = kLeft + 10;
   for (const Line& line : lines_) {
     const ChartAxis& axis = line.right ? right_ : y_;

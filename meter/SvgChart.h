@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace meter {
@@ -24,6 +25,8 @@ class SvgChart {
   void setRightY(ChartAxis axis) { right_ = std::move(axis); hasRight_ = true; }
   void addLine(std::vector<double> xs, std::vector<double> ys, std::string colour, std::string legend,
                bool againstRight = false);
+  // A light band over x from..to, behind the lines.
+  void addShade(double from, double to) { shades_.push_back({from, to}); }
 
   std::string svg() const;
 
@@ -41,6 +44,7 @@ class SvgChart {
   ChartAxis x_, y_, right_;
   bool hasRight_ = false;
   std::vector<Line> lines_;
+  std::vector<std::pair<double, double>> shades_;
 };
 
 // Text safe inside XML or HTML.

@@ -58,6 +58,8 @@ TEST(MeterReport, HtmlCarriesBothPicturesAndEscapesTheName) {
   for (std::size_t at = html.find("<svg"); at != std::string::npos; at = html.find("<svg", at + 1)) ++charts;
   EXPECT_EQ(charts, 2u);
   EXPECT_TRUE(has(html, "Speed deviation over time"));
+  // The settling at the start is shaded as not measured.
+  EXPECT_TRUE(has(html, "fill=\"#eeeeee\""));
   EXPECT_TRUE(has(html, "weighting (dB)"));
   // Every point of every line is a number.
   EXPECT_FALSE(has(html, "nan"));
