@@ -96,7 +96,10 @@ FlutterAnalysis analyseFlutter(std::span<const double> ratio, std::span<const st
     flutter[i] = static_cast<float>(flutterPart.process(w));
   }
 
-  a.settle = std::min(n, static_cast<std::size_t>(std::ceil(kSettleSeconds * rate)));
+  // The filters settle from where the signal starts: the first trusted sample.
+  std::size_t start = 0;
+  while (start < n && !isTrusted(start)) ++start;
+  a.settle = std::min(n, start + static_cast<std::size_t>(std::ceil(kSettleSeconds * rate)));
   a.used.assign(n, 0);
   for (std::size_t i = a.settle; i < n; ++i) a.used[i] = isTrusted(i) ? 1 : 0;
   a.figures.samples = static_cast<std::size_t>(std::count(a.used.begin(), a.used.end(), 1));

@@ -18,7 +18,7 @@ inline constexpr double kUnweightedLowHz = 0.5;
 inline constexpr double kUnweightedHighHz = 200.0;
 // The standard reads the peak over at least this long.
 inline constexpr double kMinimumSeconds = 5.0;
-// Left out at the start while the weighting filter settles.
+// Left out after the first trusted sample while the filters settle.
 inline constexpr double kSettleSeconds = 3.0;
 inline constexpr const char* kPeakConvention =
     "weighted peak (2 sigma): the level the weighted speed deviation exceeds 5 % of the time";

@@ -15,21 +15,28 @@ MeterReading readTone(const ToneDemodulator& tone, std::string file) {
   const std::vector<float>& hz = tone.frequencies();
   const std::vector<float>& levels = tone.levels();
   if (hz.empty()) return r;
+  // The level the tone keeps most of the time it is there: a test tape's
+  // tone may follow a long silence.
   std::vector<float> sorted = levels;
-  std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2), sorted.end());
-  const float floor = 0.25f * sorted[sorted.size() / 2];
+  const std::size_t high = sorted.size() * 9 / 10;
+  std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(high), sorted.end());
+  const float floor = 0.25f * sorted[high];
   std::vector<double> ratio(hz.size());
   std::vector<std::uint8_t> trusted(hz.size());
-  double last = tone.toneHz();
+  const auto on = [&](std::size_t i) { return levels[i] >= floor && levels[i] > 0.0f; };
+  // Before the tone starts the filters see its first frequency, not a jump to it.
+  std::size_t first = 0;
+  while (first + 1 < hz.size() && !on(first)) ++first;
+  double last = hz[first];
   std::size_t faded = 0;
   for (std::size_t i = 0; i < hz.size(); ++i) {
-    const bool on = levels[i] >= floor && levels[i] > 0.0f;
     // A faded sample holds the last good frequency, so that the filters
     // see no jump across it.
-    if (on) last = hz[i];
+    const bool good = on(i);
+    if (good) last = hz[i];
     ratio[i] = last / tone.toneHz();
-    trusted[i] = on ? 1 : 0;
-    if (!on) ++faded;
+    trusted[i] = good ? 1 : 0;
+    if (!good) ++faded;
   }
   r.startSeconds = tone.firstFrame() / tone.sampleRate();
   r.analysis = analyseFlutter(ratio, trusted, tone.outputRate());

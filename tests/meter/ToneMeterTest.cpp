@@ -122,6 +122,19 @@ TEST(ToneMeter, LeavesOutWhereTheToneFades) {
   EXPECT_NEAR(r.analysis.figures.weighted.peakPercent, 0.1, 0.02);
 }
 
+TEST(ToneMeter, ATestToneAfterALongSilenceReadsAsTheToneAlone) {
+  // Most of the file silent, and the tone 1 % fast: no jump from the
+  // nominal frequency to the tone's rings through the filters.
+  std::vector<float> x(static_cast<std::size_t>(10 * kRate), 0.0f);
+  const std::vector<float> tone = fmTone(kTone * 1.01, {{4.0, 0.1}}, 10.0, kRate);
+  x.insert(x.end(), tone.begin(), tone.end());
+  const meter::MeterReading r = meter::readTone(demodulate(x, kRate, kTone), "late.wav");
+  EXPECT_NEAR(r.analysis.figures.weighted.peakPercent, 0.1, 0.005);
+  EXPECT_NEAR(r.speedOffsetPercent(), 1.0, 0.002);
+  // Measured after the filters settle on the tone.
+  EXPECT_NEAR(r.analysis.figures.seconds, 10.0 - meter::kSettleSeconds, 0.1);
+}
+
 TEST(ToneMeter, BlocksOfAnySizeGiveTheSameCurve) {
   const std::vector<float> x = fmTone(kTone, {{4.0, 0.1}}, 1.0, kRate);
   const meter::ToneDemodulator whole = demodulate(x, kRate, kTone, x.size());
