@@ -1,6 +1,7 @@
 #include "meter/Readings.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <vector>
 
@@ -41,6 +42,15 @@ MeterReading readTone(const ToneDemodulator& tone, std::string file) {
   r.startSeconds = tone.firstFrame() / tone.sampleRate();
   r.analysis = analyseFlutter(ratio, trusted, tone.outputRate());
   r.toneHz = r.analysis.figures.meanRatio * tone.toneHz();
+  // A 3000 Hz tape tone read against 3150 Hz comes out 4.8 % slow.
+  if (std::fabs(r.speedOffsetPercent()) > 3.0) {
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "the tone lies %.1f %% off %g Hz: if the tape's tone has another nominal frequency "
+                  "(3000 Hz for NAB and JIS), give it with --ref",
+                  std::fabs(r.speedOffsetPercent()), tone.toneHz());
+    r.notes.emplace_back(text);
+  }
   if (faded > 0) {
     char text[120];
     std::snprintf(text, sizeof text, "the tone fades for %.1f s; those parts are left out",

@@ -64,6 +64,12 @@ TEST(ToneMeter, ReadsTheConstantSpeedOffset) {
   // NAB's 3000 Hz tone played 0.87 % slow, at 48 kHz, wow and all.
   const meter::MeterReading slow = readFm({{1.0, 0.1}}, 8.0, 48000.0, 3000.0 * 0.9913, 3000.0);
   EXPECT_EQ(meter::speedOffsetText(slow.speedOffsetPercent()), "0.87 % slow");
+  EXPECT_TRUE(fast.notes.empty());
+  // A 3000 Hz tone against the default 3150 Hz: read, with a hint.
+  const meter::MeterReading nab = readFm({}, 6.0, kRate, 3000.0, kTone);
+  EXPECT_EQ(meter::speedOffsetText(nab.speedOffsetPercent()), "4.76 % slow");
+  ASSERT_EQ(nab.notes.size(), 1u);
+  EXPECT_NE(nab.notes[0].find("--ref"), std::string::npos);
   // A constant offset is no wow.
   EXPECT_LT(fast.analysis.figures.weighted.peakPercent, 0.001);
 }
