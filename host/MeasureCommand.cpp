@@ -219,8 +219,10 @@ int runMeasureCommand(const std::vector<std::string>& args, std::ostream& out, s
   bool written = true;
   for (const std::string& path : parsed.reports) {
     const bool json = endsWith(path, ".json");
-    written = writeText(path, json ? meter::readingJson(*reading) : meter::readingHtml(*reading), err) && written;
-    if (written) out << "report: " << path << '\n';
+    if (writeText(path, json ? meter::readingJson(*reading) : meter::readingHtml(*reading), err))
+      out << "report: " << path << '\n';
+    else
+      written = false;
   }
   if (!written) return kExitOutput;
   return reading->analysis.figures.samples == 0 ? kExitInput : kExitOk;
