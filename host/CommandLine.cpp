@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "host/Correction.h"
+#include "host/MeasureCommand.h"
 #include "host/OfflineHost.h"
 #include "host/OutputCheck.h"
 #include "host/PluginInfo.h"
@@ -20,11 +21,12 @@ constexpr const char* kUsage =
     "usage: pelmora-host info [--plugin PATH]\n"
     "       pelmora-host open IN.wav [OUT.wav]    (see pelmora-host open --help)\n"
     "       pelmora-host show IN.wav --picture OUT.bmp [--splash | --zoom-in N | --range A:B]\n"
-    "       pelmora-host dewow IN.wav OUT.wav --algorithm hum|pilot|spectral|cog ...\n"
+    "       pelmora-host dewow IN.wav OUT.wav --algorithm hum|pilot|spectral|cog|partials ...\n"
     "                            (see pelmora-host dewow --help)\n"
     "       pelmora-host correct IN.wav OUT.wav [--plugin PATH] [--block FRAMES] [--curve FILE.pvc]\n"
     "                            [--detect hum|pilot [--go-on] [--force]] [--repair-samples]\n"
     "                            [--smooth HZ] [--strength S] [--keep-drift] [--keep-pitch]\n"
+    "       pelmora-host measure IN.wav [--ref HZ|none] [--report R.html|R.json]  (see measure --help)\n"
     "The default plug-in is Pelmora.dll beside pelmora-host. correct runs the plug-in's\n"
     "reading pass and then its own process on IN.wav and writes the new file to\n"
     "OUT.wav as 32-bit float. --curve gives Pelmora a curve file for IN.wav (pelmora-host.exe\n"
@@ -129,6 +131,7 @@ int runCommand(const std::vector<std::string>& args, const PluginSource& source,
     out << kUsage;
     return kExitOk;
   }
+  if (command == "measure") return runMeasureCommand(args, out, err);
   if (command != "info" && command != "correct") return usageError(err, "unknown command " + command);
 
   Arguments parsed = parse(args, 1);

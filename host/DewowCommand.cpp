@@ -128,6 +128,7 @@ class Run : public EditorSteps {
   int shownResolution() const;
 
   const DewowArguments& arguments_;
+  std::pair<double, double> traced_{0.0, 0.0};  // the stretch the centre of gravity drag covered, in seconds
 };
 
 bool Run::chooseAlgorithm() {
@@ -362,14 +363,12 @@ bool Run::dragAlongLine() {
   }
   const auto pressRow = lineRow(levels, top, *mapping, rate / frame);
   if (!pressRow) return fail(step, "the band shows no levels where the drag starts");
-  // The band the tracer searches reaches as far below the line as the
-  // release is from the press; the level follows from the same distance.
-  // Only as far as wow moves the line (1.5 %) and a bin and a half blur it:
-  // any wider and the trace slides to a neighbouring partial or the band's
-  // edge as soon as the line fades.
-  const double line = mapping->frequencyOf(*pressRow);
-  const double reachHz = std::max(0.015 * line, 1.5 * rate / frame);
-  const int reach = std::clamp(mapping->rowOf(line - reachHz) - *pressRow, 2, std::max(2, (bottom - top) / 2));
+  // The release's distance from the press sets the tracer's DISC level,
+  // (distance / 4 + 10, at most 20): the half-width of the band whose spread
+  // decides when the line is lost. The widest level holds the line longest
+  // through the music's other partials.
+  constexpr int kWidestLevelRows = 40;
+  const int reach = std::min(kWidestLevelRows, mapping->rows - 1 - *pressRow);
   // The curve takes a traced line's frequency over the reference frequency:
   // the reference bar is set to the middle of the band, the line's nominal
   // frequency.
@@ -385,7 +384,8 @@ bool Run::dragAlongLine() {
                           std::to_string(bar.nMin) + " to " + std::to_string(bar.nMax) + " Hz)");
   out_ << "reference frequency: " << reference << " Hz\n";
   out_ << "centre of gravity drag along row " << *pressRow << " (" << number(mapping->frequencyOf(*pressRow))
-       << " Hz), columns " << columns->first << " to " << columns->last << ", band +-" << reach << " rows\n";
+       << " Hz), columns " << columns->first << " to " << columns->last << ", release " << reach << " rows below\n";
+  traced_ = {mapping->secondsOf(columns->first), mapping->secondsOf(columns->last)};
   std::vector<POINT> path;
   for (int x = columns->first; x < columns->last; x += kDragStep) path.push_back({x, *pressRow});
   path.push_back({columns->last, *pressRow + reach});
@@ -452,8 +452,25 @@ std::string curveRefusal(const std::vector<PvcPoint>& curve, double rate, std::u
 
 bool Run::checkCurve(const std::string& file) {
   const HostFile& input = session_.host().file(session_.host().currentFile());
-  const std::string refusal =
-      curveRefusal(readCurvePoints(file), input.audio->sampleRate(), input.audio->frames(), arguments_.force, out_);
+  const double rate = input.audio->sampleRate();
+  const std::vector<PvcPoint> curve = readCurvePoints(file);
+  // The tracer stops where it loses the line and leaves the rest of the
+  // stretch as it was: say where, rather than correct part of the file.
+  if (arguments_.algorithm == Algorithm::CentreOfGravity && traced_.second > traced_.first) {
+    double lastTraced = traced_.first;
+    for (const PvcPoint& p : curve)
+      if (p.position / rate < traced_.second - 1e-6) lastTraced = std::max(lastTraced, p.position / rate);
+    const double column = (traced_.second - traced_.first) / 100.0;
+    if (lastTraced < traced_.second - std::max(column, 0.1)) {
+      const std::string where = "the trace lost the line at " + number(lastTraced) + " s of the drag from " +
+                                number(traced_.first) + " to " + number(traced_.second) + " s";
+      if (!arguments_.force)
+        return fail("the centre of gravity drag",
+                    where + ": the rest would stay uncorrected (--force corrects along what was traced)");
+      out_ << where << "; corrected along what was traced (--force)\n";
+    }
+  }
+  const std::string refusal = curveRefusal(curve, rate, input.audio->frames(), arguments_.force, out_);
   return refusal.empty() || fail("the check of the curve found", refusal);
 }
 
