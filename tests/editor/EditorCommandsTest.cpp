@@ -162,8 +162,15 @@ TEST_F(EditorCommands, HumBarsKeepTheirBounds) {
 
   press(64);
   EXPECT_EQ(text(64), "< Basic");
-  // Far enough down from any first value to reach the bar's end.
-  scrollBar(48, SB_PAGEDOWN, 100);
+  // Down a page at a time until the order would fall below 2: there the bar
+  // is put back at 0.025, whatever the first value was.
+  bool snapped = false;
+  for (int page = 0; page < 200 && !snapped; ++page) {
+    const int before = barPosition(48);
+    scrollBar(48, SB_PAGEDOWN);
+    snapped = barPosition(48) < before;
+  }
+  ASSERT_TRUE(snapped);
   EXPECT_NEAR(engines.engineValue(7), 0.025f, 1e-4f);
   EXPECT_EQ(barPosition(48), static_cast<int>(barMaximum(48) - 0.025f * barMaximum(48)));
 }
