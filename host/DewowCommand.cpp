@@ -607,6 +607,15 @@ int runDewowCommand(const std::vector<std::string>& args, const PluginSource& so
   out << (partialsRun ? "partials estimate" : "wow of the input") << ": done in " << secondsSince(measureStart)
       << " s, " << describeWow(*before) << '\n';
   ScratchFile imported(importName(parsed.output), "");
+  if (partialsRun && !hasFigure(*before)) {
+    if (!parsed.force) {
+      err << "pelmora-host: dewow stopped at the partials estimate: it is trusted over "
+          << number(std::round(before->trustedShare * 100.0)) << " % of the file, too little to correct along "
+          << "(--force corrects along it all the same)\n";
+      return kExitRefused;
+    }
+    out << "partials estimate: trusted over too little of the file; corrected along it all the same (--force)\n";
+  }
   if (partialsRun) {
     std::vector<PvcPoint> found = curvePoints(*before);
     const std::string refusal = curveRefusal(found, input->sampleRate(), input->frames(), parsed.force, out);

@@ -72,10 +72,16 @@ std::vector<PvcPoint> curvePoints(const partials::Result& result) {
   return points;
 }
 
+bool hasFigure(const partials::Result& result) {
+  return result.wow.points > 0 && result.trustedShare >= kMinTrustedShare;
+}
+
 std::string describeWow(const partials::Result& result) {
-  char text[160];
-  if (result.wow.points == 0) {
-    std::snprintf(text, sizeof text, "no figure (too little sustained tonal sound to read the speed from)");
+  char text[200];
+  if (!hasFigure(result)) {
+    std::snprintf(text, sizeof text,
+                  "no figure (%.0f %% of the file trusted: too little sustained tonal sound to read the speed from)",
+                  result.trustedShare * 100.0);
   } else {
     std::snprintf(text, sizeof text, "%.3f %% RMS, %.3f %% peak (from the partials, %.0f %% of the file trusted)",
                   result.wow.rmsPercent, result.wow.peakPercent, result.trustedShare * 100.0);
@@ -84,7 +90,7 @@ std::string describeWow(const partials::Result& result) {
 }
 
 std::optional<bool> lessWow(const partials::Result& before, const partials::Result& after) {
-  if (before.wow.points == 0 || after.wow.points == 0) return std::nullopt;
+  if (!hasFigure(before) || !hasFigure(after)) return std::nullopt;
   return after.wow.rmsPercent < before.wow.rmsPercent - kWowResolutionPercent;
 }
 

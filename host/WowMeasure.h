@@ -40,6 +40,14 @@ std::vector<PvcPoint> curvePoints(const partials::Result& result);
 // there is no figure.
 std::string describeWow(const partials::Result& result);
 
+// A figure read from fewer trusted points than this share of the file is
+// the estimator's guess, not a measure (speech, mostly).
+inline constexpr double kMinTrustedShare = 0.1;
+
+// Whether the estimate gives a figure worth comparing, and a curve worth
+// applying.
+bool hasFigure(const partials::Result& result);
+
 // Differences of wow below this are the estimator's own scatter.
 inline constexpr double kWowResolutionPercent = 0.005;
 

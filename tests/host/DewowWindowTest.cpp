@@ -213,6 +213,15 @@ TEST(PelmoraDewow, PartialsCurveAndAnOutputHeldToLessWow) {
     EXPECT_NE(run.err.find("the curve is flat"), std::string::npos) << run.err;
     EXPECT_TRUE(s.nothingWritten());
   }
+  {
+    // Noise alone: nothing sustained to read the speed from, nothing corrected.
+    Scratch s;
+    ASSERT_TRUE(host::writeWav(s.input, recording(44100.0, 2, {}), host::SampleFormat::Pcm16).ok());
+    const HostRun run = runHost("dewow " + s.files() + " --algorithm partials --timeout 200", s.err);
+    EXPECT_EQ(run.exitCode, static_cast<DWORD>(host::kExitRefused)) << run.err;
+    EXPECT_NE(run.err.find("too little to correct along"), std::string::npos) << run.err;
+    EXPECT_TRUE(s.nothingWritten());
+  }
 }
 
 TEST(PelmoraDewow, StopsWithWordsAndWritesNothingWhenItCannotRun) {

@@ -55,6 +55,7 @@ TEST(WowMeasure, ReadsTheWowOfAStoreAndOfAPartOfIt) {
 TEST(WowMeasure, LessWowOnlyBeyondTheEstimatorsScatter) {
   partials::Result before;
   before.wow = {0.2, 0.4, 100};
+  before.trustedShare = 0.9;
   partials::Result after = before;
   after.wow.rmsPercent = 0.05;
   EXPECT_EQ(host::lessWow(before, after), true);
@@ -65,6 +66,13 @@ TEST(WowMeasure, LessWowOnlyBeyondTheEstimatorsScatter) {
   after.wow.points = 0;
   EXPECT_FALSE(host::lessWow(before, after).has_value());
   EXPECT_NE(host::describeWow(after).find("no figure"), std::string::npos);
+  // A few trusted points in a file of speech are no figure either.
+  after.wow.points = 100;
+  after.wow.rmsPercent = 0.001;
+  after.trustedShare = 0.05;
+  EXPECT_FALSE(host::hasFigure(after));
+  EXPECT_FALSE(host::lessWow(before, after).has_value());
+  EXPECT_NE(host::describeWow(after).find("5 % of the file trusted"), std::string::npos);
 }
 
 }  // namespace
