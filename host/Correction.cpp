@@ -12,6 +12,7 @@
 #include "host/ProgressPrinter.h"
 #include "host/WavFile.h"
 #include "host/WowMeasure.h"
+#include "platform/Platform.h"
 
 namespace host {
 
@@ -116,6 +117,13 @@ int runCorrection(OfflineHost& host, const CorrectionRequest& request, std::ostr
       err << "pelmora-host: " << problem << '\n';
       return kExitInput;
     }
+  } else if (request.curveLocation) {
+    // A curve left where the plug-in looks for one is taken without a word
+    // from the plug-in: the user must know the output follows it.
+    const std::string found = request.curveLocation(title);
+    if (platform::fileAttributes(found) != platform::kInvalidAttributes)
+      err << "pelmora-host: the plug-in applies the curve " << found
+          << ", found under the input's name in its snapshot folder (remove the file to correct without it)\n";
   }
   if (const int status = checkSamples(request.input, request.repairSamples, err); status != kExitOk) return status;
 

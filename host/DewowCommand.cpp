@@ -22,6 +22,7 @@
 #include "host/WowMeasure.h"
 #include "host/EditorSteps.h"
 #include "host/InteractiveSession.h"
+#include "host/OutputCheck.h"
 #include "host/WindowPicture.h"
 
 namespace host {
@@ -570,6 +571,14 @@ int runDewowCommand(const std::vector<std::string>& args, const PluginSource& so
   if (!parsed.problem.empty()) {
     err << "pelmora-host: " << parsed.problem << '\n' << kDewowUsage;
     return kExitUsage;
+  }
+  // A name the run cannot write under is said before the first pass.
+  for (const std::string* name : {&parsed.output, &parsed.curveOut, &parsed.picture}) {
+    if (name->empty()) continue;
+    if (const std::string problem = whyNotOutput(parsed.input, *name); !problem.empty()) {
+      err << "pelmora-host: " << *name << ": " << problem << '\n';
+      return kExitOutput;
+    }
   }
   WorkingFiles files;
   const std::string output = files.add(parsed.output, ".wav");

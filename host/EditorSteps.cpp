@@ -1,5 +1,6 @@
 #include "host/EditorSteps.h"
 
+#include <algorithm>
 #include <ostream>
 
 #include "host/Correction.h"
@@ -55,7 +56,10 @@ bool EditorSteps::clickSplash() {
 }
 
 bool EditorSteps::answerFileDialog(const std::string& step, int button, const char* title, const std::string& file) {
-  watcher_.expectFileDialog(title, file);
+  // The dialog takes only the backslash between folders.
+  std::string typed = file;
+  std::replace(typed.begin(), typed.end(), '/', '\\');
+  watcher_.expectFileDialog(title, typed);
   if (!driver_.pressButton(button, problem_)) return fail(step, problem_);
   // The dialog runs inside the button's command; the watcher answers it
   // from its own loop, and the command returns once it is closed.

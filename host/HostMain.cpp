@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "curve/SnapshotDirectory.h"
 #include "host/CommandLine.h"
 #include "host/CurveImportCommand.h"
 #include "host/DewowCommand.h"
@@ -35,6 +36,9 @@ int main() {
   source.defaultPath = defaultPluginPath();
   // A curve file goes in through the editor's "Import PVC", as a person loads one.
   source.curveThroughEditor = host::runCurveImport;
+  // Where the plug-in looks for a curve named after the file: a windowless
+  // correct says when one there will be applied.
+  source.curveLocation = [](const std::string& title) { return makeSnapshotDirectory() + title + ".pvc"; };
   int status = 0;
   if (!args.empty() && args[0] == "dewow") {
     status = host::runDewowCommand(args, source, out, err);

@@ -1,12 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <cmath>
 #include <random>
 #include <string>
 #include <vector>
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
 
 #include "CurveTestFolder.h"
 #include "curve/CurveText.h"
@@ -203,6 +209,31 @@ TEST_F(CurveFile, WriteFailuresAreReported) {
   ASSERT_TRUE(curve.writeFile(folder.file("snap.dwt"), true));
   EXPECT_TRUE(curve.fileName().empty());  // snapshots leave the file name
 }
+
+#ifndef _WIN32
+// A disk that fills up part way: a file size limit makes the writes fail as
+// a full disk does. The old file stays as it was and nothing cut short is left.
+TEST_F(CurveFile, AWriteCutShortLeavesTheOldFileAndNoPart) {
+  curve.resetFlat(1000);
+  ASSERT_TRUE(curve.writeFile(folder.file("full.pvc"), false));
+  const std::string old = folder.read("full.pvc");
+  curve.resetFlat(1 << 20);
+  curve.setLength(1 << 20);
+  for (std::int32_t i = 1; i < 3000; ++i) curve.insertPoint(i * 300, 1.01f, false);  // some 50 kB of text
+  rlimit before{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+  rlimit small = before;
+  small.rlim_cur = 4096;
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const bool written = curve.writeFile(folder.file("full.pvc"), false);
+  setrlimit(RLIMIT_FSIZE, &before);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_FALSE(written);
+  EXPECT_EQ(folder.read("full.pvc"), old);
+  EXPECT_FALSE(std::ifstream(folder.file("full.pvc.partial~")).good());
+}
+#endif
 
 TEST_F(CurveFile, ReadsBackWhatItWrote) {
   std::mt19937 random(1);

@@ -306,6 +306,24 @@ TEST_F(HostCorrect, HandsTheCurveOverForTheRunOnly) {
   std::remove(curve.c_str());
 }
 
+// A curve left where the plug-in looks for one under the file's name is
+// applied without a word from the plug-in: the host names it.
+TEST_F(HostCorrect, SaysWhichCurveFoundInTheSnapshotFolderIsApplied) {
+  ASSERT_TRUE(host::writeWav(in, testSignal(1, 1000, 8000.0), SampleFormat::Pcm16).ok());
+  const std::string place = temp("left-behind.pvc");
+  host::PluginSource source{kCopyPlugin, nullptr, [&](const std::string&) { return place; }};
+  const RunResult none = run({"correct", in, out}, source);
+  EXPECT_EQ(none.status, host::kExitOk) << none.err;
+  EXPECT_EQ(none.err.find("applies the curve"), std::string::npos) << none.err;
+  std::ofstream(place, std::ios::binary) << "0 1.000000\r\n999 1.000000\r\n";
+  const RunResult found = run({"correct", in, out}, source);
+  EXPECT_EQ(found.status, host::kExitOk) << found.err;
+  EXPECT_NE(found.err.find("the plug-in applies the curve " + place), std::string::npos) << found.err;
+  // The file is the user's: it stays.
+  EXPECT_NE(platform::fileAttributes(place), platform::kInvalidAttributes);
+  std::remove(place.c_str());
+}
+
 TEST_F(HostCorrectFails, WhenThePlugInDeclinesOrFailsItsProcess) {
   ASSERT_TRUE(host::writeWav(in, testSignal(1, 100, 8000.0), SampleFormat::Pcm16).ok());
   for (bool startsAndFails : {false, true}) {

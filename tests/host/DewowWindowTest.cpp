@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -156,6 +157,8 @@ TEST(PelmoraDewow, HumAndPilotToneCurvesFollowTheTrueSpeed) {
 // its FFT length set by stepping its bar until the read-out shows it.
 TEST(PelmoraDewow, SpectralCurveWithAParameterSetOnItsBar) {
   Scratch s;
+  // Forward slashes between the folders, as IN and OUT take them.
+  std::replace(s.curve.begin(), s.curve.end(), '\\', '/');
   ASSERT_TRUE(host::writeWav(s.input, recording(44100.0, 1, {{1000.0, 0.3}, {2500.0, 0.2}}), host::SampleFormat::Pcm16)
                   .ok());
   const HostRun run = runHost("dewow " + s.files() +
@@ -259,6 +262,16 @@ TEST(PelmoraDewow, StopsWithWordsAndWritesNothingWhenItCannotRun) {
   EXPECT_TRUE(exists(s.output));
   std::error_code unknown;
   for (const std::string* f : {&s.output, &s.curve, &s.picture}) std::filesystem::remove(fromUtf8(*f), unknown);
+  // A curve, picture or output that cannot be written: said before the first pass.
+  for (const std::string option : {"--curve-out", "--picture"}) {
+    const HostRun unwritable = runHost("dewow \"" + s.input + "\" \"" + s.output + "\" " + option + " \"" + s.input +
+                                           ".none\\x.pvc\" --algorithm hum --timeout 60",
+                                       s.err);
+    EXPECT_EQ(unwritable.exitCode, static_cast<DWORD>(host::kExitOutput)) << option << ": " << unwritable.err;
+    EXPECT_NE(unwritable.err.find("does not exist"), std::string::npos) << option << ": " << unwritable.err;
+    EXPECT_EQ(unwritable.err.find("done in"), std::string::npos) << option << ": a pass ran: " << unwritable.err;
+    EXPECT_TRUE(s.nothingWritten()) << option;
+  }
   // A file that is not there: said before any window opens.
   const HostRun missing = runHost("dewow \"" + s.input + ".none\" \"" + s.output + "\" --algorithm hum", s.err);
   EXPECT_EQ(missing.exitCode, static_cast<DWORD>(host::kExitInput)) << missing.err;
