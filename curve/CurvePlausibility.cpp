@@ -4,26 +4,17 @@
 #include <cmath>
 #include <cstdio>
 
+#include "curve/CurveWalk.h"
+
 namespace {
 
-// The curve on an even grid: straight between points, its end values beyond.
+// The curve on an even grid.
 std::vector<double> sampled(const std::vector<PvcPoint>& curve, double step, std::int64_t frames) {
   std::vector<double> grid;
   const std::int64_t count = std::max<std::int64_t>(1, static_cast<std::int64_t>(frames / step) + 1);
   grid.reserve(static_cast<std::size_t>(count));
-  std::size_t next = 0;
-  for (std::int64_t i = 0; i < count; ++i) {
-    const double frame = static_cast<double>(i) * step;
-    while (next < curve.size() && curve[next].position <= frame) ++next;
-    if (next == 0) grid.push_back(curve.front().ratio);
-    else if (next == curve.size()) grid.push_back(curve.back().ratio);
-    else {
-      const PvcPoint& a = curve[next - 1];
-      const PvcPoint& b = curve[next];
-      const double t = (frame - a.position) / static_cast<double>(b.position - a.position);
-      grid.push_back(a.ratio + (b.ratio - a.ratio) * t);
-    }
-  }
+  CurveWalk walk(curve);
+  for (std::int64_t i = 0; i < count; ++i) grid.push_back(walk.ratioAt(static_cast<double>(i) * step));
   return grid;
 }
 

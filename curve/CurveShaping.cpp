@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "curve/CurveWalk.h"
+
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
@@ -64,21 +66,12 @@ std::vector<PvcPoint> shapeCurve(const std::vector<PvcPoint>& curve, double samp
   std::vector<double> logs;
   positions.reserve(count);
   logs.reserve(count);
-  std::size_t next = 0;
+  CurveWalk walk(curve);
   for (std::size_t i = 0; i < count; ++i) {
     const auto position = static_cast<std::int32_t>(std::min<double>(std::llround(i * step), last));
     if (!positions.empty() && position <= positions.back()) continue;
-    while (next < curve.size() && curve[next].position <= position) ++next;
-    double ratio;
-    if (next == 0) ratio = curve.front().ratio;
-    else if (next == curve.size()) ratio = curve.back().ratio;
-    else {
-      const PvcPoint& a = curve[next - 1];
-      const PvcPoint& b = curve[next];
-      ratio = a.ratio + (b.ratio - a.ratio) * (position - a.position) / static_cast<double>(b.position - a.position);
-    }
     positions.push_back(position);
-    logs.push_back(std::log(std::max(ratio, 1e-6)));
+    logs.push_back(std::log(std::max(walk.ratioAt(position), 1e-6)));
   }
   const double gridRate = 1.0 / kGridSeconds;
   if (shape.smoothHz > 0.0) zeroPhaseLowPass(logs, shape.smoothHz, gridRate);

@@ -5,11 +5,11 @@
 #include <numbers>
 
 #include "engines/FilterDesign.h"
+#include "engines/PhaseStep.h"
 
 namespace humengine {
 namespace {
 
-constexpr float kPowerFloor = 1e-20f;
 // The noise ratio is never taken below this (50 dB): the estimate is not
 // finer than that, and one very clean harmonic should not silence the rest.
 constexpr double kNoiseFloor = 1e-5;
@@ -60,18 +60,12 @@ void NarrowHarmonic::narrowStep() {
   bandRe_.push(dot(design_.pre.data(), preRe_.window(), n));
   bandIm_.push(dot(design_.pre.data(), preIm_.window(), n));
   n = static_cast<int>(design_.band.size());
-  float zr = dot(design_.band.data(), bandRe_.window(), n);
-  float zi = dot(design_.band.data(), bandIm_.window(), n);
-  float pr = zr * lastRe_ + zi * lastIm_;
-  float pi = zi * lastRe_ - zr * lastIm_;
-  float power = zr * zr + zi * zi;
-  bool strong = power > kPowerFloor && lastRe_ * lastRe_ + lastIm_ * lastIm_ > kPowerFloor;
-  lastRe_ = zr;
-  lastIm_ = zi;
-  double offset = std::atan2(static_cast<double>(pi), static_cast<double>(pr)) * narrowRate_ / (2.0 * std::numbers::pi);
-  speeds_.push(static_cast<float>((mixHz_ + offset) / nominalHz_ - 1.0));
-  amplitudes_.push(std::sqrt(power));
-  strong_.push(strong && std::fabs(offset) <= design_.cutoff ? 1.0f : 0.0f);
+  const PhaseStep::Result reading =
+      PhaseStep::step(dot(design_.band.data(), bandRe_.window(), n), dot(design_.band.data(), bandIm_.window(), n),
+                      lastRe_, lastIm_, narrowRate_);
+  speeds_.push(static_cast<float>((mixHz_ + reading.offset) / nominalHz_ - 1.0));
+  amplitudes_.push(std::sqrt(reading.power));
+  strong_.push(reading.strong && std::fabs(reading.offset) <= design_.cutoff ? 1.0f : 0.0f);
   ++narrowCount_;
 
   // The level and its change over the window around the speed described.

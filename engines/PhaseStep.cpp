@@ -24,15 +24,17 @@ PhaseStep::Result PhaseStep::push(float re, float im) {
   re_.push(re);
   im_.push(im);
   int n = length();
-  float zr = dot(taps_.data(), re_.window(), n);
-  float zi = dot(taps_.data(), im_.window(), n);
-  float pr = zr * lastRe_ + zi * lastIm_;
-  float pi = zi * lastRe_ - zr * lastIm_;
+  return step(dot(taps_.data(), re_.window(), n), dot(taps_.data(), im_.window(), n), lastRe_, lastIm_, rate_);
+}
+
+PhaseStep::Result PhaseStep::step(float zr, float zi, float& lastRe, float& lastIm, double rate) {
+  float pr = zr * lastRe + zi * lastIm;
+  float pi = zi * lastRe - zr * lastIm;
   float power = zr * zr + zi * zi;
-  bool strong = power > kPowerFloor && lastRe_ * lastRe_ + lastIm_ * lastIm_ > kPowerFloor;
-  lastRe_ = zr;
-  lastIm_ = zi;
-  double offset = std::atan2(static_cast<double>(pi), static_cast<double>(pr)) * rate_ / (2.0 * std::numbers::pi);
+  bool strong = power > kPowerFloor && lastRe * lastRe + lastIm * lastIm > kPowerFloor;
+  lastRe = zr;
+  lastIm = zi;
+  double offset = std::atan2(static_cast<double>(pi), static_cast<double>(pr)) * rate / (2.0 * std::numbers::pi);
   return {offset, power, strong};
 }
 

@@ -18,6 +18,9 @@ class PhaseStep {
   };
 
   PhaseStep(std::vector<float> taps, double rate);
+  // The reading for filtered output z = (zr, zi) after the last one, which
+  // it then becomes: the step for any band filter's outputs at this rate.
+  static Result step(float zr, float zi, float& lastRe, float& lastIm, double rate);
 
   Result push(float re, float im);
   int length() const { return static_cast<int>(taps_.size()); }

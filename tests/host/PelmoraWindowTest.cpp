@@ -46,6 +46,16 @@ bool editorHasWindow() {
   return session && session->openWindow(problem) && session->editorOpen();
 }
 
+// With its editor window, Pelmora reads the file once its picture is clicked.
+void clickPicture(host::InteractiveSession& session) {
+  if (!session.editorOpen()) return;
+  HWND display = host::findControl(session.window()->editorWindow(), 10);
+  ASSERT_TRUE(display);
+  session.pumpUntil([] { return false; }, 200);
+  PostMessageA(display, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(300, 100));
+  PostMessageA(display, WM_LBUTTONUP, 0, MAKELPARAM(300, 100));
+}
+
 TEST(PelmoraShow, PicturesTheSpectrogramOverTheSplashOrSaysThereIsNoEditorWindow) {
   const std::string input = tempPath("wow.wav");
   const std::string splash = tempPath("splash.bmp");
@@ -111,14 +121,7 @@ TEST(PelmoraOpen, ProcessWritesTheCorrectedFileBesideTheRecording) {
     ASSERT_TRUE(session->openFile(input, problem)) << problem;
     ASSERT_TRUE(session->openWindow(problem)) << problem;
     session->tellFiles();
-    // With its editor window, Pelmora reads the file once its picture is clicked.
-    if (session->editorOpen()) {
-      HWND display = host::findControl(session->window()->editorWindow(), 10);
-      ASSERT_TRUE(display);
-      session->pumpUntil([] { return false; }, 200);
-      PostMessageA(display, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(300, 100));
-      PostMessageA(display, WM_LBUTTONUP, 0, MAKELPARAM(300, 100));
-    }
+    clickPicture(*session);
     ASSERT_TRUE(session->pumpUntil([&] { return !session->outcomes().empty() && !session->requests().pending(); },
                                    60000));
     ASSERT_TRUE(session->outcomes().back().succeeded) << session->outcomes().back().problem;
@@ -168,13 +171,7 @@ TEST(PelmoraOpen, ARelativeOutputStaysInTheStartingFolder) {
     ASSERT_TRUE(session->openWindow(problem)) << problem;
     ASSERT_TRUE(SetCurrentDirectoryA(elsewhere.c_str()));  // as a file dialog may leave it
     session->tellFiles();
-    if (session->editorOpen()) {
-      HWND display = host::findControl(session->window()->editorWindow(), 10);
-      ASSERT_TRUE(display);
-      session->pumpUntil([] { return false; }, 200);
-      PostMessageA(display, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(300, 100));
-      PostMessageA(display, WM_LBUTTONUP, 0, MAKELPARAM(300, 100));
-    }
+    clickPicture(*session);
     ASSERT_TRUE(session->pumpUntil([&] { return !session->outcomes().empty() && !session->requests().pending(); },
                                    60000));
     HWND process = GetDlgItem(session->window()->window(), host::HostWindow::kProcessId);
