@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <string>
 
+#include "host/WindowPicture.h"
+
 namespace host {
 
 namespace {
@@ -16,22 +18,11 @@ constexpr const char* kDialogClass = "#32770";
 // thread is kept here.
 DialogWatcher* current = nullptr;
 
-std::string textOf(HWND window) {
-  char text[1024] = {};
-  GetWindowTextA(window, text, sizeof text);
-  return text;
-}
-
-std::string classOf(HWND window) {
-  char name[64] = {};
-  GetClassNameA(window, name, sizeof name);
-  return name;
-}
 
 BOOL CALLBACK collectStatics(HWND child, LPARAM into) {
   auto* text = reinterpret_cast<std::string*>(into);
-  if (classOf(child) == "Static") {
-    const std::string said = textOf(child);
+  if (windowClass(child) == "Static") {
+    const std::string said = windowText(child);
     if (!said.empty()) *text += (text->empty() ? "" : " ") + said;
   }
   return TRUE;
@@ -68,9 +59,9 @@ void CALLBACK DialogWatcher::tick(HWND, UINT, UINT_PTR, DWORD) {
 
 BOOL CALLBACK DialogWatcher::visit(HWND window, LPARAM self) {
   auto* watcher = reinterpret_cast<DialogWatcher*>(self);
-  if (!IsWindowVisible(window) || classOf(window) != kDialogClass) return TRUE;
+  if (!IsWindowVisible(window) || windowClass(window) != kDialogClass) return TRUE;
   if (std::find(watcher->handled_.begin(), watcher->handled_.end(), window) != watcher->handled_.end()) return TRUE;
-  if (!watcher->dialogTitle_.empty() && !watcher->answered_ && textOf(window) == watcher->dialogTitle_)
+  if (!watcher->dialogTitle_.empty() && !watcher->answered_ && windowText(window) == watcher->dialogTitle_)
     watcher->answerFileDialog(window);
   else
     watcher->closeBox(window);
@@ -107,7 +98,7 @@ void DialogWatcher::answerFileDialog(HWND dialog) {
 void DialogWatcher::closeBox(HWND box) {
   std::string said;
   EnumChildWindows(box, &collectStatics, reinterpret_cast<LPARAM>(&said));
-  const std::string title = textOf(box);
+  const std::string title = windowText(box);
   boxes_.push_back((title.empty() ? std::string() : title + ": ") + (said.empty() ? "(no text)" : said));
   handled_.push_back(box);
   // OK, or Yes for a question; a box without either takes Cancel.

@@ -39,6 +39,18 @@ HWND findControl(HWND parent, int id) {
   return search.found;
 }
 
+std::string windowText(HWND window) {
+  char text[1024] = {};
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+std::string windowClass(HWND window) {
+  char name[64] = {};
+  GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
 bool captureWindow(HWND window, RgbImage& image, std::string& problem) {
   RECT area{};
   if (!window || !IsWindowVisible(window) || !GetWindowRect(window, &area)) {

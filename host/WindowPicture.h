@@ -16,4 +16,8 @@ bool captureWindow(HWND window, RgbImage& image, std::string& problem);
 // The descendant of parent with this control id; null when there is none.
 HWND findControl(HWND parent, int id);
 
+// A window's text (its first 1023 bytes) and its window class name.
+std::string windowText(HWND window);
+std::string windowClass(HWND window);
+
 }  // namespace host

@@ -53,17 +53,6 @@ host::AudioData shortRecording() {
   return audio;
 }
 
-std::string classOf(HWND window) {
-  char name[64] = {};
-  GetClassNameA(window, name, sizeof name);
-  return name;
-}
-
-std::string textOf(HWND window) {
-  char text[256] = {};
-  GetWindowTextA(window, text, sizeof text);
-  return text;
-}
 
 // What was done lately, for the report of a failure.
 class ActionLog {
@@ -115,24 +104,24 @@ class Minder {
   }
 
   void answer(HWND window) {
-    if (!IsWindowVisible(window) || classOf(window) != "#32770") return;
+    if (!IsWindowVisible(window) || host::windowClass(window) != "#32770") return;
     HWND field = GetDlgItem(window, cmb13);
     if (!field) field = GetDlgItem(window, edt1);
     if (field && std::find(seen_.begin(), seen_.end(), window) == seen_.end()) {
       // A file dialog, first seen: half the time a name, else Cancel.
       seen_.push_back(window);
       ++dialogs_;
-      const bool save = textOf(window).find("Save") != std::string::npos;
+      const bool save = host::windowText(window).find("Save") != std::string::npos;
       if (random_() % 2 == 0) {
         const std::string& name = save ? exportName_ : importName_;
-        log_.add("dialog \"" + textOf(window) + "\": " + name);
+        log_.add("dialog \"" + host::windowText(window) + "\": " + name);
         DWORD_PTR ignored = 0;
         SendMessageTimeoutA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()), SMTO_ABORTIFHUNG, 2000,
                             &ignored);
         PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window, IDOK)));
         return;
       }
-      log_.add("dialog \"" + textOf(window) + "\": cancelled");
+      log_.add("dialog \"" + host::windowText(window) + "\": cancelled");
       PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
       return;
     }
@@ -143,12 +132,12 @@ class Minder {
     ++boxes_;
     said(window);
     const int button = GetDlgItem(window, IDOK) ? IDOK : GetDlgItem(window, IDYES) ? IDYES : IDCANCEL;
-    log_.add("box \"" + textOf(window) + "\" answered " + std::to_string(button));
+    log_.add("box \"" + host::windowText(window) + "\" answered " + std::to_string(button));
     PostMessageA(window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window, button)));
   }
 
   static BOOL CALLBACK collect(HWND child, LPARAM into) {
-    if (classOf(child) == "Static" && !textOf(child).empty()) *reinterpret_cast<std::string*>(into) += textOf(child);
+    if (host::windowClass(child) == "Static" && !host::windowText(child).empty()) *reinterpret_cast<std::string*>(into) += host::windowText(child);
     return TRUE;
   }
 
@@ -156,7 +145,7 @@ class Minder {
     std::string text;
     EnumChildWindows(box, &Minder::collect, reinterpret_cast<LPARAM>(&text));
     std::lock_guard lock(mutex_);
-    ++texts_[textOf(box) + ": " + text];
+    ++texts_[host::windowText(box) + ": " + text];
   }
 
  public:
@@ -237,7 +226,7 @@ class Monkey {
   }
 
   void note(const char* what, HWND window, POINT p) {
-    log_.add(std::string(what) + " " + classOf(window) + " \"" + textOf(window) + "\" id " +
+    log_.add(std::string(what) + " " + host::windowClass(window) + " \"" + host::windowText(window) + "\" id " +
              std::to_string(GetDlgCtrlID(window)) + " at " + std::to_string(p.x) + "," + std::to_string(p.y));
   }
 
@@ -290,7 +279,7 @@ class Monkey {
 
   static BOOL CALLBACK gatherControls(HWND child, LPARAM into) {
     if (IsWindowVisible(child) && IsWindowEnabled(child) && GetDlgCtrlID(child) != kDisplayId &&
-        classOf(child) != "Static")
+        host::windowClass(child) != "Static")
       reinterpret_cast<std::vector<HWND>*>(into)->push_back(child);
     return TRUE;
   }
@@ -325,7 +314,7 @@ class Monkey {
       vk = static_cast<UINT>(VkKeyScanA(ch) & 0xFF);
     }
     log_.add("key " + std::to_string(vk) + (ch ? std::string(" '") + ch + "'" : std::string()) + " to " +
-             classOf(window) + " id " + std::to_string(GetDlgCtrlID(window)));
+             host::windowClass(window) + " id " + std::to_string(GetDlgCtrlID(window)));
     PostMessageA(window, WM_KEYDOWN, vk, 1);
     if (ch) PostMessageA(window, WM_CHAR, static_cast<unsigned char>(ch), 1);
     else if (vk == VK_RETURN || vk == VK_ESCAPE || vk == VK_TAB || vk == VK_BACK || vk == VK_SPACE)
@@ -335,7 +324,7 @@ class Monkey {
   }
 
   static BOOL CALLBACK gather(HWND child, LPARAM into) {
-    if (IsWindowVisible(child) && IsWindowEnabled(child) && classOf(child) == "ComboBox")
+    if (IsWindowVisible(child) && IsWindowEnabled(child) && host::windowClass(child) == "ComboBox")
       reinterpret_cast<std::vector<HWND>*>(into)->push_back(child);
     return TRUE;
   }
