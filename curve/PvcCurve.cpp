@@ -56,7 +56,7 @@ void removeAbandonedFolders(const std::string& shared) {
 PvcCurve::PvcCurve() : handoffDir_(makeSnapshotDirectory()) {
   removeAbandonedFolders(handoffDir_);
   // Named after the process and the object: unique among the curves alive.
-  const std::string own = handoffDir_ + "pelmora-" + std::to_string(platform::processId()) + "-" +
+  const std::string own = handoffDir_ + std::string(kOwnFolderPrefix) + std::to_string(platform::processId()) + "-" +
                           std::to_string(reinterpret_cast<std::uintptr_t>(this));
   ownsTempDir_ = ensureDirectory(own);
   // Without a folder of its own the curve writes beside the others, as before.

@@ -9,6 +9,11 @@
 inline constexpr const char* kFixedSnapshotDirectory = "C:\\Program Files\\Steinberg\\VstPlugins\\TempPVC";
 
 std::string makeSnapshotDirectory();
+// The curve the plug-in takes for a newly opened file with this title: the
+// file named after it in the snapshot folder (given with its separator).
+inline std::string handoffCurvePath(const std::string& folder, const std::string& title) {
+  return folder + title + ".pvc";
+}
 // Creates a backslash path folder by folder, as the fixed folder is made.
 void createFixedDirectory(const std::string& path);
 // Creates one folder unless it is there already. True when it is there.

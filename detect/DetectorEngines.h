@@ -8,19 +8,12 @@
 #include <memory>
 
 #include "detect/HumLibrary.h"
+#include "detect/OperationModes.h"
 #include "detect/ParameterMemory.h"
 #include "detect/PilotToneTracker.h"
 #include "detect/SpectralPvcDetector.h"
 
 namespace detect {
-
-enum Algorithm : int {
-  kAlgorithmHum = 3,
-  kAlgorithmPilotTone = 4,
-  kAlgorithmCentreOfGravity = 5,
-  kAlgorithmManual = 6,
-  kAlgorithmSpectral = 7,
-};
 
 class DetectorEngines {
  public:
@@ -28,7 +21,7 @@ class DetectorEngines {
   static constexpr int kSpectralRow = 2;
   static constexpr int kHumRow = 3;
   static constexpr int kPilotRow = 4;
-  static constexpr float kPilotMinSampleRate = 24000.0f;
+  static constexpr float kPilotMinSampleRate = detect::kPilotMinSampleRate;
 
   // The hum engine's library; the plug-in's own by default.
   explicit DetectorEngines(std::unique_ptr<HumLibrary> hum = makeLinkedHumLibrary());

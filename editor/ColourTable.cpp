@@ -23,6 +23,16 @@ Rgb ColourTable::levelColour(int level) {
   return {255, byte(kFloor), byte(kFloor)};
 }
 
+int ColourTable::levelOf(Rgb colour) {
+  const int red = colour.red, green = colour.green, blue = colour.blue;
+  auto steps = [](int distance) { return static_cast<int>(std::lround(distance / kStep)); };
+  if (red == kFloor && blue == 255) return 25 - steps(255 - green);
+  if (red == kFloor && green == 255) return 50 - steps(blue - kFloor);
+  if (blue == kFloor && green == 255) return 75 - steps(255 - red);
+  if (red == 255 && blue == kFloor) return 100 - steps(green - kFloor);
+  return -1;
+}
+
 ColourTable::ColourTable() {
   for (int L = 0; L < kLevels; ++L) colours_[static_cast<std::size_t>(L)] = levelColour(L);
 }

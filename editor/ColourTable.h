@@ -33,6 +33,9 @@ class ColourTable {
   static Rgb levelColour(int level);
   // Truncates and bounds a level to a table index 0..100.
   static int indexOf(float level);
+  // The scale read backwards: the level a colour of it stands for, -1 for a
+  // colour off the scale (the curve's, a label's).
+  static int levelOf(Rgb colour);
 
  private:
   std::array<Rgb, kLevels> colours_;

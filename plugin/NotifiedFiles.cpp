@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "curve/PvcCurve.h"
+#include "curve/SnapshotDirectory.h"
 #include "plugin/OfflineEffect.h"
 
 namespace notified {
@@ -43,7 +44,7 @@ std::string takeUpNewFile(OfflineEffect& effect, const VstAudioFile* files, VstI
     // The snapshot read is a step already: the reading pass stores no new one.
     effect.undoAfterDraw = false;
   } else {
-    path = curve.handoffDir() + fileNameOf(first) + ".pvc";
+    path = handoffCurvePath(curve.handoffDir(), fileNameOf(first));
     curve.setSnapshotState(0);
   }
   effect.setCurveFileName(path);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "detect/OperationModes.h"
 #include "plugin/AudioEffectX.h"
 #include "plugin/FileTable.h"
 #include "plugin/OfflineProgram.h"
@@ -18,18 +19,6 @@ class EditorLink;
 namespace detect {
 class DetectorEngines;
 }
-
-// Operation modes: the value of parameter 0, truncated.
-enum OperationMode : int {
-  kModeRead = 1,
-  kModeCorrect = 2,
-  kModeHum = 3,
-  kModePilotTone = 4,
-  kModeNone = 5,
-  kModeSpectral = 7,
-  kModeZoom = 8,
-  kModeSelection = 9,
-};
 
 class OfflineEffect : public AudioEffectX {
  public:

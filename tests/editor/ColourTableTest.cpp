@@ -42,3 +42,9 @@ TEST(ColourTable, ColorRefPacksRedInTheLowByte) {
   EXPECT_EQ(table.colorRef(80), 0x4BDBFFu);  // blue 75, green 219, red 255
   EXPECT_EQ(table.colorRefOf(0.7f), 0xFF4B4Bu);
 }
+
+TEST(ColourTable, ReadsEveryLevelBackFromItsColour) {
+  for (int level = 0; level <= 100; ++level) EXPECT_EQ(ColourTable::levelOf(ColourTable::levelColour(level)), level);
+  EXPECT_EQ(ColourTable::levelOf({0, 0, 0}), -1);
+  EXPECT_EQ(ColourTable::levelOf({255, 255, 255}), -1);
+}

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "host/BmpImage.h"
+#include "host/window/BmpImage.h"
 #include "tests/host/TempPath.h"
 
 using host::RgbImage;

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "host/CommandLine.h"
-#include "host/Correction.h"
-#include "host/CurveHandoff.h"
-#include "host/OfflineHost.h"
-#include "host/WavFile.h"
+#include "host/audio/WavFile.h"
+#include "host/commands/CommandLine.h"
+#include "host/commands/Correction.h"
+#include "host/commands/CurveHandoff.h"
+#include "host/offline/OfflineHost.h"
 #include "platform/Platform.h"
 #include "tests/host/CopyPluginEntry.h"
 #include "tests/host/FakePlugin.h"

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "host/Correction.h"
-#include "host/WavFile.h"
+#include "host/audio/WavFile.h"
+#include "host/commands/Correction.h"
 #include "tests/host/HostProgramRun.h"
 #include "tests/host/TempPath.h"
 

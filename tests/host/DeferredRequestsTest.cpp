@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "host/DeferredRequests.h"
-#include "host/OfflineHost.h"
+#include "host/offline/DeferredRequests.h"
+#include "host/offline/OfflineHost.h"
 #include "tests/host/FakePlugin.h"
 
 using host::AudioData;

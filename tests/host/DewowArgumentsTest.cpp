@@ -7,10 +7,9 @@
 #include <numbers>
 
 #include "analysis/SpectrogramAnalyser.h"
-#include "editor/ColourTable.h"
 #include "editor/TimeFormat.h"
-#include "host/DewowArguments.h"
-#include "host/DisplayMapping.h"
+#include "host/commands/DewowArguments.h"
+#include "host/window/DisplayMapping.h"
 
 namespace {
 
@@ -235,15 +234,6 @@ TEST_F(ZoomedDisplay, FindsTheLinesRowWithinTheBin) {
   }
   const std::vector<double> unreadable(20, -1.0);
   EXPECT_FALSE(host::lineRow(unreadable, 0, mapping(2.0), binHz).has_value());
-}
-
-TEST(DisplayMapping, ReadsEveryLevelOfTheEditorsColourScaleBack) {
-  for (int level = 0; level <= 100; ++level) {
-    const Rgb c = ColourTable::levelColour(level);
-    EXPECT_EQ(host::levelOfColour(c.red, c.green, c.blue), level);
-  }
-  EXPECT_EQ(host::levelOfColour(0, 0, 0), -1);
-  EXPECT_EQ(host::levelOfColour(255, 255, 255), -1);
 }
 
 }  // namespace

@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "curve/CurveText.h"
-#include "host/Correction.h"
-#include "host/WavFile.h"
+#include "host/audio/WavFile.h"
+#include "host/commands/Correction.h"
 #include "tests/host/HostProgramRun.h"
 #include "tests/host/TempPath.h"
 

@@ -5,14 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "host/CurveCheck.h"
-#include "host/DiskFile.h"
-#include "host/OutputCheck.h"
+#include "curve/CurveCheck.h"
+#include "host/audio/DiskFile.h"
+#include "host/commands/OutputCheck.h"
 #include "tests/host/TempPath.h"
 
 namespace {
 
-using host::checkCurveText;
+using curvecheck::checkCurveText;
 
 TEST(CurveCheck, KeepsGoodPointsAndCountsEveryLineItCannotUse) {
   struct Case {
@@ -33,13 +33,13 @@ TEST(CurveCheck, KeepsGoodPointsAndCountsEveryLineItCannotUse) {
       {"0 1.0\n3000000000 1.0\n", 1, 1},                       // beyond 32 bits
   };
   for (const Case& c : cases) {
-    const host::CurveCheck check = checkCurveText(c.text);
+    const curvecheck::CurveCheck check = checkCurveText(c.text);
     EXPECT_TRUE(check.usable()) << c.text << ": " << check.refusal;
     EXPECT_EQ(check.points.size(), c.points) << c.text;
     EXPECT_EQ(check.unusableLines, c.unusable) << c.text;
     EXPECT_EQ(check.firstReasons.size(), std::min<std::size_t>(c.unusable, 3)) << c.text;
   }
-  const host::CurveCheck commas = checkCurveText("0 0,99\n");
+  const curvecheck::CurveCheck commas = checkCurveText("0 0,99\n");
   ASSERT_EQ(commas.points.size(), 1u);
   EXPECT_DOUBLE_EQ(commas.points[0].ratio, 0.99);
 }
@@ -50,7 +50,7 @@ TEST(CurveCheck, RefusesACurveWithNothingUsable) {
   for (int i = 0; i < 4000; ++i) random.push_back(static_cast<char>((i * 7919 + 13) % 256));
   for (const std::string& text : {std::string(), std::string("\n\n"), utf16, random, std::string("0\t1.0\n"),
                                   std::string("1.0\n1.0\n"), std::string("x y\n")}) {
-    const host::CurveCheck check = checkCurveText(text);
+    const curvecheck::CurveCheck check = checkCurveText(text);
     EXPECT_FALSE(check.usable());
     EXPECT_EQ(check.refusal, "the curve holds no usable point");
   }
@@ -67,7 +67,7 @@ TEST(CurveCheck, RefusesImplausibleSpeedsNamingLineAndValue) {
                                          {"0 -1.0\n", "line 1: the ratio -1 "},
                                          {"0 inf\n", "line 1: the ratio inf "},
                                          {"0 4.0001\n", "the ratio 4.0001 "}}) {
-    const host::CurveCheck check = checkCurveText(c.text);
+    const curvecheck::CurveCheck check = checkCurveText(c.text);
     EXPECT_FALSE(check.usable()) << c.text;
     EXPECT_NE(check.refusal.find(c.says), std::string::npos) << check.refusal;
   }
@@ -75,7 +75,7 @@ TEST(CurveCheck, RefusesImplausibleSpeedsNamingLineAndValue) {
 }
 
 TEST(CurveCheck, HandsOnTheUsablePointsInTheCurveFormat) {
-  const host::CurveCheck check = checkCurveText("0 1\nbad\n+44100 0,98\n10 1.0\n88200 1.015\n");
+  const curvecheck::CurveCheck check = checkCurveText("0 1\nbad\n+44100 0,98\n10 1.0\n88200 1.015\n");
   EXPECT_EQ(check.text(), "0 1.000000\r\n44100 0.980000\r\n88200 1.015000\r\n");
 }
 

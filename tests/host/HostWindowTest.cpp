@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "host/BmpImage.h"
-#include "host/Correction.h"
-#include "host/InteractiveSession.h"
-#include "host/PictureCommand.h"
-#include "host/WavFile.h"
-#include "host/WindowCommands.h"
+#include "host/audio/WavFile.h"
+#include "host/commands/Correction.h"
+#include "host/commands/InteractiveSession.h"
+#include "host/commands/PictureCommand.h"
+#include "host/commands/WindowCommands.h"
+#include "host/window/BmpImage.h"
 #include "tests/host/TempPath.h"
 #include "tests/host/WindowedPlugin.h"
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "host/CommandLine.h"
-#include "host/Correction.h"
-#include "host/WavFile.h"
+#include "host/audio/WavFile.h"
+#include "host/commands/CommandLine.h"
+#include "host/commands/Correction.h"
 #include "meter/Weighting.h"
 #include "platform/Platform.h"
 #include "tests/host/TempPath.h"

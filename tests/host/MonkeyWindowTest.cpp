@@ -23,9 +23,10 @@
 #include <thread>
 #include <vector>
 
-#include "host/InteractiveSession.h"
-#include "host/WavFile.h"
-#include "host/WindowPicture.h"
+#include "editor/ControlIds.h"
+#include "host/audio/WavFile.h"
+#include "host/commands/InteractiveSession.h"
+#include "host/window/WindowPicture.h"
 #include "tests/host/TempPath.h"
 
 namespace {
@@ -275,10 +276,8 @@ class Monkey {
     ++figures.drags;
   }
 
-  static constexpr int kDisplayId = 10;
-
   static BOOL CALLBACK gatherControls(HWND child, LPARAM into) {
-    if (IsWindowVisible(child) && IsWindowEnabled(child) && GetDlgCtrlID(child) != kDisplayId &&
+    if (IsWindowVisible(child) && IsWindowEnabled(child) && GetDlgCtrlID(child) != editor::kDisplay &&
         host::windowClass(child) != "Static")
       reinterpret_cast<std::vector<HWND>*>(into)->push_back(child);
     return TRUE;
@@ -290,11 +289,11 @@ class Monkey {
   // with many would take minutes).
   void key(Figures& figures) {
     HWND window = GetFocus();
-    if (!window || !IsChild(editor_, window) || GetDlgCtrlID(window) == kDisplayId || pick(2) == 0) {
+    if (!window || !IsChild(editor_, window) || GetDlgCtrlID(window) == editor::kDisplay || pick(2) == 0) {
       std::vector<HWND> controls;
       EnumChildWindows(editor_, &Monkey::gatherControls, reinterpret_cast<LPARAM>(&controls));
       if (pick(50) == 0 || controls.empty())
-        window = pick(2) == 0 ? editor_ : host::findControl(editor_, kDisplayId);
+        window = pick(2) == 0 ? editor_ : host::findControl(editor_, editor::kDisplay);
       else
         window = controls[pick(static_cast<unsigned>(controls.size()))];
     }

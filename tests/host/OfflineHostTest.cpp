@@ -4,7 +4,7 @@
 #include <limits>
 #include <vector>
 
-#include "host/OfflineHost.h"
+#include "host/offline/OfflineHost.h"
 #include "tests/host/FakePlugin.h"
 
 using host::AudioData;

@@ -10,8 +10,8 @@
 #include <sstream>
 #include <string>
 
-#include "host/CommandLine.h"
-#include "host/WavFile.h"
+#include "host/audio/WavFile.h"
+#include "host/commands/CommandLine.h"
 #include "platform/Platform.h"
 #include "tests/host/TempPath.h"
 
@@ -36,7 +36,7 @@ host::PluginSource pelmora() {
 #else
   source.linkedEntry = &createPelmora;
 #endif
-  source.curveLocation = [](const std::string& title) { return makeSnapshotDirectory() + title + ".pvc"; };
+  source.curveLocation = [](const std::string& title) { return handoffCurvePath(makeSnapshotDirectory(), title); };
   return source;
 }
 

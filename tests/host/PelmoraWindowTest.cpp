@@ -10,11 +10,12 @@
 #include <sstream>
 #include <string>
 
-#include "host/BmpImage.h"
-#include "host/Correction.h"
-#include "host/InteractiveSession.h"
-#include "host/WavFile.h"
-#include "host/WindowPicture.h"
+#include "editor/ControlIds.h"
+#include "host/audio/WavFile.h"
+#include "host/commands/Correction.h"
+#include "host/commands/InteractiveSession.h"
+#include "host/window/BmpImage.h"
+#include "host/window/WindowPicture.h"
 #include "tests/host/HostProgramRun.h"
 #include "tests/host/TempPath.h"
 
@@ -49,7 +50,7 @@ bool editorHasWindow() {
 // With its editor window, Pelmora reads the file once its picture is clicked.
 void clickPicture(host::InteractiveSession& session) {
   if (!session.editorOpen()) return;
-  HWND display = host::findControl(session.window()->editorWindow(), 10);
+  HWND display = host::findControl(session.window()->editorWindow(), editor::kDisplay);
   ASSERT_TRUE(display);
   session.pumpUntil([] { return false; }, 200);
   PostMessageA(display, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(300, 100));

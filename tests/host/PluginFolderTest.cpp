@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <string>
 
-#include "host/Correction.h"
-#include "host/WavFile.h"
+#include "host/audio/WavFile.h"
+#include "host/commands/Correction.h"
 #include "tests/host/TempPath.h"
 
 namespace {

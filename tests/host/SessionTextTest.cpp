@@ -3,8 +3,8 @@
 #include <set>
 #include <string>
 
-#include "host/AudioStore.h"
-#include "host/SessionText.h"
+#include "host/audio/AudioStore.h"
+#include "host/commands/SessionText.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "host/WavFile.h"
-#include "host/WavFileOutput.h"
+#include "host/audio/WavFile.h"
+#include "host/audio/WavFileOutput.h"
 #include "platform/Platform.h"
 #include "tests/host/TempPath.h"
 

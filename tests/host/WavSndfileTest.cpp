@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "host/DiskFile.h"
-#include "host/WavFile.h"
-#include "host/WavStream.h"
+#include "host/audio/DiskFile.h"
+#include "host/audio/WavFile.h"
+#include "host/audio/WavStream.h"
 #include "tests/host/TempPath.h"
 
 using host::AudioData;

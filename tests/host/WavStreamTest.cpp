@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "host/AudioFiles.h"
-#include "host/AudioStore.h"
-#include "host/DiskFile.h"
-#include "host/WavFileOutput.h"
-#include "host/WavStream.h"
+#include "host/audio/AudioFiles.h"
+#include "host/audio/AudioStore.h"
+#include "host/audio/DiskFile.h"
+#include "host/audio/WavFileOutput.h"
+#include "host/audio/WavStream.h"
 #include "tests/host/TempPath.h"
 
 using host::AudioData;

@@ -9,11 +9,11 @@
 
 #include <cstring>
 
+#include "editor/ControlIds.h"
 #include "vst/VstAbi.h"
 
 class WindowedPlugin {
  public:
-  static constexpr int kDisplayId = 10;
   static constexpr COLORREF kBefore = RGB(40, 80, 200);
   static constexpr COLORREF kAfter = RGB(230, 60, 30);
 
@@ -94,7 +94,7 @@ class WindowedPlugin {
     editor = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 0, 0, rect.right, rect.bottom, parent, nullptr,
                              GetModuleHandleA(nullptr), nullptr);
     display = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_NOTIFY, 10, 10, 200, 80, editor,
-                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(kDisplayId)), GetModuleHandleA(nullptr), nullptr);
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(editor::kDisplay)), GetModuleHandleA(nullptr), nullptr);
     SetWindowLongPtrA(display, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     staticProcedure_ = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(display, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&displayProcedure)));

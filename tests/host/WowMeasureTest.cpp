@@ -1,10 +1,10 @@
-#include "host/WowMeasure.h"
+#include "host/commands/WowMeasure.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "host/AudioStore.h"
+#include "host/audio/AudioStore.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "host/BmpImage.h"
+#include "host/window/BmpImage.h"
 #include "tests/host/TempPath.h"
 #include "tools/bmp2png/PngFile.h"
 

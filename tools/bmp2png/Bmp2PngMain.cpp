@@ -2,7 +2,7 @@
 #include <iostream>
 #include <string>
 
-#include "host/BmpImage.h"
+#include "host/window/BmpImage.h"
 #include "tools/bmp2png/PngFile.h"
 
 int main(int argc, char** argv) {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "host/BmpImage.h"
+#include "host/window/BmpImage.h"
 
 namespace tools {
 

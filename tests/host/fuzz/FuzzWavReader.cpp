@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "host/WavFile.h"
-#include "host/WavStream.h"
+#include "host/audio/WavFile.h"
+#include "host/audio/WavStream.h"
 
 namespace {
 
