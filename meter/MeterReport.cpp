@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <span>
 
 #include "meter/Spectrum.h"
 #include "meter/SvgChart.h"
@@ -116,14 +117,19 @@ std::string curveChart(const MeterReading& r) {
   return chart.svg();
 }
 
-std::string spectrumChart(const MeterReading& r) {
+// The highest frequency a reading's spectrum is drawn to.
+double spectrumTop(const MeterReading& r) {
+  return std::min({kUnweightedHighHz * 1.5, r.analysis.rate / 2.0, r.spectrumTopHz});
+}
+
+// A reading's unweighted spectrum in dB from 0.1 Hz to top; highest is raised
+// to its strongest bin.
+void spectrumSeries(const MeterReading& r, double top, std::vector<double>& sx, std::vector<double>& sy,
+                    double& highest) {
   const FlutterAnalysis& a = r.analysis;
   const std::span<const float> measured(a.deviation.data() + a.settle, a.deviation.size() - a.settle);
   const std::span<const std::uint8_t> flags(a.used.data() + a.settle, a.used.size() - a.settle);
   const Spectrum s = amplitudeSpectrum(measured, flags, a.rate, 0.05);
-  const double top = std::min({kUnweightedHighHz * 1.5, a.rate / 2.0, r.spectrumTopHz});
-  std::vector<double> sx, sy;
-  double highest = -200.0;
   for (std::size_t k = 1; k < s.amplitude.size(); ++k) {
     const double hz = k * s.binHz;
     if (hz < 0.1 || hz > top) continue;
@@ -132,6 +138,21 @@ std::string spectrumChart(const MeterReading& r) {
     sy.push_back(db);
     highest = std::max(highest, db);
   }
+}
+
+struct Series {
+  const MeterReading* reading;
+  const char* colour;
+  const char* legend;
+};
+
+// The spectra of one or more readings with the weighting over them.
+std::string spectrumChart(std::span<const Series> series) {
+  double top = 0.0;
+  for (const Series& one : series) top = std::max(top, spectrumTop(*one.reading));
+  std::vector<std::vector<double>> xs(series.size()), ys(series.size());
+  double highest = -200.0;
+  for (std::size_t i = 0; i < series.size(); ++i) spectrumSeries(*series[i].reading, top, xs[i], ys[i], highest);
   const double ceiling = std::ceil((highest + 5.0) / 10.0) * 10.0;
   std::vector<double> gx, gy;
   for (double lg = -1.0; lg <= std::log10(top) + 1e-9; lg += 0.02) {
@@ -142,10 +163,43 @@ std::string spectrumChart(const MeterReading& r) {
   chart.setX({0.1, top, true, "frequency (Hz)"});
   chart.setY({ceiling - 80.0, ceiling, false, "amplitude (dB re 1 % deviation)"});
   chart.setRightY({-80.0, 0.0, false, "weighting (dB)"});
-  chart.addLine(sx, sy, "#1f5fbf", "spectrum (unweighted)");
+  for (std::size_t i = 0; i < series.size(); ++i)
+    chart.addLine(std::move(xs[i]), std::move(ys[i]), series[i].colour, series[i].legend);
   chart.addLine(gx, gy, "#c03000", "weighting", true);
   chart.addLine({kWowFlutterSplitHz, kWowFlutterSplitHz}, {-80.0, 0.0}, "#808080", "wow | flutter at 6 Hz", true);
   return chart.svg();
+}
+
+std::string spectrumChart(const MeterReading& r) {
+  const Series one[] = {{&r, "#1f5fbf", "spectrum (unweighted)"}};
+  return spectrumChart(one);
+}
+
+// The unweighted speed deviation of a file before and after its correction.
+std::string comparisonCurveChart(const MeterReading& before, const MeterReading& after) {
+  std::vector<double> bx, by, ax, ay;
+  envelope(before.analysis.deviation, before.analysis, before.startSeconds, bx, by);
+  envelope(after.analysis.deviation, after.analysis, after.startSeconds, ax, ay);
+  double extent = 0.01, end = 1.0;
+  for (const MeterReading* r : {&before, &after}) {
+    const FlutterAnalysis& a = r->analysis;
+    for (std::size_t i = a.settle; i < a.deviation.size(); ++i)
+      extent = std::max(extent, static_cast<double>(std::fabs(a.deviation[i])));
+    if (a.rate > 0.0) end = std::max(end, r->startSeconds + a.deviation.size() / a.rate);
+  }
+  extent *= 1.1;
+  SvgChart chart(kChartWidth, kChartHeight, "Speed deviation over time, unweighted (0.5 to 200 Hz)");
+  chart.setX({std::min(before.startSeconds, after.startSeconds), end, false, "time (s)"});
+  chart.setY({-extent, extent, false, "speed deviation (%)"});
+  chart.addLine(bx, by, "#1f5fbf", "before");
+  chart.addLine(ax, ay, "#c03000", "after");
+  return chart.svg();
+}
+
+std::string htmlHead(const std::string& title) {
+  return "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>" + escapeXml(title) +
+         "</title>\n<style>body{font-family:sans-serif;margin:2em}td,th{padding:2px 12px;text-align:left}"
+         "td.n{text-align:right;font-family:monospace}</style></head><body>\n";
 }
 
 }  // namespace
@@ -210,10 +264,7 @@ std::string readingJson(const MeterReading& r) {
 
 std::string readingHtml(const MeterReading& r) {
   const FlutterFigures& f = r.analysis.figures;
-  std::string s =
-      "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Wow and flutter: " + escapeXml(r.file) +
-      "</title>\n<style>body{font-family:sans-serif;margin:2em}td,th{padding:2px 12px;text-align:left}"
-      "td.n{text-align:right;font-family:monospace}</style></head><body>\n";
+  std::string s = htmlHead("Wow and flutter: " + r.file);
   s += "<h1>Wow and flutter</h1>\n<p>" + escapeXml(r.file) + "<br>" + escapeXml(methodText(r)) + "</p>\n";
   if (f.samples == 0) return s + "<p>No figures: nothing could be measured.</p></body></html>\n";
   s += "<p>" + escapeXml(kPeakConvention) + ", over " + format("%.1f s", f.seconds) + ".</p>\n";
@@ -231,6 +282,53 @@ std::string readingHtml(const MeterReading& r) {
     s += "<p>Measured over less than the " + format("%.0f", kMinimumSeconds) + " s the standard asks for.</p>\n";
   for (const std::string& note : r.notes) s += "<p>" + escapeXml(note) + "</p>\n";
   s += "<div>" + curveChart(r) + "</div>\n<div>" + spectrumChart(r) + "</div>\n</body></html>\n";
+  return s;
+}
+
+std::string comparisonJson(const MeterReading& before, const MeterReading& after,
+                           const std::vector<std::string>& steps) {
+  std::string s = "{\n\"before\": " + readingJson(before) + ",\n\"after\": " + readingJson(after) + ",\n";
+  s += "\"steps\": [";
+  for (std::size_t i = 0; i < steps.size(); ++i) s += (i ? ", " : "") + jsonString(steps[i]);
+  return s + "]\n}\n";
+}
+
+std::string comparisonHtml(const MeterReading& before, const MeterReading& after,
+                           const std::vector<std::string>& steps) {
+  std::string s = htmlHead("Wow and flutter before and after: " + before.file);
+  s += "<h1>Wow and flutter before and after</h1>\n<p>before: " + escapeXml(before.file) + "<br>after: " +
+       escapeXml(after.file) + "<br>" + escapeXml(methodText(before)) + "</p>\n";
+  if (!steps.empty()) {
+    s += "<h2>What was done</h2>\n<ul>\n";
+    for (const std::string& step : steps) s += "<li>" + escapeXml(step) + "</li>\n";
+    s += "</ul>\n";
+  }
+  const FlutterFigures& b = before.analysis.figures;
+  const FlutterFigures& a = after.analysis.figures;
+  if (b.samples == 0 || a.samples == 0) {
+    s += "<p>No comparison: nothing could be measured in the " + std::string(b.samples == 0 ? "input" : "output") +
+         ".</p>\n";
+  } else {
+    s += "<p>" + escapeXml(kPeakConvention) + ".</p>\n";
+    s += "<table><tr><th></th><th>before, peak (2 sigma)</th><th>after, peak (2 sigma)</th><th>before, RMS</th>"
+         "<th>after, RMS</th></tr>\n";
+    const auto row = [&](const char* name, const Level& lb, const Level& la) {
+      s += std::string("<tr><td>") + name + "</td>";
+      for (double v : {lb.peakPercent, la.peakPercent, lb.rmsPercent, la.rmsPercent})
+        s += "<td class=\"n\">" + format("%.4f %%", v) + "</td>";
+      s += "</tr>\n";
+    };
+    row("wow and flutter, weighted", b.weighted, a.weighted);
+    row("wow, weighted, below 6 Hz", b.wow, a.wow);
+    row("flutter, weighted, above 6 Hz", b.flutter, a.flutter);
+    row("unweighted, 0.5 to 200 Hz", b.unweighted, a.unweighted);
+    s += "</table>\n";
+  }
+  for (const std::string& note : before.notes) s += "<p>before: " + escapeXml(note) + "</p>\n";
+  for (const std::string& note : after.notes) s += "<p>after: " + escapeXml(note) + "</p>\n";
+  const Series spectra[] = {{&before, "#1f5fbf", "before"}, {&after, "#208020", "after"}};
+  s += "<div>" + comparisonCurveChart(before, after) + "</div>\n<div>" + spectrumChart(spectra) +
+       "</div>\n</body></html>\n";
   return s;
 }
 

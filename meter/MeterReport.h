@@ -1,5 +1,6 @@
 // What the meter read from one file, as text for the terminal, as JSON for
-// scripts and as an HTML page with the speed curve and its spectrum.
+// scripts and as an HTML page with the speed curve and its spectrum; and a
+// file before and after its correction side by side.
 #pragma once
 
 #include <string>
@@ -31,5 +32,12 @@ std::string speedOffsetText(double percent);
 std::string readingText(const MeterReading& reading);
 std::string readingJson(const MeterReading& reading);
 std::string readingHtml(const MeterReading& reading);
+
+// A file before and after its correction, with the steps that were taken
+// (the algorithm, how the curve was shaped, the verdict), for dewow and correct.
+std::string comparisonJson(const MeterReading& before, const MeterReading& after,
+                           const std::vector<std::string>& steps);
+std::string comparisonHtml(const MeterReading& before, const MeterReading& after,
+                           const std::vector<std::string>& steps);
 
 }  // namespace meter

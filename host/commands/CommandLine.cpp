@@ -9,6 +9,7 @@
 #include "host/commands/MeasureCommand.h"
 #include "host/commands/OutputCheck.h"
 #include "host/commands/ShapeArguments.h"
+#include "host/commands/WowReport.h"
 #include "host/offline/OfflineHost.h"
 #include "host/offline/PluginInfo.h"
 #include "host/offline/PluginInstance.h"
@@ -26,6 +27,7 @@ constexpr const char* kUsage =
     "       pelmora-host correct IN.wav OUT.wav [--plugin PATH] [--block FRAMES] [--curve FILE.pvc]\n"
     "                            [--detect hum|pilot [--go-on] [--force]] [--repair-samples]\n"
     "                            [--smooth HZ] [--strength S] [--keep-drift] [--keep-pitch]\n"
+    "                            [--report R.html|R.json]... (the wow before and after)\n"
     "       pelmora-host measure IN.wav [--ref HZ|none] [--report R.html|R.json]  (see measure --help)\n"
     "The default plug-in is Pelmora.dll beside pelmora-host. correct runs the plug-in's\n"
     "reading pass and then its own process on IN.wav and writes the new file to\n"
@@ -48,6 +50,7 @@ struct Arguments {
   bool goOn = false;
   bool force = false;
   CurveShape shape;
+  std::vector<std::string> reports;
   std::string problem;
 };
 
@@ -86,7 +89,8 @@ Arguments parse(const std::vector<std::string>& args, std::size_t from) {
       parsed.goOn = true;
     } else if (a == "--force") {
       parsed.force = true;
-    } else if (takeShapeOption(args, i, parsed.shape, parsed.problem)) {
+    } else if (takeShapeOption(args, i, parsed.shape, parsed.problem) ||
+               takeReportOption(args, i, parsed.reports, parsed.problem)) {
       if (!parsed.problem.empty()) return parsed;
     } else if (a.rfind("--", 0) == 0) {
       parsed.problem = "unknown option " + a;
@@ -151,6 +155,12 @@ int runCommand(const std::vector<std::string>& args, const PluginSource& source,
   if (parsed.detector != 0 && command != "correct") return usageError(err, "only correct takes a detector");
   if (parsed.goOn && parsed.detector == 0) return usageError(err, "--go-on goes with --detect");
   if (parsed.force && parsed.detector == 0) return usageError(err, "--force goes with --detect");
+  if (!parsed.reports.empty() && command != "correct") return usageError(err, "only correct writes a report");
+  for (const std::string& report : parsed.reports)
+    if (const std::string problem = whyNotOutput(parsed.positional[0], report); !problem.empty()) {
+      err << "pelmora-host: " << report << ": " << problem << '\n';
+      return kExitOutput;
+    }
   if (parsed.shape.any() && parsed.curve.empty())
     return usageError(err, "--smooth, --strength, --keep-drift and --keep-pitch shape a curve given with --curve "
                            "(or found by dewow)");
@@ -171,7 +181,7 @@ int runCommand(const std::vector<std::string>& args, const PluginSource& source,
   if (!parsed.curve.empty() && source.curveThroughEditor)
     return source.curveThroughEditor({parsed.positional[0], parsed.positional[1], parsed.curve,
                                       linked ? std::string() : pluginPath, linked ? source.linkedEntry : nullptr,
-                                      parsed.blockSize, parsed.repairSamples, parsed.shape},
+                                      parsed.blockSize, parsed.repairSamples, parsed.shape, parsed.reports},
                                      out, err);
 
   HostOptions options;
@@ -197,7 +207,7 @@ int runCommand(const std::vector<std::string>& args, const PluginSource& source,
     status = runCorrection(
         host,
         {parsed.positional[0], parsed.positional[1], parsed.curve, source.curveLocation, parsed.detector,
-         parsed.repairSamples, parsed.goOn, parsed.force},
+         parsed.repairSamples, parsed.goOn, parsed.force, parsed.reports},
         out, err);
   }
   // effClose comes from the plug-in's owner; the host stops answering first.

@@ -1,16 +1,15 @@
 // pelmora-host's commands, apart from the program's entry so that tests can
 // run them in-process:
 //   info [--plugin PATH]
-//   correct IN.wav OUT.wav [--plugin PATH] [--block FRAMES] [--curve FILE.pvc]
+//   correct IN.wav OUT.wav [--plugin PATH] [--block FRAMES] [--curve FILE.pvc] [--report R.html|R.json]...
 #pragma once
 
 #include <functional>
 #include <iosfwd>
 #include <string>
-
-#include "curve/CurveShaping.h"
 #include <vector>
 
+#include "curve/CurveShaping.h"
 #include "host/commands/Correction.h"
 #include "host/offline/PluginInstance.h"
 
@@ -26,6 +25,7 @@ struct EditorCorrection {
   int blockSize = 4096;
   bool repairSamples = false;
   CurveShape shape;  // applied to the curve before the editor gets it
+  std::vector<std::string> reports;  // before-and-after reports, JSON or HTML
 };
 using EditorCorrectionRunner = std::function<int(const EditorCorrection&, std::ostream& out, std::ostream& err)>;
 

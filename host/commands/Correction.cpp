@@ -11,6 +11,7 @@
 #include "host/commands/CurveHandoff.h"
 #include "host/commands/OutputCheck.h"
 #include "host/commands/WowMeasure.h"
+#include "host/commands/WowReport.h"
 #include "host/offline/OfflineHost.h"
 #include "host/offline/ProgressPrinter.h"
 #include "platform/Platform.h"
@@ -183,7 +184,9 @@ int runCorrection(OfflineHost& host, const CorrectionRequest& request, std::ostr
   // A detected curve is held to leaving less wow than the input has, as the
   // partials read it.
   std::optional<partials::Result> inputWow;
-  if (request.detector != 0) {
+  // Only a detected curve is held to it; a report wants the figures anyway.
+  bool holdToLessWow = request.detector != 0;
+  if (holdToLessWow || !request.reports.empty()) {
     std::string problem;
     inputWow = estimateWow(*host.file(index).audio, {}, {}, nullptr, problem);
     if (!inputWow) {
@@ -212,7 +215,8 @@ int runCorrection(OfflineHost& host, const CorrectionRequest& request, std::ostr
       // The plug-in keeps the curve flat when it finds nothing to follow.
       err << "pelmora-host: --go-on: correcting along the plug-in's curve as it stands\n";
       // Asked for as it stands: nothing to hold it to.
-      inputWow.reset();
+      holdToLessWow = false;
+      if (request.reports.empty()) inputWow.reset();
     }
   }
 
@@ -232,14 +236,20 @@ int runCorrection(OfflineHost& host, const CorrectionRequest& request, std::ostr
   host.dispatch(effMainsChanged, 0, 0);
 
   const HostFile& result = host.file(correction->newFiles.front());
+  std::optional<partials::Result> after;
+  std::vector<std::string> steps{request.detector != 0 ? "correct with the plug-in's " + std::string(detectorName(request.detector)) + " detector"
+                                 : request.curve.empty() ? std::string("correct along the plug-in's own curve")
+                                                         : "correct --curve " + request.curve};
   if (inputWow) {
     std::string problem;
-    const std::optional<partials::Result> after = estimateWow(*result.audio, {}, {}, nullptr, problem);
+    after = estimateWow(*result.audio, {}, {}, nullptr, problem);
     if (!after) {
       err << "pelmora-host: the measure of the corrected audio: " << problem << '\n';
       return kExitOutput;
     }
     out << "wow before: " << describeWow(*inputWow) << '\n' << "wow after:  " << describeWow(*after) << '\n';
+  }
+  if (inputWow && holdToLessWow) {
     const std::optional<bool> less = lessWow(*inputWow, *after);
     if (less == false && !request.force) {
       err << "pelmora-host: the corrected audio has no less wow than " << request.input << " ("
@@ -249,6 +259,9 @@ int runCorrection(OfflineHost& host, const CorrectionRequest& request, std::ostr
     }
     if (less == false) out << "wow: no less than before; saved all the same (--force)\n";
     if (!less) out << "wow: not compared, one of the two has no figure\n";
+    steps.push_back(!less ? "wow not compared, one of the two has no figure"
+                    : *less ? "the output has less wow than the input: saved"
+                            : "the output has no less wow than the input; saved all the same (--force)");
   }
   WavWriteResult written = saveAudioFile(result, request.output, SampleFormat::Float32);
   if (!written.ok()) {
@@ -257,7 +270,11 @@ int runCorrection(OfflineHost& host, const CorrectionRequest& request, std::ostr
   }
   out << request.output << ": " << result.audio->frames() << " frames, " << result.audio->channelCount()
       << " channels, " << result.audio->sampleRate() << " Hz, 32-bit float\n";
-  return kExitOk;
+  if (request.reports.empty() || !after) return kExitOk;
+  return writeComparisonReports(request.reports, readingOfEstimate(*inputWow, rate, request.input),
+                                readingOfEstimate(*after, rate, request.output), steps, out, err)
+             ? kExitOk
+             : kExitOutput;
 }
 
 }  // namespace host

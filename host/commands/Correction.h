@@ -5,6 +5,7 @@
 #include <functional>
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 namespace curvecheck {
 struct CurveCheck;
@@ -37,6 +38,7 @@ struct CorrectionRequest {
   bool repairSamples = false;   // NaN and infinite input samples read as silence instead of refusing the file
   bool goOn = false;            // a detection that finds nothing leaves the curve flat and the run goes on
   bool force = false;           // a detected curve that leaves no less wow is saved all the same
+  std::vector<std::string> reports;  // before-and-after reports, JSON or HTML
 };
 
 // The detection mode a name on the command line stands for: "hum" 3,

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <system_error>
 
@@ -14,6 +15,8 @@
 #include "host/commands/Correction.h"
 #include "host/commands/InteractiveSession.h"
 #include "host/commands/OutputCheck.h"
+#include "host/commands/WowMeasure.h"
+#include "host/commands/WowReport.h"
 #include "host/offline/ProgressPrinter.h"
 #include "host/window/EditorSteps.h"
 #include "host/window/PluginNames.h"
@@ -61,6 +64,29 @@ class CurveCopy {
   std::string path_;
 };
 
+// The reports of a finished correction: both files measured from their
+// partials.
+bool writeReports(const EditorCorrection& request, const std::vector<std::string>& steps, std::ostream& out,
+                  std::ostream& err) {
+  std::string problem;
+  const std::optional<partials::Result> before = estimateWow(request.input, {}, nullptr, problem);
+  const std::optional<partials::Result> after = before ? estimateWow(request.output, {}, nullptr, problem) : std::nullopt;
+  if (!after) {
+    err << "pelmora-host: the measure for the report: " << problem << '\n';
+    return false;
+  }
+  WavReadResult probe;
+  const std::unique_ptr<AudioStore> audio = openWavStore(request.output, false, probe);
+  if (!audio) {
+    err << "pelmora-host: " << request.output << ": " << probe.message << '\n';
+    return false;
+  }
+  out << "wow before: " << describeWow(*before) << '\n' << "wow after:  " << describeWow(*after) << '\n';
+  const double rate = audio->sampleRate();
+  return writeComparisonReports(request.reports, readingOfEstimate(*before, rate, request.input),
+                                readingOfEstimate(*after, rate, request.output), steps, out, err);
+}
+
 }  // namespace
 
 int runCurveImport(const EditorCorrection& request, std::ostream& out, std::ostream& err) {
@@ -94,6 +120,7 @@ int runCurveImport(const EditorCorrection& request, std::ostream& out, std::ostr
 
   WorkingFiles files;
   const std::string output = files.add(request.output, ".wav");
+  std::vector<std::string> reportSteps{"correct --curve " + request.curve + " through \"Import PVC\""};
   // Lines the check set aside must not reach the plug-in, whose own reading
   // of them may differ, nor may a name it cannot take: it is given the
   // usable points in a copy instead.
@@ -110,6 +137,7 @@ int runCurveImport(const EditorCorrection& request, std::ostream& out, std::ostr
     }
     text = curveFileText(shapeCurve(points, rate, static_cast<std::int64_t>(frames), request.shape));
     out << "curve shaped: " << request.shape.describe() << '\n';
+    reportSteps.push_back("curve shaped: " + request.shape.describe());
   }
   if (check.unusableLines > 0 || !fitsCodePage(curve) || request.shape.any()) {
     std::string problem;
@@ -134,7 +162,9 @@ int runCurveImport(const EditorCorrection& request, std::ostream& out, std::ostr
     problem = steps.problem();
     return done;
   };
-  return runEditorBatch("correct", settings, request.input, files, work, out, err);
+  const int status = runEditorBatch("correct", settings, request.input, files, work, out, err);
+  if (status != kExitOk || request.reports.empty()) return status;
+  return writeReports(request, reportSteps, out, err) ? status : kExitOutput;
 }
 
 }  // namespace host

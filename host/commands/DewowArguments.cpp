@@ -6,6 +6,7 @@
 
 #include "detect/OperationModes.h"
 #include "host/commands/ShapeArguments.h"
+#include "host/commands/WowReport.h"
 
 namespace host {
 
@@ -14,6 +15,7 @@ const char* const kDewowUsage =
     "                          [--band LO:HI] [--range A:B] [--curve-out C.pvc] [--picture P.bmp]\n"
     "                          [--param NAME=VALUE]... [--timeout SECONDS] [--plugin PATH] [--force]\n"
     "                          [--smooth HZ] [--strength S] [--keep-drift] [--keep-pitch]\n"
+    "                          [--report R.html|R.json]...\n"
     "dewow opens the plug-in's editor for IN.wav and works it as a person would: a click\n"
     "on its picture, the algorithm chosen in its list, each --param set with its scroll bar\n"
     "until the read-out shows the value, then \"Create PVC\" (the spectral detector first\n"
@@ -27,7 +29,8 @@ const char* const kDewowUsage =
     "than wow) and a curve that cannot be wow, or a flat one, is refused; after it the wow\n"
     "of IN.wav and OUT.wav is measured from their partials and an output with no less wow\n"
     "than the input is removed. --force writes it all the same. The curve saved with\n"
-    "--curve-out is the one applied, after any shaping.\n";
+    "--curve-out is the one applied, after any shaping. --report writes both figures, the\n"
+    "speed curves before and after, their spectra and what was done, as JSON or HTML.\n";
 
 namespace {
 
@@ -45,14 +48,24 @@ bool parsePair(const std::string& text, double& first, double& second) {
          parseNumber(text.substr(colon + 1), second);
 }
 
+// The algorithms by the names --algorithm takes.
+struct AlgorithmName {
+  const char* name;
+  Algorithm algorithm;
+};
+constexpr AlgorithmName kAlgorithmNames[] = {{"hum", Algorithm::Hum},
+                                             {"pilot", Algorithm::Pilot},
+                                             {"spectral", Algorithm::Spectral},
+                                             {"cog", Algorithm::CentreOfGravity},
+                                             {"partials", Algorithm::Partials}};
+
 bool parseAlgorithm(const std::string& name, Algorithm& algorithm) {
-  if (name == "hum") algorithm = Algorithm::Hum;
-  else if (name == "pilot") algorithm = Algorithm::Pilot;
-  else if (name == "spectral") algorithm = Algorithm::Spectral;
-  else if (name == "cog") algorithm = Algorithm::CentreOfGravity;
-  else if (name == "partials") algorithm = Algorithm::Partials;
-  else return false;
-  return true;
+  for (const AlgorithmName& a : kAlgorithmNames)
+    if (name == a.name) {
+      algorithm = a.algorithm;
+      return true;
+    }
+  return false;
 }
 
 }  // namespace
@@ -77,6 +90,12 @@ int pluginAlgorithm(Algorithm algorithm) {
 }
 
 }  // namespace
+
+std::string algorithmName(Algorithm algorithm) {
+  for (const AlgorithmName& a : kAlgorithmNames)
+    if (a.algorithm == algorithm) return a.name;
+  return {};
+}
 
 const char* algorithmItemText(Algorithm algorithm) {
   const int item = algorithmItem(algorithm);
@@ -109,6 +128,7 @@ DewowArguments parseDewowArguments(const std::vector<std::string>& args) {
       continue;
     }
     if (takeShapeOption(args, i, parsed.shape, parsed.problem)) continue;
+    if (takeReportOption(args, i, parsed.reports, parsed.problem)) continue;
     if (!takesValue) {
       if (a.rfind("--", 0) == 0) parsed.problem = "unknown option " + a;
       else positional.push_back(a);

@@ -30,6 +30,7 @@ struct DewowArguments {
   std::vector<std::pair<std::string, double>> parameters;  // in the order given
   double timeoutSeconds = 600.0;
   CurveShape shape;    // applied to the curve found before the correction
+  std::vector<std::string> reports;  // before-and-after reports, JSON or HTML
   bool force = false;  // correct along a curve the checks call implausible, keep an output with more wow
   bool help = false;
   std::string problem;  // empty when the options hold together
@@ -37,6 +38,9 @@ struct DewowArguments {
 
 // args excludes the program name; args[0] is "dewow".
 DewowArguments parseDewowArguments(const std::vector<std::string>& args);
+
+// The name --algorithm takes for an algorithm.
+std::string algorithmName(Algorithm algorithm);
 
 // The algorithm list's text for an algorithm, as the editor shows it; empty
 // for the host's own estimator.

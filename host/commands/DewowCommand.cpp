@@ -23,6 +23,7 @@
 #include "host/commands/OutputCheck.h"
 #include "host/commands/ShapeArguments.h"
 #include "host/commands/WowMeasure.h"
+#include "host/commands/WowReport.h"
 #include "host/window/EditorSteps.h"
 #include "host/window/PluginNames.h"
 #include "host/window/WindowPicture.h"
@@ -99,8 +100,10 @@ std::string number(double value) {
 
 class Run : public EditorSteps {
  public:
-  Run(InteractiveSession& session, const DewowArguments& arguments, std::ostream& out)
-      : EditorSteps(session, out, static_cast<unsigned>(arguments.timeoutSeconds * 1000.0)), arguments_(arguments) {}
+  Run(InteractiveSession& session, const DewowArguments& arguments, std::ostream& out, std::vector<std::string>& steps)
+      : EditorSteps(session, out, static_cast<unsigned>(arguments.timeoutSeconds * 1000.0)),
+        arguments_(arguments),
+        steps_(steps) {}
 
   // Each step returns false with problem() saying what failed.
   bool chooseAlgorithm();
@@ -125,6 +128,7 @@ class Run : public EditorSteps {
   int shownResolution() const;
 
   const DewowArguments& arguments_;
+  std::vector<std::string>& steps_;  // what was done, for the reports
   std::pair<double, double> traced_{0.0, 0.0};  // the stretch the centre of gravity drag covered, in seconds
 };
 
@@ -478,19 +482,22 @@ bool writeText(const std::string& path, const std::string& text) {
 
 // The curve as the options shape it, said with its figures before and after.
 std::vector<PvcPoint> shaped(const std::vector<PvcPoint>& curve, double rate, std::uint64_t frames,
-                             const CurveShape& shape, std::ostream& out) {
+                             const CurveShape& shape, std::ostream& out, std::vector<std::string>& steps) {
   std::vector<PvcPoint> result = shapeCurve(curve, rate, static_cast<std::int64_t>(frames), shape);
   const auto before = judgeCurve(curve, rate, static_cast<std::int64_t>(frames));
   const auto after = judgeCurve(result, rate, static_cast<std::int64_t>(frames));
-  out << "curve shaped (" << shape.describe() << "): " << number(before.rmsPercent) << " % RMS before, "
-      << number(after.rmsPercent) << " % after\n";
+  const std::string said = "curve shaped (" + shape.describe() + "): " + number(before.rmsPercent) +
+                           " % RMS before, " + number(after.rmsPercent) + " % after";
+  out << said << '\n';
+  steps.push_back(said);
   return result;
 }
 
 bool Run::shapeCurve(const std::string& file, const std::string& import) {
   const HostFile& input = session_.host().file(session_.host().currentFile());
   const std::string text =
-      curveFileText(shaped(readCurvePoints(file), input.audio->sampleRate(), input.audio->frames(), arguments_.shape, out_));
+      curveFileText(shaped(readCurvePoints(file), input.audio->sampleRate(), input.audio->frames(), arguments_.shape,
+                           out_, steps_));
   if (!writeText(file, text) || !writeText(import, text))
     return fail("shaping the curve", "cannot write the shaped curve beside the output");
   return importCurve(import);
@@ -519,12 +526,13 @@ partials::Options measureOptions(const DewowArguments& arguments) {
 
 // Holds the corrected file to the input's wow: an output with no less wow is
 // not kept (unless forced). False with the reason.
+// after holds the output's estimate once it is made.
 bool keepsLessWow(const partials::Result& before, const std::string& output, const DewowArguments& arguments,
-                  MeasureSpan span, std::ostream& out, std::ostream& err, std::string& problem) {
+                  MeasureSpan span, std::ostream& out, std::ostream& err, std::string& problem,
+                  std::optional<partials::Result>& after, std::vector<std::string>& steps) {
   std::string why;
   WavReadResult opened;
   std::unique_ptr<AudioStore> store = openWavStore(output, true, opened);
-  std::optional<partials::Result> after;
   if (store) after = estimateWow(*store, measureOptions(arguments), span, tenths(err, "the output"), why);
   if (!after) {
     problem = "the measure of the output: " + (store ? why : opened.message);
@@ -535,11 +543,16 @@ bool keepsLessWow(const partials::Result& before, const std::string& output, con
   const std::optional<bool> less = lessWow(before, *after);
   if (!less) {
     out << "wow: not compared, one of the two has no figure; the output is kept\n";
+    steps.push_back("wow not compared, one of the two has no figure; the output is kept");
     return true;
   }
-  if (*less) return true;
+  if (*less) {
+    steps.push_back("the output has less wow than the input: kept");
+    return true;
+  }
   if (arguments.force) {
     out << "wow: the output has no less wow than the input; kept all the same (--force)\n";
+    steps.push_back("the output has no less wow than the input; kept all the same (--force)");
     return true;
   }
   problem = "the check of the output: it has no less wow than the input (" + number(after->wow.rmsPercent) +
@@ -569,7 +582,9 @@ int runDewowCommand(const std::vector<std::string>& args, const PluginSource& so
     return kExitUsage;
   }
   // A name the run cannot write under is said before the first pass.
-  for (const std::string* name : {&parsed.output, &parsed.curveOut, &parsed.picture}) {
+  std::vector<const std::string*> names{&parsed.output, &parsed.curveOut, &parsed.picture};
+  for (const std::string& report : parsed.reports) names.push_back(&report);
+  for (const std::string* name : names) {
     if (name->empty()) continue;
     if (const std::string problem = whyNotOutput(parsed.input, *name); !problem.empty()) {
       err << "pelmora-host: " << *name << ": " << problem << '\n';
@@ -612,6 +627,10 @@ int runDewowCommand(const std::vector<std::string>& args, const PluginSource& so
   out << (partialsRun ? "partials estimate" : "wow of the input") << ": done in " << secondsSince(measureStart)
       << " s, " << describeWow(*before) << '\n';
   ScratchFile imported(importName(parsed.output), "");
+  // What the run does, for the reports.
+  std::vector<std::string> steps{"dewow --algorithm " + algorithmName(parsed.algorithm)};
+  std::optional<partials::Result> after;
+  const double rate = input->sampleRate();
   if (partialsRun && !hasFigure(*before)) {
     if (!parsed.force) {
       err << "pelmora-host: dewow stopped at the partials estimate: it is trusted over "
@@ -628,7 +647,7 @@ int runDewowCommand(const std::vector<std::string>& args, const PluginSource& so
       err << "pelmora-host: dewow stopped at the check of the curve found: " << refusal << '\n';
       return kExitRefused;
     }
-    if (parsed.shape.any()) found = shaped(found, input->sampleRate(), input->frames(), parsed.shape, out);
+    if (parsed.shape.any()) found = shaped(found, input->sampleRate(), input->frames(), parsed.shape, out, steps);
     const std::string text = curveFileText(found);
     if (!writeText(imported.path(), text) || !writeText(curve, text)) {
       err << "pelmora-host: cannot write the curve beside " << parsed.output << '\n';
@@ -642,11 +661,11 @@ int runDewowCommand(const std::vector<std::string>& args, const PluginSource& so
   settings.pluginPath = parsed.plugin.empty() ? source.defaultPath : parsed.plugin;
   settings.output = output;
   const EditorWork work = [&](InteractiveSession& session, std::string& problem) {
-    Run run(session, parsed, out);
+    Run run(session, parsed, out, steps);
     if (partialsRun) {
       const bool done = run.clickSplash() && run.importCurve(imported.path()) &&
                         (picture.empty() || run.picture(picture)) && run.process() &&
-                        keepsLessWow(*before, output, parsed, span, out, err, problem);
+                        keepsLessWow(*before, output, parsed, span, out, err, problem, after, steps);
       if (problem.empty()) problem = run.problem();
       return done;
     }
@@ -664,9 +683,13 @@ int runDewowCommand(const std::vector<std::string>& args, const PluginSource& so
     if (done && !picture.empty()) done = run.picture(picture);
     done = done && run.process();
     problem = run.problem();
-    return done && keepsLessWow(*before, output, parsed, span, out, err, problem);
+    return done && keepsLessWow(*before, output, parsed, span, out, err, problem, after, steps);
   };
-  return runEditorBatch("dewow", settings, parsed.input, files, work, out, err);
+  const int status = runEditorBatch("dewow", settings, parsed.input, files, work, out, err);
+  if (status != kExitOk || parsed.reports.empty() || !after) return status;
+  const bool written = writeComparisonReports(parsed.reports, readingOfEstimate(*before, rate, parsed.input),
+                                              readingOfEstimate(*after, rate, parsed.output), steps, out, err);
+  return written ? status : kExitOutput;
 }
 
 }  // namespace host

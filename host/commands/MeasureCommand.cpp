@@ -4,7 +4,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -14,6 +13,7 @@
 #include "host/audio/DiskFile.h"
 #include "host/commands/Correction.h"
 #include "host/commands/WowMeasure.h"
+#include "host/commands/WowReport.h"
 #include "meter/MeterReport.h"
 #include "meter/Readings.h"
 #include "meter/ToneDemodulator.h"
@@ -51,35 +51,21 @@ struct MeasureArguments {
   std::string problem;
 };
 
-bool endsWith(const std::string& s, const std::string& end) {
-  if (s.size() < end.size()) return false;
-  for (std::size_t i = 0; i < end.size(); ++i) {
-    char c = s[s.size() - end.size() + i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != end[i]) return false;
-  }
-  return true;
-}
-
 MeasureArguments parseMeasure(const std::vector<std::string>& args) {
   MeasureArguments parsed;
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a == "--help" || a == "-h") {
       parsed.help = true;
-    } else if (a == "--ref" || a == "--report") {
+    } else if (takeReportOption(args, i, parsed.reports, parsed.problem)) {
+      if (!parsed.problem.empty()) return parsed;
+    } else if (a == "--ref") {
       if (i + 1 >= args.size()) {
         parsed.problem = a + " needs a value";
         return parsed;
       }
       const std::string& value = args[++i];
-      if (a == "--report") {
-        if (!endsWith(value, ".json") && !endsWith(value, ".html") && !endsWith(value, ".htm")) {
-          parsed.problem = "--report needs a name ending in .json or .html: " + value;
-          return parsed;
-        }
-        parsed.reports.push_back(value);
-      } else if (value == "none") {
+      if (value == "none") {
         parsed.noTone = true;
       } else {
         double hz = 0.0;
@@ -131,17 +117,6 @@ bool demodulate(AudioStore& store, meter::ToneDemodulator& tone, std::string& pr
     }
     tone.feed(mono.data(), n);
     at += n;
-  }
-  return true;
-}
-
-bool writeText(const std::string& path, const std::string& text, std::ostream& err) {
-  std::ofstream file(pathFromUtf8(path), std::ios::binary | std::ios::trunc);
-  file << text;
-  file.close();
-  if (!file) {
-    err << "pelmora-host: " << path << ": cannot write the report\n";
-    return false;
   }
   return true;
 }
@@ -206,20 +181,15 @@ int runMeasureCommand(const std::vector<std::string>& args, std::ostream& out, s
       err << "pelmora-host: " << parsed.input << ": " << problem << '\n';
       return kExitInput;
     }
-    std::vector<meter::CurveSample> points;
-    points.reserve(estimate->curve.size());
-    for (const partials::CurvePoint& p : estimate->curve)
-      points.push_back({static_cast<double>(p.position) / store->sampleRate(), p.ratio,
-                        p.confidence >= partials::kTrustedConfidence});
-    reading = meter::readCurve(points, parsed.input);
+    reading = readingOfEstimate(*estimate, store->sampleRate(), parsed.input);
     if (!why.empty()) reading->notes.insert(reading->notes.begin(), why + ": measured from the music's partials");
   }
 
   out << meter::readingText(*reading);
   bool written = true;
   for (const std::string& path : parsed.reports) {
-    const bool json = endsWith(path, ".json");
-    if (writeText(path, json ? meter::readingJson(*reading) : meter::readingHtml(*reading), err))
+    const bool json = endsWithNoCase(path, ".json");
+    if (writeReportFile(path, json ? meter::readingJson(*reading) : meter::readingHtml(*reading), err))
       out << "report: " << path << '\n';
     else
       written = false;

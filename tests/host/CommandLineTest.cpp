@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <sstream>
@@ -341,6 +342,41 @@ TEST_F(HostCorrectFails, WhenThePlugInDeclinesOrFailsItsProcess) {
         << e.str();
     EXPECT_EQ(platform::fileAttributes(out), platform::kInvalidAttributes);
   }
+}
+
+}  // namespace
+
+namespace {
+
+std::string fileText(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+TEST_F(HostCorrect, WritesTheBeforeAndAfterReportsAskedFor) {
+  ASSERT_TRUE(host::writeWav(in, testSignal(1, 44100, 22050.0), SampleFormat::Pcm16).ok());
+  const std::string json = temp("report.json");
+  const std::string html = temp("report.HTML");
+  const RunResult r = run({"correct", in, out, "--plugin", kCopyPlugin, "--report", json, "--report", html});
+  ASSERT_EQ(r.status, host::kExitOk) << r.err;
+  EXPECT_NE(r.out.find("report: " + json), std::string::npos) << r.out;
+  const std::string figures = fileText(json);
+  EXPECT_NE(figures.find("\"before\": {"), std::string::npos) << figures;
+  EXPECT_NE(figures.find("\"after\": {"), std::string::npos) << figures;
+  EXPECT_NE(figures.find("\"steps\": [\"correct along the plug-in's own curve\"]"), std::string::npos) << figures;
+  EXPECT_NE(fileText(html).find("<svg"), std::string::npos);
+  std::remove(json.c_str());
+  std::remove(html.c_str());
+
+  // A report name that cannot be written is said before any work, and the
+  // output is not made.
+  std::remove(out.c_str());
+  const RunResult bad = run({"correct", in, out, "--plugin", kCopyPlugin, "--report", temp("report.txt")});
+  EXPECT_EQ(bad.status, host::kExitUsage);
+  EXPECT_NE(bad.err.find("--report needs a name ending in .json or .html"), std::string::npos) << bad.err;
+  const RunResult over = run({"correct", in, out, "--plugin", kCopyPlugin, "--report", in});
+  EXPECT_NE(over.status, host::kExitOk);
+  EXPECT_FALSE(std::filesystem::exists(out));
 }
 
 }  // namespace

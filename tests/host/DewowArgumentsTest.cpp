@@ -53,6 +53,12 @@ TEST(DewowArguments, TakesEachAlgorithmWithWhatItNeeds) {
   EXPECT_TRUE(partials.force);
   EXPECT_FALSE(partials.hasBand);
   EXPECT_FALSE(hum.force);
+
+  auto reported = parseDewowArguments(
+      dewow({"in.wav", "out.wav", "--algorithm", "pilot", "--report", "r.json", "--report", "r.HTML"}));
+  ASSERT_EQ(reported.problem, "");
+  EXPECT_EQ(reported.reports, (std::vector<std::string>{"r.json", "r.HTML"}));
+  EXPECT_EQ(algorithmName(reported.algorithm), "pilot");
 }
 
 TEST(DewowArguments, RefusesWhatCannotBeDoneWithWordsSayingWhy) {
@@ -78,6 +84,7 @@ TEST(DewowArguments, RefusesWhatCannotBeDoneWithWordsSayingWhy) {
       {dewow({"in.wav", "out.wav", "--algorithm"}), "--algorithm needs a value"},
       {dewow({"in.wav", "out.wav", "--algorithm", "hum", "--frobnicate"}), "unknown option --frobnicate"},
       {dewow({"in.wav", "--algorithm", "hum"}), "needs IN.wav and OUT.wav"},
+      {dewow({"in.wav", "out.wav", "--algorithm", "hum", "--report", "r.txt"}), "ending in .json or .html"},
   };
   for (const Case& c : cases) {
     const auto parsed = parseDewowArguments(c.args);

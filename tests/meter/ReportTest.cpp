@@ -67,3 +67,28 @@ TEST(MeterReport, HtmlCarriesBothPicturesAndEscapesTheName) {
 }
 
 }  // namespace
+
+TEST(MeterReport, ComparisonShowsBothFilesTheStepsAndBothPictures) {
+  const double rate = 16000.0;
+  const meter::MeterReading before = fastTone();
+  const meter::MeterReading after =
+      meter::readTone(demodulate(fmTone(3150.0, {{4.0, 0.01}}, 9.0, rate), rate, 3150.0), "after.wav");
+  const std::vector<std::string> steps = {"dewow --algorithm pilot", "curve shaped (strength 0.5) <half>"};
+  const std::string html = meter::comparisonHtml(before, after, steps);
+  std::size_t charts = 0;
+  for (std::size_t at = html.find("<svg"); at != std::string::npos; at = html.find("<svg", at + 1)) ++charts;
+  EXPECT_EQ(charts, 2u);
+  EXPECT_TRUE(has(html, "<li>curve shaped (strength 0.5) &lt;half&gt;</li>")) << html;
+  EXPECT_TRUE(has(html, ">before<") && has(html, ">after<")) << "both curves carry a legend";
+  EXPECT_TRUE(has(html, "weighting"));
+  EXPECT_LT(html.find("wow and flutter, weighted"), html.find("unweighted, 0.5 to 200 Hz"));
+
+  const std::string json = meter::comparisonJson(before, after, steps);
+  EXPECT_TRUE(has(json, "\"steps\": [\"dewow --algorithm pilot\", \"curve shaped (strength 0.5) <half>\"]")) << json;
+  const std::size_t first = json.find("\"weighted\": {\"peak_2sigma_percent\": ");
+  const std::size_t second = json.find("\"weighted\": {\"peak_2sigma_percent\": ", first + 1);
+  ASSERT_NE(second, std::string::npos) << json;
+  EXPECT_NEAR(std::stod(json.substr(first + 37)), before.analysis.figures.weighted.peakPercent, 1e-4);
+  EXPECT_NEAR(std::stod(json.substr(second + 37)), after.analysis.figures.weighted.peakPercent, 1e-4);
+  EXPECT_GT(before.analysis.figures.weighted.peakPercent, 5.0 * after.analysis.figures.weighted.peakPercent);
+}
