@@ -4,6 +4,7 @@
 
 #include <array>
 
+#include "editor/ControlIds.h"
 #include "editor/Panes.h"
 
 namespace editor {
@@ -32,64 +33,64 @@ using K = ControlKind;
 
 // Controls before the panes, in creation order.
 const ControlRecord kMainControls[] = {
-    {10, K::Display, "", 75, 25, 670, 260, kShown},
-    {72, K::DropList, "L1", 5, 335, 225, 200, kShown, {}, kAlgorithms, 0},
-    {73, K::Push, "Import PVC", 5, 405, 105, 21, kShown},
-    {74, K::Push, "Export PVC", 120, 405, 105, 21, kShown},
-    {75, K::Static, "", 270, 370, 400, 81, 0},
-    {76, K::Static, "Pos:", 500, 5, 780, 17, 0},
-    {77, K::Progress, "", 5, 455, 225, 15, 0},
-    {78, K::Push, "Undo", 5, 375, 105, 21, kShown | kDisabled},
-    {79, K::Push, "Redo", 120, 375, 105, 21, kShown | kDisabled},
-    {11, K::VScroll, "S1", 755, 25, 17, 260, kShown | kSubclass, kViewBar},
-    {12, K::VScroll, "S1", 5, 25, 17, 260, kShown | kSubclass, kViewBar},
-    {13, K::HScroll, "S1", 75, 310, 670, 17, kShown | kSubclass, kViewBar},
-    {14, K::Push, "+", 5, 290, 17, 17, kShown},
-    {15, K::Push, "-", 5, 310, 17, 17, kShown},
-    {16, K::Push, "-", 33, 310, 17, 17, kShown},
-    {17, K::Push, "+", 53, 310, 17, 17, kShown},
-    {18, K::Static, "Spectrogram", 380, 5, 80, 17, kShown},
-    {19, K::Static, "22000", 27, 23, 40, 17, kShown | kRight},
-    {20, K::Static, "0", 27, 273, 40, 17, kShown | kRight},
-    {21, K::Static, "00:00.000", 74, 290, 70, 17, kShown},
-    {22, K::Static, "00:00.000", 675, 290, 70, 17, kShown | kRight},
-    {23, K::Static, "[Hz]", 45, 147, 25, 17, kShown},
-    {24, K::Static, "Time", 400, 290, 35, 17, kShown},
-    {106, K::Static, "Right-click to turn the zoom off", 30, 5, 160, 17, kShown},
-    {96, K::Push, "Zoom", 180, 5, 36, 20, kShown | kPressed},
-    {97, K::Push, "Zoom All", 220, 5, 46, 20, kShown},
-    {98, K::Push, "Zoom x2", 270, 5, 46, 20, kShown},
-    {99, K::Push, "Zoom x0.5", 320, 5, 54, 20, kShown},
-    {100, K::Radio, "Lin", 540, 5, 45, 20, kShown | kGroup | kChecked},
-    {101, K::Radio, "Log", 595, 5, 45, 20, kShown},
-    {102, K::Push, "PLAY?", 480, 5, 45, 20, 0},
-    {56, K::Push, "Show Hum", 675, 410, 85, 20, 0},
-    {40, K::Push, "Create PVC", 675, 435, 85, 20, 0},
-    {64, K::Push, "Advanced >", 675, 335, 85, 20, 0},
+    {kDisplay, K::Display, "", 75, 25, 670, 260, kShown},
+    {kAlgorithmList, K::DropList, "L1", 5, 335, 225, 200, kShown, {}, kAlgorithms, 0},
+    {kImportPvc, K::Push, "Import PVC", 5, 405, 105, 21, kShown},
+    {kExportPvc, K::Push, "Export PVC", 120, 405, 105, 21, kShown},
+    {kMessageArea, K::Static, "", 270, 370, 400, 81, 0},
+    {kPositionReadout, K::Static, "Pos:", 500, 5, 780, 17, 0},
+    {kProgressBar, K::Progress, "", 5, 455, 225, 15, 0},
+    {kUndo, K::Push, "Undo", 5, 375, 105, 21, kShown | kDisabled},
+    {kRedo, K::Push, "Redo", 120, 375, 105, 21, kShown | kDisabled},
+    {kReferenceBar, K::VScroll, "S1", 755, 25, 17, 260, kShown | kSubclass, kViewBar},
+    {kFrequencyBar, K::VScroll, "S1", 5, 25, 17, 260, kShown | kSubclass, kViewBar},
+    {kTimeBar, K::HScroll, "S1", 75, 310, 670, 17, kShown | kSubclass, kViewBar},
+    {kFrequencyIn, K::Push, "+", 5, 290, 17, 17, kShown},
+    {kFrequencyOut, K::Push, "-", 5, 310, 17, 17, kShown},
+    {kTimeOut, K::Push, "-", 33, 310, 17, 17, kShown},
+    {kTimeIn, K::Push, "+", 53, 310, 17, 17, kShown},
+    {kSpectrogramLabel, K::Static, "Spectrogram", 380, 5, 80, 17, kShown},
+    {kUpperFrequency, K::Static, "22000", 27, 23, 40, 17, kShown | kRight},
+    {kLowerFrequency, K::Static, "0", 27, 273, 40, 17, kShown | kRight},
+    {kStartTime, K::Static, "00:00.000", 74, 290, 70, 17, kShown},
+    {kEndTime, K::Static, "00:00.000", 675, 290, 70, 17, kShown | kRight},
+    {kFrequencyUnit, K::Static, "[Hz]", 45, 147, 25, 17, kShown},
+    {kTimeLabel, K::Static, "Time", 400, 290, 35, 17, kShown},
+    {kZoomHint, K::Static, "Right-click to turn the zoom off", 30, 5, 160, 17, kShown},
+    {kZoom, K::Push, "Zoom", 180, 5, 36, 20, kShown | kPressed},
+    {kZoomAll, K::Push, "Zoom All", 220, 5, 46, 20, kShown},
+    {kZoomTwice, K::Push, "Zoom x2", 270, 5, 46, 20, kShown},
+    {kZoomHalf, K::Push, "Zoom x0.5", 320, 5, 54, 20, kShown},
+    {kLinearScale, K::Radio, "Lin", 540, 5, 45, 20, kShown | kGroup | kChecked},
+    {kLogScale, K::Radio, "Log", 595, 5, 45, 20, kShown},
+    {kPlay, K::Push, "PLAY?", 480, 5, 45, 20, 0},
+    {kShowHum, K::Push, "Show Hum", 675, 410, 85, 20, 0},
+    {kCreatePvc, K::Push, "Create PVC", 675, 435, 85, 20, 0},
+    {kAdvanced, K::Push, "Advanced >", 675, 335, 85, 20, 0},
 };
 
 // The analysis settings; "Update" is made last.
 const ControlRecord kZoomSettingsControls[] = {
-    {57, K::Check, "Zoom Frequency", 270, 335, 130, 20, kShown | kChecked},
-    {58, K::Check, "Zoom Time", 420, 335, 95, 20, kShown | kChecked},
-    {59, K::DropList, "L1", 270, 405, 80, 140, kShown, {}, kResolutions, -1},
-    {60, K::DropList, "L2", 420, 405, 100, 80, kShown, {}, kWindows, -1},
-    {62, K::Static, "Resolution", 270, 385, 80, 20, kShown},
-    {63, K::Static, "Windowing Function", 420, 385, 120, 20, kShown},
-    {61, K::Push, "Update", 540, 405, 60, 21, kShown},
+    {kZoomFrequency, K::Check, "Zoom Frequency", 270, 335, 130, 20, kShown | kChecked},
+    {kZoomTime, K::Check, "Zoom Time", 420, 335, 95, 20, kShown | kChecked},
+    {kResolutionList, K::DropList, "L1", 270, 405, 80, 140, kShown, {}, kResolutions, -1},
+    {kWindowList, K::DropList, "L2", 420, 405, 100, 80, kShown, {}, kWindows, -1},
+    {kResolutionLabel, K::Static, "Resolution", 270, 385, 80, 20, kShown},
+    {kWindowLabel, K::Static, "Windowing Function", 420, 385, 120, 20, kShown},
+    {kUpdate, K::Push, "Update", 540, 405, 60, 21, kShown},
 };
 
 const ControlRecord kManualControls[] = {
-    {65, K::Check, "Show PVC Points", 270, 335, 127, 20, 0},
-    {66, K::Check, "Move PVC point", 447, 335, 121, 20, kDisabled},
-    {67, K::Radio, "Insert Points", 270, 355, 105, 20, kGroup},
-    {68, K::Radio, "Chart PVC", 270, 375, 105, 20, 0},
-    {69, K::Radio, "Delete PVC Points", 270, 395, 131, 20, 0},
-    {70, K::Radio, "Offset PVC Points", 270, 415, 127, 20, kDisabled},
-    {71, K::Radio, "Smoothing PVC", 270, 435, 118, 20, kDisabled},
+    {kShowPoints, K::Check, "Show PVC Points", 270, 335, 127, 20, 0},
+    {kMovePoint, K::Check, "Move PVC point", 447, 335, 121, 20, kDisabled},
+    {kInsertPoints, K::Radio, "Insert Points", 270, 355, 105, 20, kGroup},
+    {kChartPvc, K::Radio, "Chart PVC", 270, 375, 105, 20, 0},
+    {kDeletePoints, K::Radio, "Delete PVC Points", 270, 395, 131, 20, 0},
+    {kOffsetPoints, K::Radio, "Offset PVC Points", 270, 415, 127, 20, kDisabled},
+    {kSmoothingPvc, K::Radio, "Smoothing PVC", 270, 435, 118, 20, kDisabled},
 };
 
-const ControlRecord kPreviewButton = {80, K::Push, "Preview", 675, 410, 85, 20, 0};
+const ControlRecord kPreviewButton = {kPreview, K::Push, "Preview", 675, 410, 85, 20, 0};
 
 std::vector<ControlRecord> buildTable() {
   std::vector<ControlRecord> all(std::begin(kMainControls), std::end(kMainControls));

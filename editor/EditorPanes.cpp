@@ -1,27 +1,23 @@
-// Showing and hiding the parameter pane of an algorithm, with the names,
-// values and bar positions of its detector's parameters.
+#include "editor/EditorPanes.h"
+
+#include <windows.h>
+
 #include <cstdio>
 #include <cstring>
 #include <span>
 
+#include "analysis/SpectrogramAnalyser.h"
 #include "detect/DetectorEngines.h"
+#include "editor/ControlIds.h"
 #include "editor/ControlTable.h"
+#include "editor/HumBars.h"
 #include "editor/OfflineEditor.h"
 #include "editor/Panes.h"
 #include "plugin/OfflineEffect.h"
 
+namespace editor {
+
 namespace {
-
-using editor::ControlTable;
-
-constexpr int kCreatePvc = 40;
-constexpr int kShowHum = 56;
-constexpr int kAdvanced = 64;
-constexpr int kMovePoint = 66;
-constexpr int kPreview = 80;
-constexpr int kSpectralLevelBar = 88;
-constexpr int kViewControls[] = {11, 12, 13, 14, 15, 16, 17};
-constexpr int kViewControlsButReference[] = {12, 13, 14, 15, 16, 17};
 
 // Texts are built in a buffer of this size; longer ones are cut.
 constexpr int kTextSize = 100;
@@ -29,25 +25,33 @@ constexpr int kTextSize = 100;
 void setNameAndLabel(int id, const char* name, const char* label) {
   char text[kTextSize];
   std::snprintf(text, sizeof text, "%s\n[%s]", name, label);
-  editor::setControlText(id, text);
+  setControlText(id, text);
 }
 
-void setValueText(int id, const char* format, float value) {
+void setNumber(int id, const char* format, double value) {
   char text[kTextSize];
-  std::snprintf(text, sizeof text, format, static_cast<double>(value));
-  editor::setControlText(id, text);
+  std::snprintf(text, sizeof text, format, value);
+  setControlText(id, text);
+}
+
+// 1.0 with the thumb at the top.
+float barValue(int id) {
+  SCROLLINFO info{};
+  info.cbSize = sizeof info;
+  info.fMask = SIF_RANGE | SIF_POS;
+  if (!GetScrollInfo(ControlTable::get(id), SB_CTL, &info) || info.nMax == 0) return 0.0f;
+  return static_cast<float>(info.nMax - info.nPos) / static_cast<float>(info.nMax);
 }
 
 // Value 1 puts the thumb at the top.
-void setBarValue(int id, float value) {
+void placeBar(int id, float v) {
   HWND bar = ControlTable::get(id);
-  if (!bar) return;
   SCROLLINFO info{};
   info.cbSize = sizeof info;
   info.fMask = SIF_RANGE;
-  GetScrollInfo(bar, SB_CTL, &info);
+  if (!bar || !GetScrollInfo(bar, SB_CTL, &info)) return;
   info.fMask = SIF_POS;
-  info.nPos = static_cast<int>(static_cast<float>(info.nMax) - value * static_cast<float>(info.nMax));
+  info.nPos = static_cast<int>(static_cast<float>(info.nMax) - v * static_cast<float>(info.nMax));
   SetScrollInfo(bar, SB_CTL, &info, TRUE);
 }
 
@@ -70,8 +74,9 @@ struct ParameterSource {
   virtual float value(int index) = 0;
 };
 
-struct HumParameters : ParameterSource {
-  explicit HumParameters(detect::DetectorEngines& e) : engines(e) {}
+// The hum engine's parameters through the plug-in's engine slot.
+struct EngineParameters : ParameterSource {
+  explicit EngineParameters(detect::DetectorEngines& e) : engines(e) {}
   bool name(int i, char* t) override { return engines.engineName(i, t); }
   bool label(int i, char* t) override { return engines.engineLabel(i, t); }
   float display(int i) override { return engines.engineDisplayValue(i); }
@@ -87,6 +92,18 @@ struct DetectorParameters : ParameterSource {
   float display(int i) override { return detector ? detector->getParamValueDisp(i) : 0.0f; }
   float value(int i) override { return detector ? detector->getParamValue(i) : 0.0f; }
   Detector* detector;
+};
+
+// The hum bars' rules see the engine through this.
+class EngineHumParameters : public HumParameters {
+ public:
+  explicit EngineHumParameters(detect::DetectorEngines& engines) : engines_(engines) {}
+  float value(int index) override { return engines_.engineValue(index); }
+  void setValue(int index, float v) override { engines_.setEngineValue(index, v); }
+  float display(int index) override { return engines_.engineDisplayValue(index); }
+
+ private:
+  detect::DetectorEngines& engines_;
 };
 
 void showParameterName(ParameterSource& source, int index, int id, const char* fixedLabel = nullptr) {
@@ -109,93 +126,112 @@ void showParameterName(ParameterSource& source, int index, int id, const char* f
 
 }  // namespace
 
-void OfflineEditor::showPane(int algorithm, bool show) {
-  detect::DetectorEngines& engines = effect_.engines();
+void EditorPanes::showPane(int algorithm, bool show) {
   switch (algorithm) {
-    case detect::kAlgorithmHum: {
-      if (show) {
-        editor::enableControls(kViewControls, false);
-        layOutHumPane(false);
-      }
-      editor::showControls(editor::kHumPaneIds, show);
-      editor::showControl(kShowHum, show);
-      editor::showControl(kCreatePvc, show);
-      editor::showControl(kAdvanced, show);
-      if (show) {
-        editor::enableControl(kCreatePvc, true);
-        editor::setControlText(kAdvanced, "Advanced >");
-        advanced_ = false;
-      }
+    case detect::kAlgorithmHum:
+      showHumPane(show);
       return;
-    }
-    case detect::kAlgorithmPilotTone: {
-      if (show) {
-        editor::enableControl(11, true);
-        editor::enableControls(kViewControlsButReference, false);
-        DetectorParameters<detect::PilotToneTracker> source(engines.trackerEngine());
-        const editor::PaneLayout& pane = editor::pilotTonePane();
-        for (int k = 0; k < pane.count; ++k) {
-          const auto i = static_cast<size_t>(k);
-          showParameterName(source, k, pane.nameIds[i]);
-          setValueText(pane.readoutIds[i], "%.1f", source.display(k));
-          setBarValue(pane.barIds[i], source.value(k));
-        }
-      }
-      editor::showControls(editor::kPilotPaneIds, show);
-      editor::showControl(kCreatePvc, show);
-      if (show) editor::enableControl(kCreatePvc, true);
+    case detect::kAlgorithmPilotTone:
+      showPilotTonePane(show);
       return;
-    }
     case detect::kAlgorithmCentreOfGravity:
-      editor::enableControl(11, true);
-      editor::enableControls(kViewControlsButReference, false);
+      // No pane: the reference bar only.
+      enableControl(kReferenceBar, true);
+      enableControls(kViewNavigationButReference, false);
       return;
     case detect::kAlgorithmManual:
-      // Back in the pane, the tools are as its controls show them.
-      if (show) setMoveMode(SendMessageA(ControlTable::get(kMovePoint), BM_GETCHECK, 0, 0) == BST_CHECKED);
-      if (!show) movePointsMode_ = false;
-      editor::showControls(editor::kManualPaneIds, show);
+      showManualPane(show);
       return;
-    case detect::kAlgorithmSpectral: {
-      editor::enableControl(kSpectralLevelBar, false);
-      if (show) {
-        editor::enableControls(kViewControlsButReference, false);
-        editor::showControl(kPreview, true);
-        editor::showControl(kCreatePvc, true);
-        editor::enableControl(kCreatePvc, false);
-        DetectorParameters<detect::SpectralPvcDetector> source(engines.spectralEngine());
-        const editor::PaneLayout& pane = editor::spectralPane();
-        for (int k = 0; k < 3; ++k) {
-          const auto i = static_cast<size_t>(k);
-          showParameterName(source, k, pane.nameIds[i]);
-          setValueText(pane.readoutIds[i], "%.1f", source.display(k));
-        }
-        for (int k = 0; k < pane.count; ++k) setBarValue(pane.barIds[static_cast<size_t>(k)], source.value(k));
-      } else {
-        editor::showControl(kPreview, false);
-        editor::showControl(kCreatePvc, false);
-      }
-      editor::showControls(editor::kSpectralPaneIds, show);
+    case detect::kAlgorithmSpectral:
+      showSpectralPane(show);
       return;
-    }
     case kZoomAlgorithm:
-      editor::enableControls(kViewControls, true);
-      editor::showControls(editor::kZoomSettingsIds, show);
+      enableControls(kViewNavigationIds, true);
+      showControls(kZoomSettingsIds, show);
       return;
     default:
       return;
   }
 }
 
+void EditorPanes::showHumPane(bool show) {
+  if (show) {
+    enableControls(kViewNavigationIds, false);
+    layOutHumPane(false);
+  }
+  showControls(kHumPaneShown, show);
+  showControl(kShowHum, show);
+  showControl(kCreatePvc, show);
+  showControl(kAdvanced, show);
+  if (show) {
+    enableControl(kCreatePvc, true);
+    setControlText(kAdvanced, "Advanced >");
+    advanced_ = false;
+  }
+}
+
+void EditorPanes::showPilotTonePane(bool show) {
+  if (show) {
+    enableControl(kReferenceBar, true);
+    enableControls(kViewNavigationButReference, false);
+    DetectorParameters<detect::PilotToneTracker> source(editor_.effect().engines().trackerEngine());
+    const PaneLayout& pane = pilotTonePane();
+    for (int k = 0; k < pane.count; ++k) {
+      const auto i = static_cast<size_t>(k);
+      showParameterName(source, k, pane.nameIds[i]);
+      setNumber(pane.readoutIds[i], "%.1f", source.display(k));
+      placeBar(pane.barIds[i], source.value(k));
+    }
+  }
+  showControls(kPilotPaneShown, show);
+  showControl(kCreatePvc, show);
+  if (show) enableControl(kCreatePvc, true);
+}
+
+void EditorPanes::showManualPane(bool show) {
+  // Back in the pane, the tools are as its controls show them.
+  if (show)
+    editor_.curves().setMoveMode(SendMessageA(ControlTable::get(kMovePoint), BM_GETCHECK, 0, 0) == BST_CHECKED);
+  if (!show) editor_.tools().setMovePointsMode(false);
+  showControls(kManualPaneIds, show);
+}
+
+void EditorPanes::showSpectralPane(bool show) {
+  enableControl(kSpectralLevelBar, false);
+  if (show) {
+    enableControls(kViewNavigationButReference, false);
+    showControl(kPreview, true);
+    showControl(kCreatePvc, true);
+    enableControl(kCreatePvc, false);
+    DetectorParameters<detect::SpectralPvcDetector> source(editor_.effect().engines().spectralEngine());
+    const PaneLayout& pane = spectralPane();
+    for (int k = 0; k < 3; ++k) {
+      const auto i = static_cast<size_t>(k);
+      showParameterName(source, k, pane.nameIds[i]);
+      setNumber(pane.readoutIds[i], "%.1f", source.display(k));
+    }
+    for (int k = 0; k < pane.count; ++k) placeBar(pane.barIds[static_cast<size_t>(k)], source.value(k));
+  } else {
+    showControl(kPreview, false);
+    showControl(kCreatePvc, false);
+  }
+  showControls(kSpectralPaneShown, show);
+}
+
+void EditorPanes::toggleAdvanced() {
+  setControlText(kAdvanced, advanced_ ? "Advanced >" : "< Basic");
+  layOutHumPane(!advanced_);
+}
+
 // The hum pane in its basic or advanced form: other parameters, other name
 // widths, whole-number values in the advanced one.
-void OfflineEditor::layOutHumPane(bool advanced) {
-  HumParameters source(effect_.engines());
+void EditorPanes::layOutHumPane(bool advanced) {
+  EngineParameters source(editor_.effect().engines());
   const int sign = advanced ? 1 : -1;
   if (advanced != advanced_) {
-    moveBy(41, 10 * sign, -20 * sign);
-    moveBy(42, 20 * sign, -40 * sign);
-    moveBy(44, -10 * sign, 20 * sign);
+    moveBy(kHumPaneIds.names[0], 10 * sign, -20 * sign);
+    moveBy(kHumPaneIds.names[1], 20 * sign, -40 * sign);
+    moveBy(kHumPaneIds.names[3], -10 * sign, 20 * sign);
   }
   advanced_ = advanced;
   struct Slot {
@@ -205,11 +241,64 @@ void OfflineEditor::layOutHumPane(bool advanced) {
   const Slot basic[] = {{1, nullptr}, {2, nullptr}, {3, nullptr}, {4, nullptr}, {10, nullptr}};
   const Slot detailed[] = {{5, "smpl"}, {6, "smpl"}, {7, "order"}, {9, nullptr}, {11, "order"}};
   const std::span<const Slot> slots = advanced ? std::span<const Slot>(detailed) : std::span<const Slot>(basic);
-  const editor::PaneLayout& pane = editor::humPane();
+  const PaneLayout& pane = humPane();
   for (size_t i = 0; i < slots.size(); ++i) {
     const int p = slots[i].parameter;
     showParameterName(source, p, pane.nameIds[i], slots[i].fixedLabel);
-    setValueText(pane.readoutIds[i], advanced ? "%.0f" : "%.1f", source.display(p));
-    setBarValue(pane.barIds[i], source.value(p));
+    setNumber(pane.readoutIds[i], advanced ? "%.0f" : "%.1f", source.display(p));
+    placeBar(pane.barIds[i], source.value(p));
   }
 }
+
+// The lower and upper bound bars of the basic set keep each other in order.
+void EditorPanes::moveHumBar(int bar) {
+  EngineHumParameters parameters(editor_.effect().engines());
+  const int lower = kHumPaneIds.bars[2];
+  const int upper = kHumPaneIds.bars[3];
+  const int other = bar == lower ? upper : bar == upper ? lower : bar;
+  const HumBarMove move = editor::moveHumBar(bar, barValue(bar), advanced_, barValue(other), parameters);
+  if (move.placeBarAt) placeBar(bar, *move.placeBarAt);
+  setControlText(bar - kFirstHumBar + kFirstHumReadout, move.readout.c_str());
+}
+
+namespace {
+
+// The column of a bar in its pane, or -1.
+template <int Count>
+int columnOf(const PaneIds<Count>& pane, int bar) {
+  for (int k = 0; k < Count; ++k)
+    if (pane.bars[static_cast<size_t>(k)] == bar) return k;
+  return -1;
+}
+
+}  // namespace
+
+void EditorPanes::movePilotBar(int bar) {
+  detect::PilotToneTracker* tracker = editor_.effect().engines().trackerEngine();
+  const int k = columnOf(kPilotPaneIds, bar);
+  if (!tracker || k < 0) return;
+  tracker->setParamValue(k, barValue(bar));
+  const float shown = tracker->getParamValueDisp(k) - (k == 1 ? 0.5f : 0.0f);
+  setNumber(kPilotPaneIds.readouts[static_cast<size_t>(k)], "%.0f", shown);
+}
+
+void EditorPanes::moveSpectralBar(int bar) {
+  detect::SpectralPvcDetector* detector = editor_.effect().engines().spectralEngine();
+  const int k = columnOf(kSpectralPaneIds, bar);
+  if (!detector || k < 0) return;
+  const float v = barValue(bar);
+  detector->setParamValue(k, v);
+  if (k < 2) {
+    setNumber(kSpectralPaneIds.readouts[static_cast<size_t>(k)], "%.0f", detector->getParamValueDisp(k));
+    return;
+  }
+  // The level bar: the preview's tracks are drawn again at the new level.
+  editor_.presentDisplay();
+  detector->setConfidence(v);
+  const EditorView& view = editor_.view();
+  editor_.layers().drawTrackOverlay(editor_.effect().analyser(), *detector, view.analysisStart, view.viewStart,
+                                    view.viewLength);
+  setNumber(kSpectralPaneIds.readouts[2], "%g", detector->getParamValueDisp(2));
+}
+
+}  // namespace editor

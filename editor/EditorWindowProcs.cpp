@@ -1,5 +1,7 @@
 #include "editor/EditorWindowProcs.h"
 
+#include "editor/CommandTable.h"
+#include "editor/ControlIds.h"
 #include "editor/ControlTable.h"
 #include "editor/OfflineEditor.h"
 
@@ -7,10 +9,7 @@ namespace editor {
 
 namespace {
 
-constexpr int kPositionReadout = 76;
-constexpr int kTimeBar = 13;
-constexpr int kFrequencyBar = 12;
-constexpr int kKeyA = 65;
+constexpr WPARAM kKeyA = 'A';
 
 WNDPROC displayPrevious = nullptr;
 
@@ -23,12 +22,6 @@ LRESULT guarded(Handle handle) noexcept {
   }
 }
 
-// Scroll bars whose moves become commands.
-bool isCommandBar(int id) {
-  return (id >= 11 && id <= 13) || (id >= 30 && id <= 34) || (id >= 46 && id <= 50) || (id >= 86 && id <= 90) ||
-         id == 104;
-}
-
 // The boxes a key press opens; "A" opens two more and goes back to the
 // remembered algorithm.
 void keyPressed(HWND window, WPARAM key, OfflineEditor* editor) {
@@ -37,7 +30,7 @@ void keyPressed(HWND window, WPARAM key, OfflineEditor* editor) {
   MessageBoxA(window, "Wcisniety z", "Info", MB_ICONERROR);
   if (!editor) return;
   MessageBoxA(window, "Podejmuje akcje", "Info", MB_ICONERROR);
-  editor->selectRememberedAlgorithm();
+  editor->algorithms().selectRememberedAlgorithm();
 }
 
 int scrolledPosition(const SCROLLINFO& info, WORD request, bool horizontal) {
@@ -69,18 +62,13 @@ LRESULT scrolled(HWND window, WPARAM wParam, LPARAM lParam, bool horizontal) {
   GetScrollInfo(bar, SB_CTL, &info);
   const WORD request = LOWORD(wParam);
   info.nPos = scrolledPosition(info, request, horizontal);
-  if (request == SB_ENDSCROLL && editor) {
-    if (horizontal && id == kTimeBar) editor->timeScrollCommitted();
-    if (!horizontal && id == kFrequencyBar) editor->frequencyScrollCommitted();
-  }
+  // The bar's row of the command table: what its moves and its end do.
+  const CommandRow* row = commandRow(id);
+  const unsigned direction = horizontal ? kHorizontalScroll : kVerticalScroll;
+  if (request == SB_ENDSCROLL && editor && row && row->ended && (row->endsOn & direction)) row->ended(*editor);
   info.fMask = SIF_POS;
   SetScrollInfo(bar, SB_CTL, &info, TRUE);
-  if (!editor) return 0;
-  if (horizontal) {
-    if (id == kTimeBar) editor->handleCommand(id);
-  } else if (isCommandBar(id)) {
-    editor->handleCommand(id);
-  }
+  if (editor && row && (row->moves & direction)) row->run(*editor, id);
   return 0;
 }
 
@@ -157,31 +145,31 @@ LRESULT displayMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
       // when the release is outside it: a grabbed point is always let go and
       // the edit stored.
       SetCapture(window);
-      editor->recordPress(x, y);
-      editor->setButtonDown(true);
-      editor->runTool(kPhasePress, x, y);
+      editor->tools().recordPress(x, y);
+      editor->tools().setButtonDown(true);
+      editor->tools().runTool(kPhasePress, x, y);
       return forward();
     case WM_MOUSEMOVE:
-      if (wParam & MK_LBUTTON) editor->runTool(kPhaseDrag, x, y);
+      if (wParam & MK_LBUTTON) editor->tools().runTool(kPhaseDrag, x, y);
       return forward();
     case WM_LBUTTONUP: {
-      const bool held = editor->buttonHeld();
-      editor->setButtonDown(false);
+      const bool held = editor->tools().buttonHeld();
+      editor->tools().setButtonDown(false);
       if (GetCapture() == window) ReleaseCapture();
       // A capture taken away mid-drag has already ended the drag.
-      if (held) editor->runTool(kPhaseRelease, x, y);
+      if (held) editor->tools().runTool(kPhaseRelease, x, y);
       return forward();
     }
     case WM_CAPTURECHANGED:
       // Another window took the mouse mid-drag (a box, a switch of
       // programs): the drag ends where the tool last saw the mouse.
-      if (reinterpret_cast<HWND>(lParam) != window) editor->endDrag();
+      if (reinterpret_cast<HWND>(lParam) != window) editor->tools().endDrag();
       return forward();
     case WM_RBUTTONDOWN:
-      editor->rightButton(true, x, y);
+      editor->tools().rightButton(true, x, y);
       return forward();
     case WM_RBUTTONUP:
-      editor->rightButton(false, x, y);
+      editor->tools().rightButton(false, x, y);
       return forward();
     case WM_KEYDOWN:
       keyPressed(window, wParam, editor);

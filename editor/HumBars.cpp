@@ -15,10 +15,10 @@ std::string format(const char* pattern, float v) {
 HumBarMove basic(int bar, float v, float otherBar, HumParameters& p) {
   HumBarMove move;
   switch (bar) {
-    case 46:
+    case kHumPaneIds.bars[0]:
       p.setValue(1, v / 2.0f);
       break;
-    case 47:
+    case kHumPaneIds.bars[1]:
       p.setValue(2, v);
       // The band must be at least twice as wide as the first setting.
       if (2.0f * p.value(1) >= p.value(2)) {
@@ -26,7 +26,7 @@ HumBarMove basic(int bar, float v, float otherBar, HumParameters& p) {
         move.placeBarAt = p.value(2);
       }
       break;
-    case 48:
+    case kHumPaneIds.bars[2]:
       // The lower bound stays below the upper bound's bar.
       if (v >= otherBar) {
         p.setValue(3, otherBar);
@@ -35,7 +35,7 @@ HumBarMove basic(int bar, float v, float otherBar, HumParameters& p) {
         p.setValue(3, v);
       }
       break;
-    case 49:
+    case kHumPaneIds.bars[3]:
       if (v > otherBar) {
         p.setValue(4, v);
       } else {
@@ -54,21 +54,21 @@ HumBarMove basic(int bar, float v, float otherBar, HumParameters& p) {
 HumBarMove advanced(int bar, float v, HumParameters& p) {
   HumBarMove move;
   switch (bar) {
-    case 46:
+    case kHumPaneIds.bars[0]:
       p.setValue(5, v);
       if (2.0f * p.display(7) >= p.display(5)) {
         p.setValue(5, p.value(7));
         move.placeBarAt = p.value(5);
       }
       break;
-    case 47:
+    case kHumPaneIds.bars[1]:
       p.setValue(6, v);
       if (!(p.value(5) >= p.value(6))) {
         p.setValue(6, p.value(5));
         move.placeBarAt = p.value(6);
       }
       break;
-    case 48:
+    case kHumPaneIds.bars[2]:
       p.setValue(7, v);
       if (!(p.value(5) > p.value(7))) {
         p.setValue(7, p.value(5));
@@ -80,7 +80,7 @@ HumBarMove advanced(int bar, float v, HumParameters& p) {
         p.setValue(7, 0.025f);
       }
       break;
-    case 49:
+    case kHumPaneIds.bars[3]:
       p.setValue(9, v);
       break;
     default:

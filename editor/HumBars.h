@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "editor/ControlIds.h"
+
 namespace editor {
 
 // The hum engine's parameters as the pane sees them: normalised values 0..1
@@ -20,9 +22,9 @@ class HumParameters {
 };
 
 // Scroll bar ids of the pane, and of the read-out under each.
-inline constexpr int kFirstHumBar = 46;
-inline constexpr int kLastHumBar = 50;
-inline constexpr int kFirstHumReadout = 51;
+inline constexpr int kFirstHumBar = kHumPaneIds.bars[0];
+inline constexpr int kLastHumBar = kHumPaneIds.bars[4];
+inline constexpr int kFirstHumReadout = kHumPaneIds.readouts[0];
 
 struct HumBarMove {
   // Where the moved bar must be put back, as a value 0..1, when a bound
@@ -31,8 +33,8 @@ struct HumBarMove {
   std::string readout;  // text of the read-out under the bar
 };
 
-// Bar `bar` (46..50) moved to value v (1 at the top). otherBar is the value
-// of bar 49 when bar 48 moved and of bar 48 when 49 moved (the basic set
+// Bar `bar` (kFirstHumBar..kLastHumBar) moved to value v (1 at the top). otherBar is the value
+// of the fourth bar when the third moved and of the third when the fourth moved (the basic set
 // keeps the lower bound below the upper one by the bars themselves).
 HumBarMove moveHumBar(int bar, float v, bool advanced, float otherBar, HumParameters& parameters);
 

@@ -1,7 +1,7 @@
-// What the mouse does on the spectrogram display with each tool: press,
-// drag with the left button held, and release. Mouse x is an analysis
-// column and mouse y a display row; the analyser maps them to samples
-// (relative to the view offset) and frequencies.
+// The analyser maps the mouse to samples (relative to the view offset) and
+// frequencies.
+#include "editor/MouseTools.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -13,11 +13,15 @@
 #include "analysis/CentreOfGravity.h"
 #include "analysis/SpectrogramAnalyser.h"
 #include "curve/PvcCurve.h"
+#include "editor/ControlIds.h"
+#include "editor/ControlTable.h"
 #include "editor/CurveTools.h"
 #include "editor/OfflineEditor.h"
 #include "editor/ViewWindow.h"
 #include "editor/ZoomDrag.h"
 #include "plugin/OfflineEffect.h"
+
+namespace editor {
 
 namespace {
 
@@ -45,26 +49,45 @@ std::int32_t pinnedSum(std::int32_t a, std::int64_t b) {
 
 }  // namespace
 
-void OfflineEditor::endDrag() {
+void MouseTools::reset() {
+  buttonDown_ = 0;
+  movePointsMode_ = false;
+}
+
+void MouseTools::recordPress(int x, int y) {
+  leftPressX_ = x;
+  leftPressY_ = y;
+}
+
+void MouseTools::rightButton(bool down, int /*x*/, int /*y*/) {
+  buttonDown_ = down ? 1 : 0;
+  AlgorithmCommands& algorithms = editor_.algorithms();
+  if (editor_.view().toolId == kToolZoom && algorithms.lastAlgorithm() != 0) {
+    showControl(kZoomHint, false);
+    algorithms.selectAlgorithm(algorithms.lastAlgorithm());
+  }
+}
+
+void MouseTools::endDrag() {
   if (!buttonHeld()) return;
   setButtonDown(false);
   runTool(kPhaseRelease, lastToolX_, lastToolY_);
 }
 
-void OfflineEditor::runTool(int phase, int x, int y) {
+void MouseTools::runTool(int phase, int x, int y) {
   lastToolX_ = x;
   lastToolY_ = y;
-  switch (view().toolId) {
+  switch (editor_.view().toolId) {
     case kToolSplash:
       if (phase != kPhaseRelease) return;
-      splashReleased();
-      askForNotification();
+      editor_.files().splashReleased();
+      editor_.askForNotification();
       return;
     case kToolZoom:
       zoomTool(phase, x, y);
       // The redraw the release marks runs on the notification asked for
       // here; asked for first, a host answering at once would miss it.
-      if (phase == kPhaseRelease) askForNotification();
+      if (phase == kPhaseRelease) editor_.askForNotification();
       return;
     case kToolMovePoint:
       moveTool(phase, x, y);
@@ -89,129 +112,136 @@ void OfflineEditor::runTool(int phase, int x, int y) {
   }
 }
 
-std::int32_t OfflineEditor::sampleOfX(int x) const { return effect_.analyser().sampleOfColumn(x); }
+std::int32_t MouseTools::sampleOfX(int x) const { return editor_.effect().analyser().sampleOfColumn(x); }
 
-void OfflineEditor::zoomTool(int phase, int x, int y) {
+void MouseTools::zoomTool(int phase, int x, int y) {
   if (movePointsMode_) return;
-  SpectrogramAnalyser& analyser = effect_.analyser();
-  const std::int32_t offset = view().viewStart;
   if (phase == kPhasePress) {
-    layers_.composeLayers();
-    selectionStart_ = sampleOfX(x);
-    zoomStartY_ = y;
-    if (zoomTime_)
-      setTimeLabels(static_cast<double>(selectionStart_) + offset, static_cast<double>(view().viewLength) + offset);
-    if (zoomFrequency_) setFrequencyLabels(analyser.bottomFrequency(), analyser.topFrequency());
-    return;
+    zoomPress(x, y);
+  } else if (phase == kPhaseDrag) {
+    zoomDrag(x, y);
+  } else {
+    zoomRelease(x, y);
   }
+}
 
+void MouseTools::zoomPress(int x, int y) {
+  const SpectrogramAnalyser& analyser = editor_.effect().analyser();
+  ViewControls& axes = editor_.viewControls();
+  const std::int32_t offset = editor_.view().viewStart;
+  editor_.layers().composeLayers();
+  selectionStart_ = sampleOfX(x);
+  zoomStartY_ = y;
+  if (axes.zoomTime())
+    axes.setTimeLabels(static_cast<double>(selectionStart_) + offset,
+                       static_cast<double>(editor_.view().viewLength) + offset);
+  if (axes.zoomFrequency()) axes.setFrequencyLabels(analyser.bottomFrequency(), analyser.topFrequency());
+}
+
+void MouseTools::zoomDrag(int x, int y) {
+  if (!buttonDown_) return;
+  const SpectrogramAnalyser& analyser = editor_.effect().analyser();
+  ViewControls& axes = editor_.viewControls();
+  const std::int32_t offset = editor_.view().viewStart;
   const float f1 = analyser.frequencyOfRow(zoomStartY_);
   const float f2 = analyser.frequencyOfRow(y);
-  const editor::ZoomSettings settings{zoomTime_, zoomFrequency_, minimumTimeSpan(analyser),
-                                      minimumFrequencySpan(analyser)};
-  if (phase == kPhaseDrag) {
-    if (!buttonDown_) return;
-    const std::int64_t d = std::int64_t{sampleOfX(x)} - sampleOfX(leftPressX_);
-    const editor::ZoomOutline outline = editor::zoomOutline(d, static_cast<int>(std::fabs(f1 - f2)), settings);
-    const double a = static_cast<double>(std::min(sampleOfX(leftPressX_), sampleOfX(x))) + offset;
-    const double b = static_cast<double>(std::max(sampleOfX(leftPressX_), sampleOfX(x))) + offset;
-    auto band = [&](RubberBand kind) {
-      layers_.drawRubberBand(leftPressX_, leftPressY_, x, y, outline.timeValid, outline.frequencyValid, kind);
-    };
-    switch (outline.kind) {
-      case editor::OutlineKind::ZoomOutPreview:
-        // Released here, the drag zooms out to everything.
-        if (zoomTime_) setTimeLabels(0, view().fileLength);
-        if (zoomFrequency_) setFrequencyLabels(0, analyser.maxFrequency());
-        return;
-      case editor::OutlineKind::Horizontal:
-        band(RubberBand::Horizontal);
-        setFrequencyLabels(std::min(f1, f2), std::max(f1, f2));
-        return;
-      case editor::OutlineKind::Vertical:
-        band(RubberBand::Vertical);
-        setTimeLabels(a, b);
-        return;
-      case editor::OutlineKind::Rectangle:
-        band(RubberBand::Rectangle);
-        setFrequencyLabels(std::min(f1, f2), std::max(f1, f2));
-        setTimeLabels(a, b);
-        return;
-      default:
-        return;
-    }
+  const ZoomSettings settings{axes.zoomTime(), axes.zoomFrequency(), minimumTimeSpan(analyser),
+                              minimumFrequencySpan(analyser)};
+  const std::int64_t d = std::int64_t{sampleOfX(x)} - sampleOfX(leftPressX_);
+  const ZoomOutline outline = zoomOutline(d, static_cast<int>(std::fabs(f1 - f2)), settings);
+  const double a = static_cast<double>(std::min(sampleOfX(leftPressX_), sampleOfX(x))) + offset;
+  const double b = static_cast<double>(std::max(sampleOfX(leftPressX_), sampleOfX(x))) + offset;
+  auto band = [&](RubberBand kind) {
+    editor_.layers().drawRubberBand(leftPressX_, leftPressY_, x, y, outline.timeValid, outline.frequencyValid, kind);
+  };
+  switch (outline.kind) {
+    case OutlineKind::ZoomOutPreview:
+      // Released here, the drag zooms out to everything.
+      if (axes.zoomTime()) axes.setTimeLabels(0, editor_.view().fileLength);
+      if (axes.zoomFrequency()) axes.setFrequencyLabels(0, analyser.maxFrequency());
+      return;
+    case OutlineKind::Horizontal:
+      band(RubberBand::Horizontal);
+      axes.setFrequencyLabels(std::min(f1, f2), std::max(f1, f2));
+      return;
+    case OutlineKind::Vertical:
+      band(RubberBand::Vertical);
+      axes.setTimeLabels(a, b);
+      return;
+    case OutlineKind::Rectangle:
+      band(RubberBand::Rectangle);
+      axes.setFrequencyLabels(std::min(f1, f2), std::max(f1, f2));
+      axes.setTimeLabels(a, b);
+      return;
+    default:
+      return;
   }
+}
 
+void MouseTools::zoomRelease(int x, int y) {
+  SpectrogramAnalyser& analyser = editor_.effect().analyser();
+  ViewControls& axes = editor_.viewControls();
+  EditorView& v = editor_.view();
+  const std::int32_t offset = v.viewStart;
+  const float f1 = analyser.frequencyOfRow(zoomStartY_);
+  const float f2 = analyser.frequencyOfRow(y);
+  const ZoomSettings settings{axes.zoomTime(), axes.zoomFrequency(), minimumTimeSpan(analyser),
+                              minimumFrequencySpan(analyser)};
   const std::int32_t selectionEnd = sampleOfX(x);
   const std::int64_t d = std::int64_t{selectionEnd} - selectionStart_;
-  auto frequencyFromAnalyser = [&] {
-    const view::FrequencyCentre c = view::frequencyCentre(analyser.bottomFrequency(), analyser.topFrequency());
-    frequencyCentre_ = c.centre;
-    frequencyHalfSpan_ = c.halfSpan;
-    setFrequencyScrollRange();
-    setFrequencyLabels(analyser.bottomFrequency(), analyser.topFrequency());
-  };
   auto referenceRange = [&] {
-    setReferenceRange(static_cast<int>(analyser.bottomFrequency()), static_cast<int>(analyser.topFrequency()),
-                      static_cast<int>(analyser.refFrequency()));
+    axes.setReferenceRange(static_cast<int>(analyser.bottomFrequency()), static_cast<int>(analyser.topFrequency()),
+                           static_cast<int>(analyser.refFrequency()));
   };
   // The press showed the labels of a zoom to come; a release that leaves
   // the view as it was puts the view's own back.
   auto timeLabelsOfTheView = [&] {
-    if (zoomTime_) setTimeLabels(offset, static_cast<double>(offset) + view().viewLength);
+    if (axes.zoomTime()) axes.setTimeLabels(offset, static_cast<double>(offset) + v.viewLength);
   };
   auto frequencyLabelsOfTheView = [&] {
-    if (zoomFrequency_) setFrequencyLabels(analyser.bottomFrequency(), analyser.topFrequency());
+    if (axes.zoomFrequency()) axes.setFrequencyLabels(analyser.bottomFrequency(), analyser.topFrequency());
   };
-  const editor::ZoomReleaseResult release = editor::zoomRelease(d, f2 - f1, settings);
-  const bool frequencyZoomed = release.what == editor::ZoomRelease::FrequencyZoomed || release.frequencyToo;
+  const ZoomReleaseResult release = editor::zoomRelease(d, f2 - f1, settings);
+  const bool frequencyZoomed = release.what == ZoomRelease::FrequencyZoomed || release.frequencyToo;
   if (frequencyZoomed) analyser.setFrequencyRange(std::min(f1, f2), std::max(f1, f2));
   switch (release.what) {
-    case editor::ZoomRelease::TimeZoomed: {
+    case ZoomRelease::TimeZoomed: {
       const auto half = static_cast<std::int32_t>(d / 2);
-      applyTimeWindow(offset, selectionStart_, selectionEnd, pinnedSum(offset, std::int64_t{selectionStart_} + half),
-                      half);
-      setTimeScrollRange();
-      setTimeLabels(static_cast<double>(offset) + selectionStart_, static_cast<double>(offset) + selectionEnd);
-      if (zoomFrequency_) {
+      axes.applyTimeWindow(offset, selectionStart_, selectionEnd,
+                           pinnedSum(offset, std::int64_t{selectionStart_} + half), half);
+      axes.setTimeScrollRange();
+      axes.setTimeLabels(static_cast<double>(offset) + selectionStart_, static_cast<double>(offset) + selectionEnd);
+      if (axes.zoomFrequency()) {
         referenceRange();
-        frequencyFromAnalyser();
+        axes.takeAnalyserBand();
       }
-      needsRedraw_ = true;
+      editor_.files().markForRedraw();
       return;
     }
-    case editor::ZoomRelease::FrequencyZoomed:
-    case editor::ZoomRelease::Unchanged:
+    case ZoomRelease::FrequencyZoomed:
+    case ZoomRelease::Unchanged:
       // Too short to zoom in time: the selection is the whole view again.
-      if (zoomTime_) {
-        view().zoomStart = offset;
-        view().zoomEnd = pinnedSum(offset, view().viewLength);
+      if (axes.zoomTime()) {
+        v.zoomStart = offset;
+        v.zoomEnd = pinnedSum(offset, v.viewLength);
       }
       timeLabelsOfTheView();
       if (!frequencyZoomed) {
         frequencyLabelsOfTheView();
-        presentDisplay();
+        editor_.presentDisplay();
         return;
       }
-      frequencyFromAnalyser();
-      effect_.curve().layout(analyser);
-      drawCurrentCurve();
-      redrawSpectrogram();
-      presentDisplay();
+      axes.takeAnalyserBand();
+      editor_.effect().curve().layout(analyser);
+      editor_.drawCurrentCurve();
+      editor_.redrawSpectrogram();
+      editor_.presentDisplay();
       referenceRange();
       return;
-    case editor::ZoomRelease::ZoomOutToEverything: {
-      const view::ZoomAllSelection all = view::zoomOutToEverything(view().viewLength);
-      view().zoomStart = pinnedSum(offset, all.selectionStart);
-      view().zoomEnd = pinnedSum(offset, all.selectionEnd);
-      if (zoomFrequency_) analyser.setZoom(1.0f);
-      if (zoomFrequency_ || zoomTime_) {
-        frequencyFromAnalyser();
-        needsRedraw_ = true;
-      }
+    case ZoomRelease::ZoomOutToEverything:
+      axes.zoomOutToEverything();
       return;
-    }
-    case editor::ZoomRelease::Nothing:
+    case ZoomRelease::Nothing:
       timeLabelsOfTheView();
       frequencyLabelsOfTheView();
       return;
@@ -220,9 +250,9 @@ void OfflineEditor::zoomTool(int phase, int x, int y) {
   }
 }
 
-void OfflineEditor::moveTool(int phase, int x, int y) {
-  PvcCurve& curve = effect_.curve();
-  SpectrogramAnalyser& analyser = effect_.analyser();
+void MouseTools::moveTool(int phase, int x, int y) {
+  PvcCurve& curve = editor_.effect().curve();
+  SpectrogramAnalyser& analyser = editor_.effect().analyser();
   if (phase == kPhasePress) {
     // The window reports moves only with the button held, so the hit test
     // of the hovering mouse is made at the press.
@@ -232,8 +262,8 @@ void OfflineEditor::moveTool(int phase, int x, int y) {
     dragging_ = curve.selectNear(x, y);
     if (!dragging_) return;
     curve.layout(analyser);
-    drawCurrentCurve();
-    presentDisplay();
+    editor_.drawCurrentCurve();
+    editor_.presentDisplay();
     return;
   }
   if (phase == kPhaseDrag) {
@@ -247,10 +277,10 @@ void OfflineEditor::moveTool(int phase, int x, int y) {
     // The point moves in time only between its neighbours.
     if (!(curve.columnOf(i - 1) < x && x < curve.columnOf(i + 1))) return;
     curve.setScreen(i, x, y);
-    if (!curve.moveSelected(editor::curveValueOfRow(analyser, y))) return;
+    if (!curve.moveSelected(curveValueOfRow(analyser, y))) return;
     curve.layout(analyser);
-    drawCurrentCurve();
-    presentDisplay();
+    editor_.drawCurrentCurve();
+    editor_.presentDisplay();
     return;
   }
   if (!dragging_) {
@@ -264,53 +294,53 @@ void OfflineEditor::moveTool(int phase, int x, int y) {
     const auto i = static_cast<unsigned>(p);
     if (p > 0 && p + 1 < curve.pointCount() && curve.columnOf(i - 1) < x && x < curve.columnOf(i + 1)) {
       curve.setScreen(i, x, y);
-      curve.moveSelected(editor::curveValueOfRow(analyser, y));
+      curve.moveSelected(curveValueOfRow(analyser, y));
     }
     curve.deselect();
     curve.layout(analyser);
-    drawCurrentCurve();
-    presentDisplay();
-    snapshot(kTagMove);
+    editor_.drawCurrentCurve();
+    editor_.presentDisplay();
+    editor_.curves().snapshot(kTagMove);
   }
   dragging_ = false;
   pointHit_ = false;
 }
 
-void OfflineEditor::insertTool(int phase, int x) {
+void MouseTools::insertTool(int phase, int x) {
   if (phase != kPhasePress) return;
-  PvcCurve& curve = effect_.curve();
-  editor::insertPointKeepingShape(curve, sampleOfX(x) + view().viewStart);
-  curve.layout(effect_.analyser());
-  drawCurrentCurve();
-  presentDisplay();
-  snapshot(kTagInsert);
+  PvcCurve& curve = editor_.effect().curve();
+  insertPointKeepingShape(curve, sampleOfX(x) + editor_.view().viewStart);
+  curve.layout(editor_.effect().analyser());
+  editor_.drawCurrentCurve();
+  editor_.presentDisplay();
+  editor_.curves().snapshot(kTagInsert);
 }
 
-void OfflineEditor::deleteTool(int phase, int x, int y) {
+void MouseTools::deleteTool(int phase, int x, int y) {
   if (phase == kPhasePress) {
-    layers_.composeLayers();
+    editor_.layers().composeLayers();
     return;
   }
   if (phase == kPhaseDrag) {
-    if (buttonDown_) layers_.drawRubberBand(leftPressX_, leftPressY_, x, y, false, false, RubberBand::Vertical);
+    if (buttonDown_) editor_.layers().drawRubberBand(leftPressX_, leftPressY_, x, y, false, false, RubberBand::Vertical);
     return;
   }
-  PvcCurve& curve = effect_.curve();
-  const std::int32_t offset = view().viewStart;
-  editor::deletePointsBetween(curve, sampleOfX(leftPressX_) + offset, sampleOfX(x) + offset);
-  curve.layout(effect_.analyser());
-  drawCurrentCurve();
-  presentDisplay();
-  snapshot(kTagDelete);
+  PvcCurve& curve = editor_.effect().curve();
+  const std::int32_t offset = editor_.view().viewStart;
+  deletePointsBetween(curve, sampleOfX(leftPressX_) + offset, sampleOfX(x) + offset);
+  curve.layout(editor_.effect().analyser());
+  editor_.drawCurrentCurve();
+  editor_.presentDisplay();
+  editor_.curves().snapshot(kTagDelete);
 }
 
-void OfflineEditor::chartTool(int phase, int x, int y) {
+void MouseTools::chartTool(int phase, int x, int y) {
   if (phase == kPhasePress) {
-    layers_.composeLayers();
+    editor_.layers().composeLayers();
     if (!buttonDown_) return;
     // A press on the two rightmost pixels has no column: the buffer keeps
     // nothing for it.
-    chart_.emplace(effect_.analyser().columns());
+    chart_.emplace(editor_.effect().analyser().columns());
     chart_->mark(x, y);
     return;
   }
@@ -318,34 +348,34 @@ void OfflineEditor::chartTool(int phase, int x, int y) {
   if (phase == kPhaseDrag) {
     if (!buttonDown_) return;
     chart_->mark(x, y);
-    layers_.drawChartTrace(leftPressX_, x, chart_->rows());
+    editor_.layers().drawChartTrace(leftPressX_, x, chart_->rows());
     return;
   }
-  PvcCurve& curve = effect_.curve();
+  PvcCurve& curve = editor_.effect().curve();
   chart_->keepOnly(leftPressX_, x);
-  editor::applyChartStroke(curve, effect_.analyser(), view().viewStart, leftPressX_, x, *chart_);
-  curve.layout(effect_.analyser());
-  drawCurrentCurve();
-  presentDisplay();
+  applyChartStroke(curve, editor_.effect().analyser(), editor_.view().viewStart, leftPressX_, x, *chart_);
+  curve.layout(editor_.effect().analyser());
+  editor_.drawCurrentCurve();
+  editor_.presentDisplay();
   chart_.reset();
   // Every stroke is an undo step of its own.
   curve.markPending();
-  snapshot(kTagChart);
+  editor_.curves().snapshot(kTagChart);
 }
 
-void OfflineEditor::rangeTool(int phase, int x, int y) {
+void MouseTools::rangeTool(int phase, int x, int y) {
   if (phase == kPhasePress) {
-    layers_.composeLayers();
+    editor_.layers().composeLayers();
     return;
   }
   if (phase == kPhaseDrag) {
-    if (buttonDown_) layers_.drawRubberBand(leftPressX_, leftPressY_, x, y, false, false, RubberBand::Rectangle);
+    if (buttonDown_) editor_.layers().drawRubberBand(leftPressX_, leftPressY_, x, y, false, false, RubberBand::Rectangle);
     return;
   }
-  const SpectrogramAnalyser& analyser = effect_.analyser();
+  const SpectrogramAnalyser& analyser = editor_.effect().analyser();
   const float f1 = analyser.frequencyOfRow(leftPressY_);
   const float f2 = analyser.frequencyOfRow(y);
-  EditorView& v = view();
+  EditorView& v = editor_.view();
   v.analysisLow = std::min(f1, f2);
   v.analysisHigh = std::max(f1, f2);
   v.analysisStart = sampleOfX(std::min(leftPressX_, x)) + v.viewStart;
@@ -355,20 +385,20 @@ void OfflineEditor::rangeTool(int phase, int x, int y) {
 
 // Signed count of columns from the press column to x, kept inside the
 // analyser's columns.
-int OfflineEditor::traceColumns(int x) const {
-  const SpectrogramAnalyser& analyser = effect_.analyser();
+int MouseTools::traceColumns(int x) const {
+  const SpectrogramAnalyser& analyser = editor_.effect().analyser();
   const int n = analyser.columnSpan(std::min(leftPressX_, x), std::max(leftPressX_, x));
   return x < leftPressX_ ? -n : n;
 }
 
-void OfflineEditor::gravityTool(int phase, int x, int y) {
-  SpectrogramAnalyser& analyser = effect_.analyser();
-  const std::int32_t offset = view().viewStart;
+void MouseTools::gravityTool(int phase, int x, int y) {
+  SpectrogramAnalyser& analyser = editor_.effect().analyser();
+  const std::int32_t offset = editor_.view().viewStart;
   if (phase == kPhasePress) {
-    layers_.composeLayers();
+    editor_.layers().composeLayers();
     return;
   }
-  const int level = editor::gravityLevel(leftPressY_, y);
+  const int level = gravityLevel(leftPressY_, y);
   const int n = traceColumns(x);
   const int count = std::abs(n);
   std::vector<float> ratios(static_cast<std::size_t>(std::max(count, 0)), std::nanf(""));
@@ -385,11 +415,11 @@ void OfflineEditor::gravityTool(int phase, int x, int y) {
     std::vector<int> rows(ratios.size(), leftPressY_);
     for (std::size_t k = 0; k < ratios.size(); ++k)
       if (std::isfinite(ratios[k])) rows[k] = analyser.rowForFrequency(ratios[k], base);
-    layers_.drawGravityTrace(leftPressX_, x, leftPressY_, level, rows);
+    editor_.layers().drawGravityTrace(leftPressX_, x, leftPressY_, level, rows);
     return;
   }
 
-  PvcCurve& curve = effect_.curve();
+  PvcCurve& curve = editor_.effect().curve();
   const int upperBin = analyser.binOfRow(leftPressY_);
   const int lowerBin = analyser.binOfRow(2 * leftPressY_ - y);
   const float reference = analyser.refFrequency() > 0.0f
@@ -402,10 +432,12 @@ void OfflineEditor::gravityTool(int phase, int x, int y) {
     const std::span<const float> line =
         n < 0 ? std::span<const float>(ratios).subspan(static_cast<std::size_t>(count - got))
               : std::span<const float>(ratios).first(static_cast<std::size_t>(got));
-    editor::applyTrace(curve, analyser, offset, leftPressX_, n < 0 ? -got : got, line);
+    applyTrace(curve, analyser, offset, leftPressX_, n < 0 ? -got : got, line);
   }
   curve.layout(analyser);
-  drawCurrentCurve();
-  presentDisplay();
-  snapshot(kTagGravity);
+  editor_.drawCurrentCurve();
+  editor_.presentDisplay();
+  editor_.curves().snapshot(kTagGravity);
 }
+
+}  // namespace editor

@@ -5,6 +5,8 @@
 #include "analysis/SpectrogramAnalyser.h"
 #include "curve/PvcCurve.h"
 #include "detect/DetectorEngines.h"
+#include "editor/CommandTable.h"
+#include "editor/ControlIds.h"
 #include "editor/ControlTable.h"
 #include "editor/EditorWindowProcs.h"
 #include "editor/Panes.h"
@@ -12,16 +14,8 @@
 
 namespace {
 
+// The splash picture's resource (a bitmap, not a control).
 constexpr int kSplashBitmap = 102;
-constexpr int kDisplayId = 10;
-constexpr int kMessageArea = 75;
-constexpr int kProgressBar = 77;
-constexpr int kUndoButton = 78;
-constexpr int kRedoButton = 79;
-constexpr int kResolutionList = 59;
-constexpr int kWindowList = 60;
-// The controls that need a host file: the algorithm list and the curve files.
-constexpr int kFileControls[] = {72, 73, 74};
 
 // Editors with an open window; the window class lives while there are any.
 int openEditors = 0;
@@ -83,13 +77,12 @@ bool OfflineEditor::open(void* parentWindow) {
 
   for (const editor::ControlRecord& record : editor::editorControls()) {
     HWND control = editor::createControl(record, mainWindow_, module_, editor::scrollBarProcedure);
-    if (record.id != kDisplayId || !control) continue;
+    if (record.id != editor::kDisplay || !control) continue;
     // The display: its size drives the layers and the analyser's grid.
     displayWindow_ = control;
     RECT r{};
     GetWindowRect(control, &r);
-    displayHeight_ = r.bottom - r.top;
-    displayWidth_ = r.right - r.left;
+    viewControls_.setDisplaySize(r.right - r.left, r.bottom - r.top);
     layers_.makeLayers(control);
     resetState();
     editor::setDisplayPrevious(reinterpret_cast<WNDPROC>(
@@ -101,17 +94,16 @@ bool OfflineEditor::open(void* parentWindow) {
   const SpectrogramAnalyser& analyser = effect_.analyser();
   view().fftLength = analyser.fftLength();
   view().window = analyser.windowType();
-  SendMessageA(editor::ControlTable::get(kResolutionList), CB_SETCURSEL,
+  SendMessageA(editor::ControlTable::get(editor::kResolutionList), CB_SETCURSEL,
                static_cast<WPARAM>(resolutionItem(view().fftLength)), 0);
-  SendMessageA(editor::ControlTable::get(kWindowList), CB_SETCURSEL, static_cast<WPARAM>(view().window), 0);
+  SendMessageA(editor::ControlTable::get(editor::kWindowList), CB_SETCURSEL, static_cast<WPARAM>(view().window), 0);
 
-  showPane(detect::kAlgorithmPilotTone, false);
-  showPane(detect::kAlgorithmHum, false);
-  showPane(detect::kAlgorithmSpectral, false);
-  algorithm_ = kZoomAlgorithm;
-  rememberedAlgorithm_ = kZoomAlgorithm;
-  histories_.clear();
-  displayState_ = kDisplayEmpty;
+  panes_.showPane(detect::kAlgorithmPilotTone, false);
+  panes_.showPane(detect::kAlgorithmHum, false);
+  panes_.showPane(detect::kAlgorithmSpectral, false);
+  algorithms_.reset();
+  curves_.forgetHistories();
+  files_.setDisplayState(kDisplayEmpty);
   return true;
 }
 
@@ -119,20 +111,12 @@ bool OfflineEditor::open(void* parentWindow) {
 // laid out for the display's grid.
 void OfflineEditor::resetState() {
   view().toolId = kToolSplash;
-  buttonDown_ = 0;
-  zoomTime_ = true;
-  zoomFrequency_ = true;
-  movePointsMode_ = false;
-  timeHalfSpan_ = 0;
+  tools_.reset();
+  viewControls_.reset();
   view().centre = 0;
-  editCursor_ = 0.0;
-  hostSelectionStart_ = 0.0;
-  hostSelectionEnd_ = 0.0;
-  fileName_.clear();
-  readStarted_ = false;
-  needsRedraw_ = false;
-  view().drawingWidth = displayWidth_ - 2;
-  view().drawingHeight = displayHeight_ - 1;
+  files_.reset();
+  view().drawingWidth = viewControls_.displayWidth() - 2;
+  view().drawingHeight = viewControls_.displayHeight() - 1;
   effect_.reconfigureAnalyser();
 }
 
@@ -151,7 +135,7 @@ void OfflineEditor::close() {
   editor::attachEditor(displayWindow_, nullptr);
   editor::attachEditor(mainWindow_, nullptr);
   // A second editor opened since owns the shared table now.
-  const bool ownsTable = editor::ControlTable::get(kDisplayId) == displayWindow_;
+  const bool ownsTable = editor::ControlTable::get(editor::kDisplay) == displayWindow_;
   DestroyWindow(mainWindow_);
   mainWindow_ = nullptr;
   displayWindow_ = nullptr;
@@ -168,19 +152,36 @@ void OfflineEditor::setOperationMode(int /*unused*/, int mode) {
   effect_.setParameter(0, static_cast<float>(mode));
 }
 
-int OfflineEditor::displayState() const { return isOpen() ? displayState_ : headless_.displayState(); }
+int OfflineEditor::displayState() const { return isOpen() ? files_.displayState() : headless_.displayState(); }
+
+void OfflineEditor::notifyFiles(VstAudioFile* files, VstInt32 count) {
+  if (!isOpen()) {
+    headless_.notifyFiles(files, count);
+    return;
+  }
+  files_.notifyFiles(files, count);
+}
+
+// The passes changed the analyser's band or the visible time.
+void OfflineEditor::updateAxes(const SpectrogramAnalyser& analyser) {
+  if (!isOpen()) {
+    headless_.updateAxes(analyser);
+    return;
+  }
+  viewControls_.updateAxes(analyser);
+}
 
 void OfflineEditor::enableFileControls() {
   headless_.enableFileControls();
-  if (isOpen()) editor::enableControls(kFileControls, true);
+  if (isOpen()) editor::enableControls(editor::kFileControls, true);
 }
 
 void OfflineEditor::setProgress(double fraction) {
   headless_.setProgress(fraction);
   if (!isOpen()) return;
-  HWND bar = editor::ControlTable::get(kProgressBar);
+  HWND bar = editor::ControlTable::get(editor::kProgressBar);
   if (fraction < 0.0) {
-    editor::showControl(kProgressBar, false);
+    editor::showControl(editor::kProgressBar, false);
     return;
   }
   SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(fraction * 100.0), 0);
@@ -191,28 +192,28 @@ void OfflineEditor::drawSpectrogramColumn(int column, const SpectrogramAnalyser&
     headless_.drawSpectrogramColumn(column, analyser);
     return;
   }
-  layers_.drawSpectrogramColumn(column, effect_.analyser(), linearScale_);
+  layers_.drawSpectrogramColumn(column, effect_.analyser(), algorithms_.linearScale());
 }
 
-void OfflineEditor::redrawSpectrogram() { layers_.redrawSpectrogram(effect_.analyser(), linearScale_); }
+void OfflineEditor::redrawSpectrogram() { layers_.redrawSpectrogram(effect_.analyser(), algorithms_.linearScale()); }
 
 void OfflineEditor::drawCurve(const PvcCurve& curve) {
   if (!isOpen()) {
     headless_.drawCurve(curve);
     return;
   }
-  layers_.drawCurve(&curve, showPoints_);
+  layers_.drawCurve(&curve, curves_.showsPoints());
   layers_.presentDisplay();
 }
 
-void OfflineEditor::drawCurrentCurve() { layers_.drawCurve(&effect_.curve(), showPoints_); }
+void OfflineEditor::drawCurrentCurve() { layers_.drawCurve(&effect_.curve(), curves_.showsPoints()); }
 
 void OfflineEditor::drawCurveWithBounds(const PvcCurve& curve, int upperRow, int lowerRow) {
   if (!isOpen()) {
     headless_.drawCurveWithBounds(curve, upperRow, lowerRow);
     return;
   }
-  layers_.drawCurveWithBounds(curve, lowerRow, upperRow, showPoints_);
+  layers_.drawCurveWithBounds(curve, lowerRow, upperRow, curves_.showsPoints());
   layers_.presentDisplay();
 }
 
@@ -225,30 +226,26 @@ void OfflineEditor::drawDetectorOverlay(const detect::SpectralPvcDetector& detec
                            view().viewLength);
 }
 
-void OfflineEditor::paint(HDC target) { layers_.paint(target); }
-
 void OfflineEditor::recordUndoStep(int algorithm) {
   headless_.recordUndoStep(algorithm);
-  if (isOpen()) record(algorithm);
+  if (isOpen()) curves_.record(algorithm);
 }
 
 void OfflineEditor::showMessage(const std::string& text) {
   headless_.showMessage(text);
   if (!isOpen()) return;
-  editor::setControlText(kMessageArea, text.c_str());
-  editor::showControl(kMessageArea, true);
+  editor::setControlText(editor::kMessageArea, text.c_str());
+  editor::showControl(editor::kMessageArea, true);
 }
 
-void OfflineEditor::updateUndoButtons() {
-  editor::enableControl(kUndoButton, historyOf(effect_.currentFileId).canUndo());
-  editor::enableControl(kRedoButton, false);
+void OfflineEditor::relayoutCurve() {
+  effect_.curve().layout(effect_.analyser());
+  drawCurrentCurve();
+  presentDisplay();
 }
 
-void OfflineEditor::recordPress(int x, int y) {
-  leftPressX_ = x;
-  leftPressY_ = y;
+void OfflineEditor::handleCommand(int id) {
+  if (const editor::CommandRow* row = editor::commandRow(id)) row->run(*this, id);
 }
 
 void OfflineEditor::askForNotification() { effect_.offlineRead(nullptr, kVstOfflineQueryFiles, true); }
-
-double OfflineEditor::sampleRate() const { return effect_.analyser().sampleRate(); }

@@ -8,18 +8,26 @@ constexpr const char* kNames[] = {"p1", "p2", "p3", "p4", "p5", "p6"};
 constexpr const char* kBars[] = {"B1", "B2", "B3", "B4", "B5", "B6"};
 constexpr const char* kReadouts[] = {"t1", "t2", "t3", "t4", "t5", "t6"};
 
+// The pane's ids as ControlIds.h names them.
+template <int Count>
+void fill(PaneLayout& p, const PaneIds<Count>& ids) {
+  p.count = Count;
+  for (std::size_t i = 0; i < static_cast<std::size_t>(Count); ++i) {
+    p.nameIds[i] = ids.names[i];
+    p.barIds[i] = ids.bars[i];
+    p.readoutIds[i] = ids.readouts[i];
+  }
+}
+
 PaneLayout makeHumPane() {
   PaneLayout p;
-  p.count = 5;
-  p.nameIds = {41, 42, 43, 44, 45};
-  p.barIds = {46, 47, 48, 49, 50};
-  p.readoutIds = {51, 52, 53, 54, 55};
+  fill(p, kHumPaneIds);
   p.nameX = {275, 345, 435, 515, 595};
   p.barX = {301, 381, 461, 541, 621};
   p.readoutX = {290, 370, 450, 530, 610};
   p.nameY = 330;
   p.nameHeight = 39;
-  p.wideNameId = 42;
+  p.wideNameId = kHumPaneIds.names[1];
   p.wideNameWidth = 90;
   p.barY = 374;
   p.readoutY = 458;
@@ -29,16 +37,13 @@ PaneLayout makeHumPane() {
 
 PaneLayout makePilotTonePane() {
   PaneLayout p;
-  p.count = 6;
-  p.nameIds = {25, 26, 27, 28, 29, 103};
-  p.barIds = {30, 31, 32, 33, 34, 104};
-  p.readoutIds = {35, 36, 37, 38, 39, 105};
+  fill(p, kPilotPaneIds);
   p.nameX = {255, 325, 390, 465, 535, 605};
   p.barX = {281, 351, 421, 491, 561, 631};
   p.readoutX = {270, 340, 410, 480, 550, 620};
   p.nameY = 335;
   p.nameHeight = 26;
-  p.wideNameId = 27;
+  p.wideNameId = kPilotPaneIds.names[2];
   p.wideNameWidth = 75;
   p.barY = 367;
   p.readoutY = 450;
@@ -48,21 +53,18 @@ PaneLayout makePilotTonePane() {
 
 PaneLayout makeSpectralPane() {
   PaneLayout p;
-  p.count = 5;
-  p.nameIds = {81, 82, 83, 84, 85};
-  p.barIds = {86, 87, 88, 89, 90};
-  p.readoutIds = {91, 92, 93, 94, 95};
+  fill(p, kSpectralPaneIds);
   p.nameX = {275, 355, 430, 515, 595};
   p.barX = {301, 381, 461, 541, 621};
   p.readoutX = {290, 370, 450, 530, 610};
   p.nameY = 335;
   p.nameHeight = 28;
-  p.wideNameId = 83;
+  p.wideNameId = kSpectralPaneIds.names[2];
   p.wideNameWidth = 75;
   p.barY = 367;
   p.readoutY = 450;
   p.scroll = {0, 100, 2, 50};
-  p.pagedBarId = 86;
+  p.pagedBarId = kSpectralPaneIds.bars[0];
   p.pagedBarPage = 20;
   return p;
 }

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <span>
 #include <vector>
 
+#include "editor/ControlIds.h"
 #include "editor/ControlTable.h"
 
 namespace editor {
@@ -33,18 +35,54 @@ const PaneLayout& spectralPane();
 // The controls of a pane in creation order: names, then bars, then read-outs.
 std::vector<ControlRecord> paneControls(const PaneLayout& pane);
 
-// Ids that the panes show and hide.
-inline constexpr int kHumPaneIds[] = {41, 42, 43, 44, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55};
-inline constexpr int kPilotPaneIds[] = {25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 103, 104, 105};
-inline constexpr int kSpectralPaneIds[] = {81, 82, 83, 86, 87, 88, 91, 92, 93};
-inline constexpr int kManualPaneIds[] = {65, 66, 67, 68, 69, 70, 71};
-inline constexpr int kZoomSettingsIds[] = {57, 58, 59, 60, 61, 62, 63};
+// The first `used` columns of a pane: names, then bars, then read-outs.
+template <std::size_t Used, int Count>
+constexpr std::array<int, 3 * Used> paneColumns(const PaneIds<Count>& pane) {
+  static_assert(Used <= static_cast<std::size_t>(Count));
+  std::array<int, 3 * Used> ids{};
+  for (std::size_t i = 0; i < Used; ++i) {
+    ids[i] = pane.names[i];
+    ids[Used + i] = pane.bars[i];
+    ids[2 * Used + i] = pane.readouts[i];
+  }
+  return ids;
+}
 
-// The view controls hidden while no spectrogram is shown, and the ones the
-// click on the splash picture shows again (the zoom hint stays hidden).
-inline constexpr int kViewControlIds[] = {11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 57, 58, 59,
-                                          60, 61, 62, 63, 72, 73, 74, 75, 78, 79, 96, 97, 98, 99, 100, 101, 106};
-inline constexpr int kViewControlsShownAgain[] = {11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 57, 58,
-                                                  59, 60, 61, 62, 63, 72, 73, 74, 75, 78, 79, 96, 97, 98, 99, 100, 101};
+// Ids that the panes show and hide; the spectral pane shows only its first
+// three parameters.
+inline constexpr auto kHumPaneShown = paneColumns<5>(kHumPaneIds);
+inline constexpr auto kPilotPaneShown = paneColumns<6>(kPilotPaneIds);
+inline constexpr auto kSpectralPaneShown = paneColumns<3>(kSpectralPaneIds);
+inline constexpr int kManualPaneIds[] = {kShowPoints,   kMovePoint,    kInsertPoints, kChartPvc,
+                                         kDeletePoints, kOffsetPoints, kSmoothingPvc};
+inline constexpr int kZoomSettingsIds[] = {kZoomFrequency, kZoomTime,        kResolutionList, kWindowList,
+                                           kUpdate,        kResolutionLabel, kWindowLabel};
+
+// The view bars and the zoom "+" and "-" buttons of both axes.
+inline constexpr int kViewNavigationIds[] = {kReferenceBar, kFrequencyBar, kTimeBar, kFrequencyIn,
+                                             kFrequencyOut, kTimeOut,      kTimeIn};
+inline constexpr int kViewNavigationButReference[] = {kFrequencyBar, kTimeBar, kFrequencyIn,
+                                                      kFrequencyOut, kTimeOut, kTimeIn};
+inline constexpr int kZoomButtons[] = {kZoom, kZoomAll, kZoomTwice, kZoomHalf};
+// The manual tools' radio buttons that choose a tool.
+inline constexpr int kEditToolIds[] = {kInsertPoints, kChartPvc, kDeletePoints};
+// The controls that need a host file: the algorithm list and the curve files.
+inline constexpr int kFileControls[] = {kAlgorithmList, kImportPvc, kExportPvc};
+
+// The view controls the click on the splash picture shows again, and the
+// ones hidden while no spectrogram is shown (the zoom hint as well).
+inline constexpr int kViewControlsShownAgain[] = {
+    kReferenceBar,   kFrequencyBar,    kTimeBar,       kFrequencyIn,   kFrequencyOut, kTimeOut,
+    kTimeIn,         kSpectrogramLabel, kUpperFrequency, kLowerFrequency, kStartTime,  kEndTime,
+    kFrequencyUnit,  kTimeLabel,       kZoomFrequency, kZoomTime,      kResolutionList, kWindowList,
+    kUpdate,         kResolutionLabel, kWindowLabel,   kAlgorithmList, kImportPvc,    kExportPvc,
+    kMessageArea,    kUndo,            kRedo,          kZoom,          kZoomAll,      kZoomTwice,
+    kZoomHalf,       kLinearScale,     kLogScale};
+inline constexpr auto kViewControlIds = [] {
+  std::array<int, std::size(kViewControlsShownAgain) + 1> ids{};
+  for (std::size_t i = 0; i < std::size(kViewControlsShownAgain); ++i) ids[i] = kViewControlsShownAgain[i];
+  ids.back() = kZoomHint;
+  return ids;
+}();
 
 }  // namespace editor

@@ -41,10 +41,10 @@ struct FrequencyCentre {
   int halfSpan = 0;
 };
 
-// Time scroll bar (13): range half-span..sample count, thumb at the centre.
+// Time scroll bar (kTimeBar): range half-span..sample count, thumb at the centre.
 ScrollSetting timeScrollRange(std::int32_t centre, std::int32_t halfSpan, std::int32_t sampleCount);
 
-// Frequency scroll bar (12), inverted so that the top is the highest
+// Frequency scroll bar (kFrequencyBar), inverted so that the top is the highest
 // frequency: range half-span..maximum frequency, thumb at maximum - centre.
 ScrollSetting frequencyScrollRange(int centre, int halfSpan, float maxFrequency);
 

@@ -15,6 +15,7 @@
 
 #include "analysis/SpectrogramAnalyser.h"
 #include "curve/PvcCurve.h"
+#include "editor/ControlIds.h"
 #include "editor/OfflineEditor.h"
 #include "plugin/OfflineEffect.h"
 #include "tests/editor/BoxAnswerer.h"
@@ -155,7 +156,7 @@ class EditorCommands : public EditorFixture {
   std::string text(int id) const { return textOf(control(id)); }
 
   void mouse(UINT message, int x, int y, WPARAM keys = 0) {
-    SendMessageA(control(10), message, keys, MAKELPARAM(x, y));
+    SendMessageA(control(editor::kDisplay), message, keys, MAKELPARAM(x, y));
   }
   void click(int x, int y) {
     mouse(WM_LBUTTONDOWN, x, y, MK_LBUTTON);
@@ -174,8 +175,8 @@ class EditorCommands : public EditorFixture {
     SendMessageA(mainWindow(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(control(id)));
   }
   void chooseItem(int item) {
-    SendMessageA(control(72), CB_SETCURSEL, static_cast<WPARAM>(item), 0);
-    SendMessageA(mainWindow(), WM_COMMAND, MAKEWPARAM(72, CBN_SELCHANGE), reinterpret_cast<LPARAM>(control(72)));
+    SendMessageA(control(editor::kAlgorithmList), CB_SETCURSEL, static_cast<WPARAM>(item), 0);
+    SendMessageA(mainWindow(), WM_COMMAND, MAKEWPARAM(editor::kAlgorithmList, CBN_SELCHANGE), reinterpret_cast<LPARAM>(control(editor::kAlgorithmList)));
   }
   void scrollBar(int id, WORD request, int times = 1) {
     for (int i = 0; i < times; ++i)
@@ -204,14 +205,14 @@ class EditorCommands : public EditorFixture {
 
   PvcCurve& curve() { return plugin->curve(); }
   SpectrogramAnalyser& analyser() { return plugin->analyser(); }
-  int stepOfHistory() { return editor->historyOf(plugin->currentFileId).currentStep(); }
+  int stepOfHistory() { return editor->curves().historyOf(plugin->currentFileId).currentStep(); }
   int rowOfRatio(float ratio) { return analyser().rowForRatio(ratio); }
 
   // Manual correction with three points inserted at columns 200, 300, 400.
   void manualWithThreePoints() {
     chooseItem(1);
     ASSERT_EQ(editor->algorithm(), 6);
-    press(67);
+    press(editor::kInsertPoints);
     ASSERT_EQ(editor->activeTool(), kToolInsert);
     for (int x : {200, 300, 400}) click(x, 50);
     ASSERT_EQ(curve().pointCount(), 5);

@@ -13,6 +13,7 @@
 #include "analysis/SpectrogramAnalyser.h"
 #include "curve/PvcCurve.h"
 #include "detect/SpectralPvcDetector.h"
+#include "editor/ControlIds.h"
 #include "editor/ViewWindow.h"
 #include "tests/detect/SyntheticSignals.h"
 
@@ -144,7 +145,7 @@ class DisplayLayersTest : public ::testing::Test {
     top_ = CreateWindowExA(WS_EX_TOPMOST, "PelmoraDisplayTest", "display test", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
                            420, 620, 820, 380, nullptr, nullptr, cls.hInstance, nullptr);
     display_ = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_OWNERDRAW | SS_NOPREFIX | SS_NOTIFY, 75,
-                               25, kWidth, kHeight, top_, reinterpret_cast<HMENU>(10), cls.hInstance, nullptr);
+                               25, kWidth, kHeight, top_, reinterpret_cast<HMENU>(editor::kDisplay), cls.hInstance, nullptr);
     staticProcedure = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(display_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(displayProcedure)));
     UpdateWindow(top_);

@@ -15,6 +15,7 @@
 #include "analysis/SpectrogramAnalyser.h"
 #include "curve/PvcCurve.h"
 #include "detect/DetectorEngines.h"
+#include "editor/ControlIds.h"
 #include "editor/OfflineEditor.h"
 #include "plugin/EditorLink.h"
 #include "plugin/OfflineEffect.h"
@@ -40,39 +41,39 @@ TEST_F(EditorCommands, AlgorithmListOnBothScales) {
   chooseItem(3);
   EXPECT_EQ(editor->algorithm(), 3);
   EXPECT_EQ(editor->activeTool(), kToolNone);
-  EXPECT_TRUE(shown(control(46)));
-  EXPECT_TRUE(shown(control(40)));
-  EXPECT_EQ(editor->lastAlgorithm(), 3);
+  EXPECT_TRUE(shown(control(editor::kHumPaneIds.bars[0])));
+  EXPECT_TRUE(shown(control(editor::kCreatePvc)));
+  EXPECT_EQ(editor->algorithms().lastAlgorithm(), 3);
 
   chooseItem(4);
   EXPECT_EQ(editor->algorithm(), 4);
-  EXPECT_FALSE(shown(control(46)));
-  EXPECT_TRUE(shown(control(30)));
+  EXPECT_FALSE(shown(control(editor::kHumPaneIds.bars[0])));
+  EXPECT_TRUE(shown(control(editor::kPilotPaneIds.bars[0])));
   EXPECT_TRUE(plugin->engines().hasEngine(4));
   EXPECT_EQ(plugin->engines().engineHandle(), 0) << "the hum engine is released on leaving";
 
   chooseItem(2);
   EXPECT_EQ(editor->algorithm(), 7);
   EXPECT_EQ(editor->activeTool(), kToolRange);
-  EXPECT_TRUE(shown(control(80)));
-  EXPECT_FALSE(shown(control(30)));
+  EXPECT_TRUE(shown(control(editor::kPreview)));
+  EXPECT_FALSE(shown(control(editor::kPilotPaneIds.bars[0])));
 
   chooseItem(5);
   EXPECT_EQ(editor->algorithm(), 5);
   EXPECT_EQ(editor->activeTool(), kToolGravity);
-  EXPECT_TRUE(shown(control(75)));
-  EXPECT_EQ(text(75).rfind("The Centre of Gravity method is active.", 0), 0u);
+  EXPECT_TRUE(shown(control(editor::kMessageArea)));
+  EXPECT_EQ(text(editor::kMessageArea).rfind("The Centre of Gravity method is active.", 0), 0u);
 
   chooseItem(1);
   EXPECT_EQ(editor->algorithm(), 6);
-  EXPECT_FALSE(shown(control(75))) << "leaving empties and hides the message area";
-  EXPECT_TRUE(shown(control(67)));
+  EXPECT_FALSE(shown(control(editor::kMessageArea))) << "leaving empties and hides the message area";
+  EXPECT_TRUE(shown(control(editor::kInsertPoints)));
 
   // "Log": the list goes, the manual pane with it.
-  press(101);
-  EXPECT_FALSE(editor->linearScale());
-  EXPECT_FALSE(shown(control(72)));
-  EXPECT_FALSE(shown(control(67)));
+  press(editor::kLogScale);
+  EXPECT_FALSE(editor->algorithms().linearScale());
+  EXPECT_FALSE(shown(control(editor::kAlgorithmList)));
+  EXPECT_FALSE(shown(control(editor::kInsertPoints)));
   EXPECT_EQ(editor->algorithm(), 0);
   const struct {
     int item;
@@ -81,20 +82,20 @@ TEST_F(EditorCommands, AlgorithmListOnBothScales) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     chooseItem(c.item);
-    EXPECT_EQ(text(75), std::string(c.name) + kLinearOnly);
-    EXPECT_TRUE(shown(control(75)));
+    EXPECT_EQ(text(editor::kMessageArea), std::string(c.name) + kLinearOnly);
+    EXPECT_TRUE(shown(control(editor::kMessageArea)));
     EXPECT_EQ(editor->algorithm(), 0);
-    EXPECT_FALSE(shown(control(46)));
-    EXPECT_FALSE(shown(control(30)));
-    EXPECT_FALSE(shown(control(80)));
+    EXPECT_FALSE(shown(control(editor::kHumPaneIds.bars[0])));
+    EXPECT_FALSE(shown(control(editor::kPilotPaneIds.bars[0])));
+    EXPECT_FALSE(shown(control(editor::kPreview)));
   }
 
   // "Lin" brings back the algorithm chosen before "Log", and its pane.
-  press(100);
-  EXPECT_TRUE(editor->linearScale());
-  EXPECT_TRUE(shown(control(72)));
+  press(editor::kLinearScale);
+  EXPECT_TRUE(editor->algorithms().linearScale());
+  EXPECT_TRUE(shown(control(editor::kAlgorithmList)));
   EXPECT_EQ(editor->algorithm(), 6);
-  EXPECT_TRUE(shown(control(67)));
+  EXPECT_TRUE(shown(control(editor::kInsertPoints)));
 }
 
 TEST_F(EditorCommands, PilotToneBelowItsRateIsRefused) {
@@ -105,9 +106,9 @@ TEST_F(EditorCommands, PilotToneBelowItsRateIsRefused) {
   chooseItem(4);
   EXPECT_EQ(editor->algorithm(), 0);
   EXPECT_EQ(editor->activeTool(), kToolNone);
-  EXPECT_EQ(text(75), "Sampling frequency is too low! Please, select another algorithm.");
-  EXPECT_TRUE(shown(control(75)));
-  EXPECT_FALSE(shown(control(30)));
+  EXPECT_EQ(text(editor::kMessageArea), "Sampling frequency is too low! Please, select another algorithm.");
+  EXPECT_TRUE(shown(control(editor::kMessageArea)));
+  EXPECT_FALSE(shown(control(editor::kPilotPaneIds.bars[0])));
 }
 
 // The same algorithm twice: the second choice leaves the first one's state
@@ -116,9 +117,9 @@ TEST_F(EditorCommands, SameAlgorithmTwiceDoesNothing) {
   openAndRead();
   chooseItem(2);
   drag(100, 200, 300, 150);
-  ASSERT_TRUE(editor->rangeSelected());
+  ASSERT_TRUE(editor->tools().rangeSelected());
   chooseItem(2);
-  EXPECT_TRUE(editor->rangeSelected());
+  EXPECT_TRUE(editor->tools().rangeSelected());
   EXPECT_EQ(editor->activeTool(), kToolRange);
 }
 
@@ -126,53 +127,54 @@ TEST_F(EditorCommands, SameAlgorithmTwiceDoesNothing) {
 TEST_F(EditorCommands, DetectorParametersSurviveReselection) {
   openAndRead();
   chooseItem(4);
-  const int before = barPosition(30);
-  scrollBar(30, SB_PAGEDOWN, 2);
-  const int moved = barPosition(30);
+  const int before = barPosition(editor::kPilotPaneIds.bars[0]);
+  scrollBar(editor::kPilotPaneIds.bars[0], SB_PAGEDOWN, 2);
+  const int moved = barPosition(editor::kPilotPaneIds.bars[0]);
   ASSERT_NE(moved, before);
   const float value = plugin->engines().trackerEngine()->getParamValue(0);
-  EXPECT_NEAR(value, barValue(30), 1e-6f);
+  EXPECT_NEAR(value, barValue(editor::kPilotPaneIds.bars[0]), 1e-6f);
   char expected[32];
   std::snprintf(expected, sizeof expected, "%.0f",
                 static_cast<double>(plugin->engines().trackerEngine()->getParamValueDisp(0)));
-  EXPECT_EQ(text(35), expected);
+  EXPECT_EQ(text(editor::kPilotPaneIds.readouts[0]), expected);
 
   chooseItem(1);
   EXPECT_FALSE(plugin->engines().hasEngine(4));
   chooseItem(4);
-  EXPECT_EQ(barPosition(30), moved);
+  EXPECT_EQ(barPosition(editor::kPilotPaneIds.bars[0]), moved);
   EXPECT_NEAR(plugin->engines().trackerEngine()->getParamValue(0), value, 1e-6f);
 }
 
-// Hum bars: in the basic set the lower bound (48) cannot pass the upper
-// one (49); in the advanced set the third bar below 2 goes to 0.025.
+// Hum bars: in the basic set the lower bound (the third bar) cannot pass
+// the upper one (the fourth); in the advanced set the third bar below 2
+// goes to 0.025.
 TEST_F(EditorCommands, HumBarsKeepTheirBounds) {
   openAndRead();
   chooseItem(3);
   ASSERT_EQ(editor->algorithm(), 3);
   detect::DetectorEngines& engines = plugin->engines();
-  scrollBar(49, SB_PAGEDOWN, 3);
-  const float upper = barValue(49);
-  scrollBar(48, SB_PAGEUP, 20);
+  scrollBar(editor::kHumPaneIds.bars[3], SB_PAGEDOWN, 3);
+  const float upper = barValue(editor::kHumPaneIds.bars[3]);
+  scrollBar(editor::kHumPaneIds.bars[2], SB_PAGEUP, 20);
   EXPECT_NEAR(engines.engineValue(3), upper, 0.01f) << "the engine keeps its own steps";
-  EXPECT_NEAR(barValue(48), upper, 0.02f) << "bar 48 is put back at bar 49";
+  EXPECT_NEAR(barValue(editor::kHumPaneIds.bars[2]), upper, 0.02f) << "the lower bound's bar is put back at the upper one's";
   char expected[32];
   std::snprintf(expected, sizeof expected, "%.1f", static_cast<double>(engines.engineDisplayValue(3)));
-  EXPECT_EQ(text(53), expected);
+  EXPECT_EQ(text(editor::kHumPaneIds.readouts[2]), expected);
 
-  press(64);
-  EXPECT_EQ(text(64), "< Basic");
+  press(editor::kAdvanced);
+  EXPECT_EQ(text(editor::kAdvanced), "< Basic");
   // Down a page at a time until the order would fall below 2: there the bar
   // is put back at 0.025, whatever the first value was.
   bool snapped = false;
   for (int page = 0; page < 200 && !snapped; ++page) {
-    const int before = barPosition(48);
-    scrollBar(48, SB_PAGEDOWN);
-    snapped = barPosition(48) < before;
+    const int before = barPosition(editor::kHumPaneIds.bars[2]);
+    scrollBar(editor::kHumPaneIds.bars[2], SB_PAGEDOWN);
+    snapped = barPosition(editor::kHumPaneIds.bars[2]) < before;
   }
   ASSERT_TRUE(snapped);
   EXPECT_NEAR(engines.engineValue(7), 0.025f, 1e-4f);
-  EXPECT_EQ(barPosition(48), static_cast<int>(barMaximum(48) - 0.025f * barMaximum(48)));
+  EXPECT_EQ(barPosition(editor::kHumPaneIds.bars[2]), static_cast<int>(barMaximum(editor::kHumPaneIds.bars[2]) - 0.025f * barMaximum(editor::kHumPaneIds.bars[2])));
 }
 
 // "Zoom" with an algorithm before: the zoom tool, the hint, and a right
@@ -180,22 +182,22 @@ TEST_F(EditorCommands, HumBarsKeepTheirBounds) {
 TEST_F(EditorCommands, ZoomButtonAndRightClickReturn) {
   openAndRead();
   // No algorithm chosen yet: the button is only drawn pressed.
-  press(96);
+  press(editor::kZoom);
   EXPECT_EQ(editor->algorithm(), 8);
-  EXPECT_EQ(editor->lastAlgorithm(), 0);
+  EXPECT_EQ(editor->algorithms().lastAlgorithm(), 0);
 
   chooseItem(3);
-  EXPECT_FALSE(SendMessageA(control(96), BM_GETSTATE, 0, 0) & BST_PUSHED);
-  command(96);
+  EXPECT_FALSE(SendMessageA(control(editor::kZoom), BM_GETSTATE, 0, 0) & BST_PUSHED);
+  command(editor::kZoom);
   EXPECT_EQ(editor->algorithm(), 8);
   EXPECT_EQ(editor->activeTool(), kToolZoom);
-  EXPECT_TRUE(shown(control(106)));
-  EXPECT_FALSE(shown(control(46)));
+  EXPECT_TRUE(shown(control(editor::kZoomHint)));
+  EXPECT_FALSE(shown(control(editor::kHumPaneIds.bars[0])));
   mouse(WM_RBUTTONDOWN, 100, 100, MK_RBUTTON);
   mouse(WM_RBUTTONUP, 100, 100);
   EXPECT_EQ(editor->algorithm(), 3);
-  EXPECT_FALSE(shown(control(106)));
-  EXPECT_TRUE(shown(control(46)));
+  EXPECT_FALSE(shown(control(editor::kZoomHint)));
+  EXPECT_TRUE(shown(control(editor::kHumPaneIds.bars[0])));
 }
 
 // The passes the commands ask for: the host is asked for its file list and
@@ -203,56 +205,56 @@ TEST_F(EditorCommands, ZoomButtonAndRightClickReturn) {
 TEST_F(EditorCommands, CreateShowHumPreviewAndUpdateRequests) {
   openAndRead();
   chooseItem(3);
-  press(40);
+  press(editor::kCreatePvc);
   EXPECT_EQ(host.startsInMode(kModeHum), 1);
   EXPECT_FALSE(plugin->engines().useSorvanite());
-  press(56);
+  press(editor::kShowHum);
   EXPECT_EQ(host.startsInMode(kModeHum), 2);
   EXPECT_TRUE(plugin->engines().useSorvanite());
 
   chooseItem(2);
   {
     BoxAnswerer answer;
-    press(80);
+    press(editor::kPreview);
     ASSERT_EQ(BoxAnswerer::boxes.size(), 1u);
     EXPECT_EQ(BoxAnswerer::boxes[0].first, "Info");
     EXPECT_EQ(BoxAnswerer::boxes[0].second, "Please select processing range");
   }
   EXPECT_EQ(host.startsInMode(kModeSpectral), 0);
   drag(100, 220, 500, 200);
-  press(80);
+  press(editor::kPreview);
   EXPECT_EQ(host.startsInMode(kModeSpectral), 1);
-  EXPECT_TRUE(IsWindowEnabled(control(88)));
-  EXPECT_TRUE(IsWindowEnabled(control(40)));
+  EXPECT_TRUE(IsWindowEnabled(control(editor::kSpectralPaneIds.bars[2])));
+  EXPECT_TRUE(IsWindowEnabled(control(editor::kCreatePvc)));
 
   // The spectral bars and their read-outs.
   detect::SpectralPvcDetector* detector = plugin->engines().spectralEngine();
   ASSERT_NE(detector, nullptr);
-  scrollBar(86, SB_PAGEDOWN);
-  EXPECT_NEAR(detector->getParamValue(0), barValue(86), 1e-6f);
+  scrollBar(editor::kSpectralPaneIds.bars[0], SB_PAGEDOWN);
+  EXPECT_NEAR(detector->getParamValue(0), barValue(editor::kSpectralPaneIds.bars[0]), 1e-6f);
   char expected[32];
   std::snprintf(expected, sizeof expected, "%.0f", static_cast<double>(detector->getParamValueDisp(0)));
-  EXPECT_EQ(text(91), expected);
-  scrollBar(88, SB_PAGEUP);
+  EXPECT_EQ(text(editor::kSpectralPaneIds.readouts[0]), expected);
+  scrollBar(editor::kSpectralPaneIds.bars[2], SB_PAGEUP);
   std::snprintf(expected, sizeof expected, "%g", static_cast<double>(detector->getParamValueDisp(2)));
-  EXPECT_EQ(text(93), expected);
+  EXPECT_EQ(text(editor::kSpectralPaneIds.readouts[2]), expected);
 
   // "Create PVC" builds the curve from the detector's results at once: one
   // undo step, and the whole file redrawn.
   const int steps = stepOfHistory();
-  press(40);
+  press(editor::kCreatePvc);
   EXPECT_EQ(stepOfHistory(), steps + 1);
   EXPECT_EQ(host.startsInMode(kModeSpectral), 1) << "no second detection pass";
   EXPECT_EQ(curve().positionOf(0), 0);
-  EXPECT_FALSE(shown(control(77))) << "the progress bar goes";
+  EXPECT_FALSE(shown(control(editor::kProgressBar))) << "the progress bar goes";
 
   // "Update" with nothing changed asks for nothing.
   const int queries = host.queries;
-  press(61);
+  press(editor::kUpdate);
   EXPECT_EQ(host.queries, queries);
   EXPECT_FALSE(plugin->analysisChanged);
-  SendMessageA(control(59), CB_SETCURSEL, 6, 0);
-  press(61);
+  SendMessageA(control(editor::kResolutionList), CB_SETCURSEL, 6, 0);
+  press(editor::kUpdate);
   EXPECT_GT(host.queries, queries);
   EXPECT_EQ(analyser().fftLength(), 4096) << "the redraw pass applied the new resolution";
 }
@@ -261,22 +263,22 @@ TEST_F(EditorCommands, CreateShowHumPreviewAndUpdateRequests) {
 // first move; redo brings the moves back.
 TEST_F(EditorCommands, UndoAndRedoOfPointMoves) {
   openAndRead();
-  EXPECT_FALSE(IsWindowEnabled(control(78)));
+  EXPECT_FALSE(IsWindowEnabled(control(editor::kUndo)));
   const std::vector<Point> untouched = pointsOf(curve());
-  command(78);  // undo at the first step
+  command(editor::kUndo);  // undo at the first step
   EXPECT_TRUE(sameCurve(pointsOf(curve()), untouched));
-  EXPECT_FALSE(IsWindowEnabled(control(78)));
-  EXPECT_FALSE(IsWindowEnabled(control(79)));
+  EXPECT_FALSE(IsWindowEnabled(control(editor::kUndo)));
+  EXPECT_FALSE(IsWindowEnabled(control(editor::kRedo)));
 
   manualWithThreePoints();
   EXPECT_EQ(stepOfHistory(), 1) << "inserts with one tool are one step";
   const std::vector<Point> inserted = pointsOf(curve());
-  press(65);
-  EXPECT_TRUE(editor->showsPoints());
-  press(66);
-  EXPECT_TRUE(editor->movePointsMode());
+  press(editor::kShowPoints);
+  EXPECT_TRUE(editor->curves().showsPoints());
+  press(editor::kMovePoint);
+  EXPECT_TRUE(editor->tools().movePointsMode());
   EXPECT_EQ(editor->activeTool(), kToolMovePoint);
-  EXPECT_FALSE(IsWindowEnabled(control(67)));
+  EXPECT_FALSE(IsWindowEnabled(control(editor::kInsertPoints)));
 
   for (int k = 0; k < 3; ++k) {
     const int x = curve().columnOf(2);
@@ -290,22 +292,22 @@ TEST_F(EditorCommands, UndoAndRedoOfPointMoves) {
   EXPECT_GT(moved[2].ratio, 1.0f);
   EXPECT_EQ(stepOfHistory(), 2);
 
-  command(78);
+  command(editor::kUndo);
   EXPECT_TRUE(sameCurve(pointsOf(curve()), inserted));
-  EXPECT_TRUE(IsWindowEnabled(control(79)));
-  command(79);
+  EXPECT_TRUE(IsWindowEnabled(control(editor::kRedo)));
+  command(editor::kRedo);
   EXPECT_TRUE(sameCurve(pointsOf(curve()), moved));
-  EXPECT_FALSE(IsWindowEnabled(control(79)));
-  command(78);
-  command(78);
+  EXPECT_FALSE(IsWindowEnabled(control(editor::kRedo)));
+  command(editor::kUndo);
+  command(editor::kUndo);
   EXPECT_TRUE(sameCurve(pointsOf(curve()), untouched));
-  EXPECT_FALSE(IsWindowEnabled(control(78)));
+  EXPECT_FALSE(IsWindowEnabled(control(editor::kUndo)));
 
   // Points hidden: moving is switched off and the tools come back.
-  press(65);
-  EXPECT_FALSE(editor->movePointsMode());
-  EXPECT_FALSE(IsWindowEnabled(control(66)));
-  EXPECT_TRUE(IsWindowEnabled(control(67)));
+  press(editor::kShowPoints);
+  EXPECT_FALSE(editor->tools().movePointsMode());
+  EXPECT_FALSE(IsWindowEnabled(control(editor::kMovePoint)));
+  EXPECT_TRUE(IsWindowEnabled(control(editor::kInsertPoints)));
 }
 
 // The move tool never grabs the first or last point, and a grabbed point
@@ -313,8 +315,8 @@ TEST_F(EditorCommands, UndoAndRedoOfPointMoves) {
 TEST_F(EditorCommands, MoveToolKeepsEndsAndNeighbours) {
   openAndRead();
   manualWithThreePoints();
-  press(65);
-  press(66);
+  press(editor::kShowPoints);
+  press(editor::kMovePoint);
   const std::vector<Point> before = pointsOf(curve());
   drag(curve().columnOf(0), curve().rowOf(0), 100, 40);
   drag(curve().columnOf(4), curve().rowOf(4), 500, 40);
@@ -334,13 +336,13 @@ TEST_F(EditorCommands, InsertDeleteAndChartTools) {
   manualWithThreePoints();
   for (const Point& p : pointsOf(curve())) EXPECT_FLOAT_EQ(p.ratio, 1.0f) << "inserting keeps the shape";
 
-  press(69);
+  press(editor::kDeletePoints);
   EXPECT_EQ(editor->activeTool(), kToolDelete);
   drag(0, 100, 667, 100);
   EXPECT_EQ(curve().pointCount(), 2) << "the first and the last point stay";
   EXPECT_EQ(stepOfHistory(), 2);
 
-  press(68);
+  press(editor::kChartPvc);
   EXPECT_EQ(editor->activeTool(), kToolChart);
   const int high = rowOfRatio(1.2f);
   drag(100, high, 300, high);
@@ -368,7 +370,7 @@ TEST_F(EditorCommands, RangeSelection) {
   openAndRead();
   chooseItem(2);
   drag(400, 120, 150, 200);
-  EXPECT_TRUE(editor->rangeSelected());
+  EXPECT_TRUE(editor->tools().rangeSelected());
   const EditorView& v = editor->view();
   EXPECT_FLOAT_EQ(v.analysisLow, analyser().frequencyOfRow(200));
   EXPECT_FLOAT_EQ(v.analysisHigh, analyser().frequencyOfRow(120));
@@ -413,19 +415,19 @@ int redPixels(const WindowCapture& picture) {
 TEST_F(EditorCommands, ZoomOutlineColours) {
   openAndRead();
   host.repaint();
-  const int before = redPixels(WindowCapture(control(10)));
+  const int before = redPixels(WindowCapture(control(editor::kDisplay)));
   mouse(WM_LBUTTONDOWN, 100, 150, MK_LBUTTON);
   // Outlines are drawn on the window itself, not in the layers a repaint
   // copies: read it back before anything repaints.
   mouse(WM_MOUSEMOVE, 400, 250, MK_LBUTTON);
-  const WindowCapture wide(control(10));
+  const WindowCapture wide(control(editor::kDisplay));
   EXPECT_GT(redPixels(wide), before + 300);
   EXPECT_TRUE(wide.saveBmp("editor-zoom-outline.bmp"));
   mouse(WM_LBUTTONUP, 100, 150);  // back at the press: nothing zoomed
 
   mouse(WM_LBUTTONDOWN, 200, 50, MK_LBUTTON);
   mouse(WM_MOUSEMOVE, 202, 51, MK_LBUTTON);
-  EXPECT_LE(redPixels(WindowCapture(control(10))), before);
+  EXPECT_LE(redPixels(WindowCapture(control(editor::kDisplay))), before);
   mouse(WM_LBUTTONUP, 202, 51);
 }
 
@@ -438,11 +440,11 @@ TEST_F(EditorCommands, CentreOfGravityDrag) {
   SCROLLINFO info{};
   info.cbSize = sizeof info;
   info.fMask = SIF_ALL;
-  GetScrollInfo(control(11), SB_CTL, &info);
+  GetScrollInfo(control(editor::kReferenceBar), SB_CTL, &info);
   info.fMask = SIF_POS;
   info.nPos = info.nMax + info.nMin - static_cast<int>(kToneHz);
-  SetScrollInfo(control(11), SB_CTL, &info, TRUE);
-  scrollBar(11, SB_ENDSCROLL);
+  SetScrollInfo(control(editor::kReferenceBar), SB_CTL, &info, TRUE);
+  scrollBar(editor::kReferenceBar, SB_ENDSCROLL);
   ASSERT_NEAR(analyser().refFrequency(), kToneHz, 1.0);
   const int toneRow = analyser().rowForFrequency(static_cast<float>(kToneHz), 1.0f);
   drag(100, toneRow, 400, toneRow + 12);
@@ -473,7 +475,7 @@ TEST_F(EditorCommands, CentreOfGravityDrag) {
 TEST_F(EditorCommands, ExportAndImportThroughTheDialogs) {
   openAndRead();
   manualWithThreePoints();
-  press(68);
+  press(editor::kChartPvc);
   const int high = rowOfRatio(1.1f);
   drag(100, high, 300, high);
   const std::vector<Point> drawn = pointsOf(curve());
@@ -484,7 +486,7 @@ TEST_F(EditorCommands, ExportAndImportThroughTheDialogs) {
   DeleteFileA((saved + ".pvc").c_str());
   {
     FileDialogAnswerer answer("Save PVC File", saved);
-    press(74);
+    press(editor::kExportPvc);
     EXPECT_TRUE(FileDialogAnswerer::typed);
   }
   std::ifstream written(saved + ".pvc");
@@ -494,17 +496,17 @@ TEST_F(EditorCommands, ExportAndImportThroughTheDialogs) {
   {
     // The same name again: replaced only after asking.
     FileDialogAnswerer answer("Save PVC File", saved + ".pvc");
-    press(74);
+    press(editor::kExportPvc);
     EXPECT_TRUE(FileDialogAnswerer::asked);
   }
 
-  press(69);
+  press(editor::kDeletePoints);
   drag(0, 100, 667, 100);
   ASSERT_EQ(curve().pointCount(), 2);
   const int steps = stepOfHistory();
   {
     FileDialogAnswerer answer("Open PVC File", saved + ".pvc");
-    press(73);
+    press(editor::kImportPvc);
     EXPECT_TRUE(FileDialogAnswerer::typed);
   }
   EXPECT_EQ(stepOfHistory(), steps + 1);
@@ -519,22 +521,22 @@ TEST_F(EditorCommands, ExportAndImportThroughTheDialogs) {
   std::ofstream(empty) << "no points here\n";
   {
     FileDialogAnswerer answer("Open PVC File", empty);
-    press(73);
+    press(editor::kImportPvc);
   }
   EXPECT_TRUE(sameCurve(pointsOf(curve()), read));
-  EXPECT_TRUE(shown(control(75)));
-  EXPECT_EQ(text(75), "No PVC points could be read from this file. The curve is unchanged.");
+  EXPECT_TRUE(shown(control(editor::kMessageArea)));
+  EXPECT_EQ(text(editor::kMessageArea), "No PVC points could be read from this file. The curve is unchanged.");
   EXPECT_EQ(stepOfHistory(), steps + 1);
 
   // Cancelled dialogs change nothing.
   const int queries = host.queries;
   {
     FileDialogAnswerer answer("Open PVC File", "");
-    press(73);
+    press(editor::kImportPvc);
   }
   {
     FileDialogAnswerer answer("Save PVC File", "");
-    press(74);
+    press(editor::kExportPvc);
   }
   EXPECT_TRUE(sameCurve(pointsOf(curve()), read));
   EXPECT_EQ(stepOfHistory(), steps + 1);
@@ -569,14 +571,14 @@ TEST_F(EditorCommands, LinRunsTheAlgorithmsPassAgain) {
     ASSERT_EQ(editor->algorithm(), c.algorithm);
     if (c.algorithm == 7) {
       drag(100, 220, 500, 200);
-      ASSERT_TRUE(editor->rangeSelected());
+      ASSERT_TRUE(editor->tools().rangeSelected());
     }
     size_t from = host.startedModes.size();
-    press(101);
+    press(editor::kLogScale);
     EXPECT_EQ(startedSince(host, from), std::vector<int>{kModeZoom});
     EXPECT_EQ(editor->algorithm(), 0);
     EXPECT_EQ(editor->activeTool(), kToolNone);
-    EXPECT_EQ(text(20), "1") << "the lowest frequency reads 1 on the logarithmic scale";
+    EXPECT_EQ(text(editor::kLowerFrequency), "1") << "the lowest frequency reads 1 on the logarithmic scale";
     if (c.item == 4) {
       host.repaint();
       EXPECT_TRUE(WindowCapture(host.frame).saveBmp("editor-log-scale.bmp"));
@@ -584,7 +586,7 @@ TEST_F(EditorCommands, LinRunsTheAlgorithmsPassAgain) {
 
     from = host.startedModes.size();
     const int queries = host.queries;
-    press(100);
+    press(editor::kLinearScale);
     EXPECT_GT(host.queries, queries) << "the host is asked for its file list";
     std::vector<int> expected{kModeZoom};
     if (c.pass != 0) expected.push_back(c.pass);
@@ -624,35 +626,35 @@ TEST_F(EditorCommands, HumEngineThatCannotBeLoaded) {
     ASSERT_TRUE(hardened.applied);
     chooseItem(3);
   }
-  EXPECT_EQ(text(75), "Wybrano k_ofl_hum.");
-  EXPECT_TRUE(shown(control(75)));
+  EXPECT_EQ(text(editor::kMessageArea), "Wybrano k_ofl_hum.");
+  EXPECT_TRUE(shown(control(editor::kMessageArea)));
   host.repaint();
   EXPECT_TRUE(WindowCapture(host.frame).saveBmp("editor-hum-not-loaded.bmp"));
   EXPECT_EQ(editor->algorithm(), 4);
-  EXPECT_EQ(editor->lastAlgorithm(), 4);
+  EXPECT_EQ(editor->algorithms().lastAlgorithm(), 4);
   EXPECT_EQ(plugin->engines().engineHandle(), 0);
-  EXPECT_FALSE(shown(control(46)));
+  EXPECT_FALSE(shown(control(editor::kHumPaneIds.bars[0])));
   // The algorithm in use stays whole: its pane, its tracker, its button.
-  EXPECT_TRUE(shown(control(30))) << "the pilot-tone pane stays";
+  EXPECT_TRUE(shown(control(editor::kPilotPaneIds.bars[0]))) << "the pilot-tone pane stays";
   EXPECT_TRUE(plugin->engines().hasEngine(4));
-  EXPECT_TRUE(shown(control(40)));
+  EXPECT_TRUE(shown(control(editor::kCreatePvc)));
   // The tracker searches the tone file and finds no pilot: it says so.
-  press(40);
+  press(editor::kCreatePvc);
   EXPECT_EQ(host.startsInMode(kModePilotTone), 1);
-  EXPECT_EQ(text(75).rfind("No pilot tone found", 0), 0u) << text(75);
+  EXPECT_EQ(text(editor::kMessageArea).rfind("No pilot tone found", 0), 0u) << text(editor::kMessageArea);
 
   // Back on the linear scale the pass runs again.
-  press(101);
-  press(100);
+  press(editor::kLogScale);
+  press(editor::kLinearScale);
   EXPECT_EQ(host.startsInMode(kModePilotTone), 2);
-  EXPECT_EQ(text(75).rfind("No pilot tone found", 0), 0u) << text(75);
+  EXPECT_EQ(text(editor::kMessageArea).rfind("No pilot tone found", 0), 0u) << text(editor::kMessageArea);
   EXPECT_EQ(editor->algorithm(), 4);
 
   chooseItem(3);
   EXPECT_EQ(editor->algorithm(), 3);
   EXPECT_NE(plugin->engines().engineHandle(), 0);
-  EXPECT_TRUE(shown(control(46)));
-  EXPECT_FALSE(shown(control(75)));
+  EXPECT_TRUE(shown(control(editor::kHumPaneIds.bars[0])));
+  EXPECT_FALSE(shown(control(editor::kMessageArea)));
 }
 
 // The spectral-domain detector needs memory for itself: with only scraps
@@ -669,26 +671,26 @@ TEST_F(EditorCommands, SpectralDetectorWithoutMemory) {
     chooseItem(2);
     EXPECT_GT(editor_test::HeapExhaustion::refused(), 0);
   }
-  EXPECT_EQ(text(75), "Could not init SDPvc! Please, select another algorithm.");
-  EXPECT_TRUE(shown(control(75)));
+  EXPECT_EQ(text(editor::kMessageArea), "Could not init SDPvc! Please, select another algorithm.");
+  EXPECT_TRUE(shown(control(editor::kMessageArea)));
   EXPECT_EQ(editor->algorithm(), 0);
-  EXPECT_EQ(editor->lastAlgorithm(), 0);
+  EXPECT_EQ(editor->algorithms().lastAlgorithm(), 0);
   EXPECT_EQ(editor->activeTool(), kToolNone);
   EXPECT_EQ(plugin->engines().spectralEngine(), nullptr);
   EXPECT_FALSE(plugin->engines().hasEngine(4)) << "the pilot tone was left";
-  EXPECT_FALSE(shown(control(80)));
-  EXPECT_FALSE(shown(control(30)));
+  EXPECT_FALSE(shown(control(editor::kPreview)));
+  EXPECT_FALSE(shown(control(editor::kPilotPaneIds.bars[0])));
   const std::vector<Point> before = pointsOf(curve());
   drag(100, 220, 500, 200);
-  EXPECT_FALSE(editor->rangeSelected()) << "no tool is active";
+  EXPECT_FALSE(editor->tools().rangeSelected()) << "no tool is active";
   EXPECT_TRUE(sameCurve(pointsOf(curve()), before));
 
   chooseItem(2);
   EXPECT_EQ(editor->algorithm(), 7);
   EXPECT_EQ(editor->activeTool(), kToolRange);
   EXPECT_NE(plugin->engines().spectralEngine(), nullptr);
-  EXPECT_TRUE(shown(control(80)));
-  EXPECT_FALSE(shown(control(75)));
+  EXPECT_TRUE(shown(control(editor::kPreview)));
+  EXPECT_FALSE(shown(control(editor::kMessageArea)));
 }
 
 // The undo history holds 511 steps. Chart strokes, each a step of its own,
@@ -704,20 +706,20 @@ TEST_F(EditorCommands, SpectralDetectorThatFindsNothingSaysSo) {
   chooseItem(2);
   const int toneRow = static_cast<int>(258.0 * (1.0 - kToneHz / (kRate / 2.0)));
   drag(100, toneRow - 10, 500, toneRow + 10);
-  press(80);
+  press(editor::kPreview);
   ASSERT_EQ(host.startsInMode(kModeSpectral), 1);
-  press(40);
-  EXPECT_EQ(text(75), "No track to follow: nothing in the chosen range and band lasted long enough. The curve is flat.");
-  EXPECT_TRUE(shown(control(75)));
+  press(editor::kCreatePvc);
+  EXPECT_EQ(text(editor::kMessageArea), "No track to follow: nothing in the chosen range and band lasted long enough. The curve is flat.");
+  EXPECT_TRUE(shown(control(editor::kMessageArea)));
   for (const Point& p : pointsOf(curve())) EXPECT_FLOAT_EQ(p.ratio, 1.0f);
 
   host.audio = tone;
   drag(100, toneRow - 10, 500, toneRow + 10);
-  press(80);
+  press(editor::kPreview);
   ASSERT_EQ(host.startsInMode(kModeSpectral), 2);
-  press(40);
+  press(editor::kCreatePvc);
   EXPECT_GT(plugin->engines().spectralEngine()->familyCount(), 0);
-  EXPECT_NE(text(75).rfind("No track to follow", 0), 0u) << text(75);
+  EXPECT_NE(text(editor::kMessageArea).rfind("No track to follow", 0), 0u) << text(editor::kMessageArea);
 }
 
 // With no memory left at all even the message cannot be made: the choice
@@ -742,7 +744,7 @@ TEST_F(EditorCommands, NoMemoryAtAllEndsNothing) {
 TEST_F(EditorCommands, UndoHistoryFull) {
   openAndRead();
   chooseItem(1);
-  press(68);
+  press(editor::kChartPvc);
   ASSERT_EQ(editor->activeTool(), kToolChart);
   const int top = rowOfRatio(1.15f);
   std::vector<std::vector<Point>> shownAt{pointsOf(curve())};  // by step
@@ -761,8 +763,8 @@ TEST_F(EditorCommands, UndoHistoryFull) {
     mouse(WM_LBUTTONUP, x + 24, y + 2);
     if (lastStepLocked) {
       lock.reset();
-      EXPECT_TRUE(shown(control(75)));
-      EXPECT_EQ(text(75), kSnapshotNotStored);
+      EXPECT_TRUE(shown(control(editor::kMessageArea)));
+      EXPECT_EQ(text(editor::kMessageArea), kSnapshotNotStored);
       PvcCurve reader(curve().tempDir());
       reader.setLength(kFrames);
       ASSERT_TRUE(reader.readFile(curve().snapshotName(PvcHistory::kCapacity), true));
@@ -775,30 +777,30 @@ TEST_F(EditorCommands, UndoHistoryFull) {
     }
     ASSERT_NE(shownAt[static_cast<size_t>(k)], shownAt[static_cast<size_t>(k - 1)]) << "stroke " << k;
   }
-  const PvcHistory& history = editor->historyOf(plugin->currentFileId);
+  const PvcHistory& history = editor->curves().historyOf(plugin->currentFileId);
   EXPECT_EQ(history.currentStep(), PvcHistory::kCapacity);
   EXPECT_EQ(history.topStep(), PvcHistory::kCapacity);
   EXPECT_EQ(history.tagOf(PvcHistory::kCapacity - 1), 8) << "the last recorded step is a chart stroke";
-  EXPECT_TRUE(IsWindowEnabled(control(78)));
-  EXPECT_FALSE(IsWindowEnabled(control(79)));
+  EXPECT_TRUE(IsWindowEnabled(control(editor::kUndo)));
+  EXPECT_FALSE(IsWindowEnabled(control(editor::kRedo)));
 
   // The strokes past the last step take that step over, so the newest
   // curve is never out of reach: the first undo goes to the step below it,
   // and redo comes back to the newest stroke.
-  command(78);
+  command(editor::kUndo);
   EXPECT_TRUE(sameCurve(pointsOf(curve()), shownAt[PvcHistory::kCapacity - 1]));
-  EXPECT_TRUE(IsWindowEnabled(control(79)));
-  command(79);
+  EXPECT_TRUE(IsWindowEnabled(control(editor::kRedo)));
+  command(editor::kRedo);
   EXPECT_TRUE(sameCurve(pointsOf(curve()), shownAt[kStrokes])) << "the newest stroke was lost";
-  EXPECT_FALSE(IsWindowEnabled(control(79)));
+  EXPECT_FALSE(IsWindowEnabled(control(editor::kRedo)));
 
   for (int step = PvcHistory::kCapacity - 1; step >= 0; --step) {
-    command(78);
+    command(editor::kUndo);
     ASSERT_EQ(stepOfHistory(), step);
     ASSERT_TRUE(sameCurve(pointsOf(curve()), shownAt[static_cast<size_t>(step)])) << "step " << step;
   }
-  EXPECT_FALSE(IsWindowEnabled(control(78)));
-  command(78);
+  EXPECT_FALSE(IsWindowEnabled(control(editor::kUndo)));
+  command(editor::kUndo);
   EXPECT_TRUE(sameCurve(pointsOf(curve()), shownAt[0]));
   EXPECT_EQ(stepOfHistory(), 0);
 
@@ -806,11 +808,11 @@ TEST_F(EditorCommands, UndoHistoryFull) {
   drag(300, top, 340, top);
   EXPECT_EQ(stepOfHistory(), 1);
   EXPECT_EQ(history.topStep(), 1);
-  EXPECT_FALSE(IsWindowEnabled(control(79)));
+  EXPECT_FALSE(IsWindowEnabled(control(editor::kRedo)));
   const std::vector<Point> redrawn = pointsOf(curve());
-  command(78);
+  command(editor::kUndo);
   EXPECT_TRUE(sameCurve(pointsOf(curve()), shownAt[0]));
-  command(79);
+  command(editor::kRedo);
   EXPECT_TRUE(sameCurve(pointsOf(curve()), redrawn));
 }
 

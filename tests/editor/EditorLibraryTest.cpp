@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "editor/ControlIds.h"
 #include "tests/editor/EditorHost.h"
 #include "tests/plugin/ShippedPlugin.h"
 
@@ -47,8 +48,8 @@ TEST_F(EditorLibrary, OpensItsWindowInTheHostsWindow) {
   EXPECT_EQ(r.right, 780);
   EXPECT_EQ(r.bottom, 470);
   ASSERT_TRUE(host.notify());
-  SendMessageA(GetDlgItem(editor, 10), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 100));
-  SendMessageA(GetDlgItem(editor, 10), WM_LBUTTONUP, 0, MAKELPARAM(100, 100));
+  SendMessageA(GetDlgItem(editor, editor::kDisplay), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 100));
+  SendMessageA(GetDlgItem(editor, editor::kDisplay), WM_LBUTTONUP, 0, MAKELPARAM(100, 100));
   EXPECT_EQ(host.startedModes, std::vector<int>{1});
   host.dispatch(effEditClose, 0, 0, nullptr);
   EXPECT_EQ(FindWindowExA(host.frame, nullptr, "OfflineWindowClass", nullptr), nullptr);

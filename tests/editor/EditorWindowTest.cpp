@@ -15,6 +15,7 @@
 #include "curve/PvcCurve.h"
 #include "detect/DetectorEngines.h"
 #include "editor/ColourTable.h"
+#include "editor/ControlIds.h"
 #include "editor/ControlTable.h"
 #include "editor/OfflineEditor.h"
 #include "editor/Panes.h"
@@ -72,7 +73,7 @@ class EditorWindow : public EditorFixture {
   void SetUp() override { make(kRate, kFrames, kToneHz); }
 
   void click(int x, int y) {
-    HWND display = control(10);
+    HWND display = control(editor::kDisplay);
     SendMessageA(display, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
     SendMessageA(display, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
   }
@@ -80,7 +81,7 @@ class EditorWindow : public EditorFixture {
     SendMessageA(mainWindow(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(control(id)));
   }
   void scrollTime(WORD request) {
-    SendMessageA(mainWindow(), WM_HSCROLL, MAKEWPARAM(request, 0), reinterpret_cast<LPARAM>(control(13)));
+    SendMessageA(mainWindow(), WM_HSCROLL, MAKEWPARAM(request, 0), reinterpret_cast<LPARAM>(control(editor::kTimeBar)));
   }
 
   // Open, the file list, the click on the splash picture: the reading pass.
@@ -93,7 +94,7 @@ class EditorWindow : public EditorFixture {
 
   void expectViewControlsShown(bool expected, bool withZoomHint) {
     for (int id : editor::kViewControlIds) {
-      if (id == 106 && !withZoomHint) continue;
+      if (id == editor::kZoomHint && !withZoomHint) continue;
       EXPECT_EQ(shown(control(id)), expected) << "control " << id;
     }
   }
@@ -121,7 +122,7 @@ TEST_F(EditorWindow, CreatesEveryControlOfTheTable) {
   int children = 0;
   for (HWND c = GetWindow(main, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) ++children;
   EXPECT_EQ(children, 97);
-  for (int id = 10; id <= 106; ++id) EXPECT_NE(GetDlgItem(main, id), nullptr) << "control " << id;
+  for (int id = editor::kDisplay; id <= editor::kZoomHint; ++id) EXPECT_NE(GetDlgItem(main, id), nullptr) << "control " << id;
 
   for (const editor::ControlRecord& record : editor::editorControls()) {
     SCOPED_TRACE("control " + std::to_string(record.id));
@@ -143,7 +144,7 @@ TEST_F(EditorWindow, CreatesEveryControlOfTheTable) {
     }
     EXPECT_EQ(shown(w), (record.flags & editor::kVisible) != 0);
     // The spectral pane's third bar is disabled whenever the pane is hidden.
-    const bool enabled = record.id == 88 ? false : (record.flags & editor::kDisabled) == 0;
+    const bool enabled = record.id == editor::kSpectralLevelBar ? false : (record.flags & editor::kDisabled) == 0;
     EXPECT_EQ(IsWindowEnabled(w) != 0, enabled);
     if (record.kind == editor::ControlKind::Check || record.kind == editor::ControlKind::Radio) {
       EXPECT_EQ(SendMessageA(w, BM_GETCHECK, 0, 0) == BST_CHECKED, (record.flags & editor::kChecked) != 0);
@@ -164,25 +165,25 @@ TEST_F(EditorWindow, ControlsSitWhereTheLayoutPutsThem) {
     bool visible, enabled;
   };
   const Row rows[] = {
-      {10, "static", "", 75, 25, 670, 260, true, true},
-      {11, "scrollbar", "S1", 755, 25, 17, 260, true, true},
-      {13, "scrollbar", "S1", 75, 310, 670, 17, true, true},
-      {19, "static", "22000", 27, 23, 40, 17, true, true},
-      {22, "static", "00:00.000", 675, 290, 70, 17, true, true},
-      {27, "static", "p3", 390, 335, 75, 26, false, true},
-      {40, "button", "Create PVC", 675, 435, 85, 20, false, true},
-      {42, "static", "p2", 345, 330, 90, 39, false, true},
-      {55, "static", "t5", 610, 458, 40, 17, false, true},
-      {66, "button", "Move PVC point", 447, 335, 121, 20, false, false},
-      {71, "button", "Smoothing PVC", 270, 435, 118, 20, false, false},
-      {76, "static", "Pos:", 500, 5, 780, 17, false, true},
-      {77, "msctls_progress32", "", 5, 455, 225, 15, false, true},
-      {78, "button", "Undo", 5, 375, 105, 21, true, false},
-      {83, "static", "p3", 430, 335, 75, 28, false, true},
-      {102, "button", "PLAY?", 480, 5, 45, 20, false, true},
-      {104, "scrollbar", "B6", 631, 367, 17, 80, false, true},
-      {105, "static", "t6", 620, 450, 40, 17, false, true},
-      {106, "static", "Right-click to turn the zoom off", 30, 5, 160, 17, true, true},
+      {editor::kDisplay, "static", "", 75, 25, 670, 260, true, true},
+      {editor::kReferenceBar, "scrollbar", "S1", 755, 25, 17, 260, true, true},
+      {editor::kTimeBar, "scrollbar", "S1", 75, 310, 670, 17, true, true},
+      {editor::kUpperFrequency, "static", "22000", 27, 23, 40, 17, true, true},
+      {editor::kEndTime, "static", "00:00.000", 675, 290, 70, 17, true, true},
+      {editor::kPilotPaneIds.names[2], "static", "p3", 390, 335, 75, 26, false, true},
+      {editor::kCreatePvc, "button", "Create PVC", 675, 435, 85, 20, false, true},
+      {editor::kHumPaneIds.names[1], "static", "p2", 345, 330, 90, 39, false, true},
+      {editor::kHumPaneIds.readouts[4], "static", "t5", 610, 458, 40, 17, false, true},
+      {editor::kMovePoint, "button", "Move PVC point", 447, 335, 121, 20, false, false},
+      {editor::kSmoothingPvc, "button", "Smoothing PVC", 270, 435, 118, 20, false, false},
+      {editor::kPositionReadout, "static", "Pos:", 500, 5, 780, 17, false, true},
+      {editor::kProgressBar, "msctls_progress32", "", 5, 455, 225, 15, false, true},
+      {editor::kUndo, "button", "Undo", 5, 375, 105, 21, true, false},
+      {editor::kSpectralPaneIds.names[2], "static", "p3", 430, 335, 75, 28, false, true},
+      {editor::kPlay, "button", "PLAY?", 480, 5, 45, 20, false, true},
+      {editor::kPilotPaneIds.bars[5], "scrollbar", "B6", 631, 367, 17, 80, false, true},
+      {editor::kPilotPaneIds.readouts[5], "static", "t6", 620, 450, 40, 17, false, true},
+      {editor::kZoomHint, "static", "Right-click to turn the zoom off", 30, 5, 160, 17, true, true},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE("control " + std::to_string(row.id));
@@ -200,44 +201,44 @@ TEST_F(EditorWindow, ControlsSitWhereTheLayoutPutsThem) {
   }
 
   // "Zoom" drawn pressed, "Lin" checked, both zoom boxes checked.
-  EXPECT_TRUE(SendMessageA(GetDlgItem(main, 96), BM_GETSTATE, 0, 0) & BST_PUSHED);
-  EXPECT_EQ(SendMessageA(GetDlgItem(main, 100), BM_GETCHECK, 0, 0), BST_CHECKED);
-  EXPECT_EQ(SendMessageA(GetDlgItem(main, 101), BM_GETCHECK, 0, 0), BST_UNCHECKED);
-  EXPECT_EQ(SendMessageA(GetDlgItem(main, 57), BM_GETCHECK, 0, 0), BST_CHECKED);
-  EXPECT_EQ(SendMessageA(GetDlgItem(main, 58), BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_TRUE(SendMessageA(GetDlgItem(main, editor::kZoom), BM_GETSTATE, 0, 0) & BST_PUSHED);
+  EXPECT_EQ(SendMessageA(GetDlgItem(main, editor::kLinearScale), BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(SendMessageA(GetDlgItem(main, editor::kLogScale), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  EXPECT_EQ(SendMessageA(GetDlgItem(main, editor::kZoomFrequency), BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(SendMessageA(GetDlgItem(main, editor::kZoomTime), BM_GETCHECK, 0, 0), BST_CHECKED);
 
   // Fonts: buttons and texts the ANSI variable font, boxes and bars the GUI font.
   const auto ansi = reinterpret_cast<LRESULT>(GetStockObject(ANSI_VAR_FONT));
   const auto gui = reinterpret_cast<LRESULT>(GetStockObject(DEFAULT_GUI_FONT));
-  EXPECT_EQ(SendMessageA(GetDlgItem(main, 61), WM_GETFONT, 0, 0), ansi);
-  EXPECT_EQ(SendMessageA(GetDlgItem(main, 18), WM_GETFONT, 0, 0), ansi);
-  EXPECT_EQ(SendMessageA(GetDlgItem(main, 72), WM_GETFONT, 0, 0), ansi);
-  EXPECT_EQ(SendMessageA(GetDlgItem(main, 100), WM_GETFONT, 0, 0), gui);
-  EXPECT_EQ(SendMessageA(GetDlgItem(main, 57), WM_GETFONT, 0, 0), gui);
+  EXPECT_EQ(SendMessageA(GetDlgItem(main, editor::kUpdate), WM_GETFONT, 0, 0), ansi);
+  EXPECT_EQ(SendMessageA(GetDlgItem(main, editor::kSpectrogramLabel), WM_GETFONT, 0, 0), ansi);
+  EXPECT_EQ(SendMessageA(GetDlgItem(main, editor::kAlgorithmList), WM_GETFONT, 0, 0), ansi);
+  EXPECT_EQ(SendMessageA(GetDlgItem(main, editor::kLinearScale), WM_GETFONT, 0, 0), gui);
+  EXPECT_EQ(SendMessageA(GetDlgItem(main, editor::kZoomFrequency), WM_GETFONT, 0, 0), gui);
 
   // The lists: the algorithms on "Zoom", the analyser's FFT length and window.
-  HWND algorithms = GetDlgItem(main, 72);
+  HWND algorithms = GetDlgItem(main, editor::kAlgorithmList);
   EXPECT_EQ(SendMessageA(algorithms, CB_GETCOUNT, 0, 0), 6);
   EXPECT_EQ(SendMessageA(algorithms, CB_GETCURSEL, 0, 0), 0);
   char item[64] = {};
   SendMessageA(algorithms, CB_GETLBTEXT, 4, reinterpret_cast<LPARAM>(item));
   EXPECT_STREQ(item, "High-Frequency Pilot Tone Tracking");
-  EXPECT_EQ(SendMessageA(GetDlgItem(main, 59), CB_GETCOUNT, 0, 0), 7);
-  EXPECT_EQ(SendMessageA(GetDlgItem(main, 59), CB_GETCURSEL, 0, 0), 4);  // 1024
-  EXPECT_EQ(SendMessageA(GetDlgItem(main, 60), CB_GETCURSEL, 0, 0), 2);  // Blackman
+  EXPECT_EQ(SendMessageA(GetDlgItem(main, editor::kResolutionList), CB_GETCOUNT, 0, 0), 7);
+  EXPECT_EQ(SendMessageA(GetDlgItem(main, editor::kResolutionList), CB_GETCURSEL, 0, 0), 4);  // 1024
+  EXPECT_EQ(SendMessageA(GetDlgItem(main, editor::kWindowList), CB_GETCURSEL, 0, 0), 2);  // Blackman
 
   // Scroll bars: view bars 0..100 page 2 at 50; hum bars 0..1000 at 500;
   // the spectral pane's first bar has the long page.
-  const SCROLLINFO reference = scrollOf(GetDlgItem(main, 11));
+  const SCROLLINFO reference = scrollOf(GetDlgItem(main, editor::kReferenceBar));
   EXPECT_EQ(reference.nMin, 0);
   EXPECT_EQ(reference.nMax, 100);
   EXPECT_EQ(reference.nPage, 2u);
   EXPECT_EQ(reference.nPos, 50);
-  const SCROLLINFO hum = scrollOf(GetDlgItem(main, 48));
+  const SCROLLINFO hum = scrollOf(GetDlgItem(main, editor::kHumPaneIds.bars[2]));
   EXPECT_EQ(hum.nMax, 1000);
   EXPECT_EQ(hum.nPos, 500);
-  EXPECT_EQ(scrollOf(GetDlgItem(main, 86)).nPage, 20u);
-  EXPECT_EQ(scrollOf(GetDlgItem(main, 87)).nPage, 2u);
+  EXPECT_EQ(scrollOf(GetDlgItem(main, editor::kSpectralPaneIds.bars[0])).nPage, 20u);
+  EXPECT_EQ(scrollOf(GetDlgItem(main, editor::kSpectralPaneIds.bars[1])).nPage, 2u);
 }
 
 TEST_F(EditorWindow, RegistersTheClassOnceAndUnregistersAfterTheLastClose) {
@@ -266,7 +267,7 @@ TEST_F(EditorWindow, RegistersTheClassOnceAndUnregistersAfterTheLastClose) {
 
   ASSERT_TRUE(host.openEditor());
   EXPECT_TRUE(GetClassInfoA(module, OfflineEditor::kWindowClass, &info));
-  EXPECT_NE(control(72), nullptr);
+  EXPECT_NE(control(editor::kAlgorithmList), nullptr);
   EXPECT_EQ(OfflineEditor::openInstances(), 1);
 
   // An open without a parent window makes nothing and counts nothing.
@@ -296,7 +297,7 @@ TEST_F(EditorWindow, FirstFileShowsTheSplashAndAClickDrawsTheSpectrogram) {
   HDC memory = CreateCompatibleDC(nullptr);
   HGDIOBJ old = SelectObject(memory, splash);
   {
-    const WindowCapture shownPicture(control(10));
+    const WindowCapture shownPicture(control(editor::kDisplay));
     int differing = 0;
     for (int y = 0; y < 260; y += 13)
       for (int x = 0; x < 670; x += 11) {
@@ -319,9 +320,9 @@ TEST_F(EditorWindow, FirstFileShowsTheSplashAndAClickDrawsTheSpectrogram) {
   EXPECT_EQ(editor->activeTool(), kToolZoom);
   EXPECT_EQ(plugin->getParameter(0), 2.0f) << "the mode goes back to the correction";
   expectViewControlsShown(true, false);
-  EXPECT_FALSE(shown(control(106)));
-  EXPECT_EQ(textOf(control(22)), formatTime(kFrames, kRate));
-  EXPECT_EQ(textOf(control(21)), "0:00.000");
+  EXPECT_FALSE(shown(control(editor::kZoomHint)));
+  EXPECT_EQ(textOf(control(editor::kEndTime)), formatTime(kFrames, kRate));
+  EXPECT_EQ(textOf(control(editor::kStartTime)), "0:00.000");
 
   // Each drawn column is the analyser's levels through the colour scale;
   // the flat curve crosses in black, the cleared layers leave a black frame.
@@ -330,7 +331,7 @@ TEST_F(EditorWindow, FirstFileShowsTheSplashAndAClickDrawsTheSpectrogram) {
   EXPECT_TRUE(whole.saveBmp("editor-after-read.bmp"));
   const SpectrogramAnalyser& analyser = plugin->analyser();
   const int curveRow = plugin->curve().rowOf(0);
-  const WindowCapture picture(control(10));
+  const WindowCapture picture(control(editor::kDisplay));
   ASSERT_EQ(picture.width(), 670);
   ASSERT_EQ(picture.height(), 260);
   int compared = 0;
@@ -373,7 +374,7 @@ TEST_F(EditorWindow, HostSelectionAndCursorAreDrawnFromTheNotification) {
   const int left = static_cast<int>(22050 * scale + 1);
   const int right = static_cast<int>(44100 * scale + 1);
   {
-    const WindowCapture band(control(10));
+    const WindowCapture band(control(editor::kDisplay));
     const int inside = (left + right) / 2;
     const int row = 60;
     // Inside the band every channel went through an AND with 160.
@@ -391,7 +392,7 @@ TEST_F(EditorWindow, HostSelectionAndCursorAreDrawnFromTheNotification) {
   host.file.selectionSize = 20000;  // ends after the file
   host.file.editCursorPosition = 44100;
   EXPECT_TRUE(host.notify());
-  const WindowCapture picture(control(10));
+  const WindowCapture picture(control(editor::kDisplay));
   const int cursor = static_cast<int>(44100 * scale + 1);
   for (int y = 1; y < 259; y += 17) EXPECT_EQ(picture.at(cursor, y), (Pixel{0, 0, 0})) << y;
   EXPECT_NE(picture.at((left + right) / 2, 60), (Pixel{0, 0, 0}));
@@ -424,7 +425,7 @@ TEST_F(EditorWindow, RecordingWithWowShowsAWaveringLine) {
   host.repaint();
   EXPECT_TRUE(WindowCapture(host.frame).saveBmp("editor-wow.bmp"));
 
-  press(14);
+  press(editor::kFrequencyIn);
   EXPECT_GE(rowSpread(), spread * 17 / 10);
   host.repaint();
   EXPECT_TRUE(WindowCapture(host.frame).saveBmp("editor-wow-zoomed.bmp"));
@@ -439,7 +440,7 @@ TEST_F(EditorWindow, NoFilesBlanksTheDisplayAndHidesTheViewControls) {
   EXPECT_EQ(plugin->fileTable().fileIdCapacity(), 0);
   expectViewControlsShown(false, true);
   {
-    const WindowCapture blank(control(10));
+    const WindowCapture blank(control(editor::kDisplay));
     for (int y = 1; y < 259; y += 7)
       for (int x = 1; x < 669; x += 9) ASSERT_EQ(blank.at(x, y), (Pixel{255, 255, 255})) << x << "," << y;
   }
@@ -451,7 +452,7 @@ TEST_F(EditorWindow, NoFilesBlanksTheDisplayAndHidesTheViewControls) {
   EXPECT_EQ(editor->displayState(), kDisplaySplash);
   expectViewControlsShown(false, true);
   {
-    const WindowCapture blank(control(10));
+    const WindowCapture blank(control(editor::kDisplay));
     EXPECT_EQ(blank.at(300, 100), (Pixel{255, 255, 255}));
   }
   click(300, 100);
@@ -461,10 +462,10 @@ TEST_F(EditorWindow, NoFilesBlanksTheDisplayAndHidesTheViewControls) {
 
 TEST_F(EditorWindow, TimeScrollArrowsMoveByOneAndByAHundred) {
   openAndRead();
-  press(17);  // time "+": half the window, read again around the centre
+  press(editor::kTimeIn);  // time "+": half the window, read again around the centre
   EXPECT_EQ(host.startsInMode(kModeZoom), 1);
   const int half = kFrames / 4;
-  SCROLLINFO bar = scrollOf(control(13));
+  SCROLLINFO bar = scrollOf(control(editor::kTimeBar));
   EXPECT_EQ(bar.nMin, half);
   EXPECT_EQ(bar.nMax, kFrames);
   EXPECT_EQ(bar.nPos, kFrames / 2);
@@ -473,14 +474,14 @@ TEST_F(EditorWindow, TimeScrollArrowsMoveByOneAndByAHundred) {
   EXPECT_EQ(editor->view().viewLength, 2 * half);
 
   scrollTime(SB_LINERIGHT);
-  EXPECT_EQ(scrollOf(control(13)).nPos, kFrames / 2 + 100);
+  EXPECT_EQ(scrollOf(control(editor::kTimeBar)).nPos, kFrames / 2 + 100);
   scrollTime(SB_LINELEFT);
-  EXPECT_EQ(scrollOf(control(13)).nPos, kFrames / 2 + 99);
+  EXPECT_EQ(scrollOf(control(editor::kTimeBar)).nPos, kFrames / 2 + 99);
   scrollTime(SB_LINELEFT);
-  EXPECT_EQ(scrollOf(control(13)).nPos, kFrames / 2 + 98);
+  EXPECT_EQ(scrollOf(control(editor::kTimeBar)).nPos, kFrames / 2 + 98);
   // Moving the bar only moves the read-outs; no pass runs until the end.
   const int start = kFrames / 2 + 98 - half;
-  EXPECT_EQ(textOf(control(21)), formatTime(start, kRate));
+  EXPECT_EQ(textOf(control(editor::kStartTime)), formatTime(start, kRate));
   EXPECT_EQ(host.startsInMode(kModeZoom), 1);
 
   scrollTime(SB_ENDSCROLL);
@@ -488,7 +489,7 @@ TEST_F(EditorWindow, TimeScrollArrowsMoveByOneAndByAHundred) {
   EXPECT_EQ(editor->view().viewStart, start);
   EXPECT_EQ(editor->view().viewLength, 2 * half);
   EXPECT_EQ(host.cursorWritten, start);
-  EXPECT_FALSE(editor->needsRedraw());
+  EXPECT_FALSE(editor->files().needsRedraw());
 }
 
 TEST_F(EditorWindow, ChangedSampleRateOnTheSameFileStartsOneRedrawPass) {
@@ -501,7 +502,7 @@ TEST_F(EditorWindow, ChangedSampleRateOnTheSameFileStartsOneRedrawPass) {
   EXPECT_EQ(host.startedModes, (std::vector<int>{kModeRead, kModeZoom}));
   EXPECT_EQ(plugin->analyser().sampleRate(), 22050.0f);
   EXPECT_EQ(plugin->getParameter(0), 2.0f);
-  EXPECT_FALSE(editor->needsRedraw());
+  EXPECT_FALSE(editor->files().needsRedraw());
 
   EXPECT_TRUE(host.notify());
   EXPECT_EQ(host.startedModes.size(), 2u);
@@ -537,7 +538,7 @@ TEST_F(EditorWindow, KeyPressesOpenTheInfoBoxes) {
   EXPECT_EQ(editor->algorithm(), OfflineEditor::kZoomAlgorithm);
 
   BoxAnswerer::boxes.clear();
-  SendMessageA(control(10), WM_KEYDOWN, 'C', 0);
+  SendMessageA(control(editor::kDisplay), WM_KEYDOWN, 'C', 0);
   ASSERT_EQ(BoxAnswerer::boxes.size(), 1u);
   EXPECT_EQ(BoxAnswerer::boxes[0].second, "Wcisniety klawisz");
 }
@@ -545,12 +546,12 @@ TEST_F(EditorWindow, KeyPressesOpenTheInfoBoxes) {
 // Commands and mouse moves hide the never-filled position read-out.
 TEST_F(EditorWindow, PositionReadoutStaysHidden) {
   openAndRead();
-  ShowWindow(control(76), SW_SHOW);
-  press(57);
-  EXPECT_FALSE(shown(control(76)));
-  ShowWindow(control(76), SW_SHOW);
+  ShowWindow(control(editor::kPositionReadout), SW_SHOW);
+  press(editor::kZoomFrequency);
+  EXPECT_FALSE(shown(control(editor::kPositionReadout)));
+  ShowWindow(control(editor::kPositionReadout), SW_SHOW);
   SendMessageA(mainWindow(), WM_MOUSEMOVE, 0, MAKELPARAM(10, 400));
-  EXPECT_FALSE(shown(control(76)));
+  EXPECT_FALSE(shown(control(editor::kPositionReadout)));
 }
 
 // Undo steps are kept per host file id, whatever the id.
@@ -560,23 +561,23 @@ TEST_F(EditorWindow, UndoHistoriesFollowTheFileForAnyId) {
   other.uniqueId = -7;
   host.others = {other};
   openAndRead();
-  EXPECT_FALSE(IsWindowEnabled(control(78)));
+  EXPECT_FALSE(IsWindowEnabled(control(editor::kUndo)));
   // As a detection pass does: the step's snapshot, then the step.
   ASSERT_TRUE(plugin->curve().pushSnapshot());
   static_cast<EditorLink*>(editor)->recordUndoStep(3);
-  EXPECT_TRUE(IsWindowEnabled(control(78)));
-  EXPECT_EQ(editor->historyOf(4000).currentStep(), 1);
-  EXPECT_EQ(editor->historyOf(4000).tagOf(0), 3);
+  EXPECT_TRUE(IsWindowEnabled(control(editor::kUndo)));
+  EXPECT_EQ(editor->curves().historyOf(4000).currentStep(), 1);
+  EXPECT_EQ(editor->curves().historyOf(4000).tagOf(0), 3);
 
   std::swap(host.file, host.others[0]);
   EXPECT_TRUE(host.notify());
   EXPECT_EQ(host.startsInMode(kModeRead), 2);
-  EXPECT_FALSE(IsWindowEnabled(control(78))) << "the other file has no steps";
+  EXPECT_FALSE(IsWindowEnabled(control(editor::kUndo))) << "the other file has no steps";
 
   std::swap(host.file, host.others[0]);
   EXPECT_TRUE(host.notify());
-  EXPECT_TRUE(IsWindowEnabled(control(78)));
-  const std::string path = editor->curveFilePath();
+  EXPECT_TRUE(IsWindowEnabled(control(editor::kUndo)));
+  const std::string path = editor->curves().curveFilePath();
   EXPECT_NE(path.find("4000~undopvc_1.dwt"), std::string::npos) << path;
 }
 
@@ -593,7 +594,7 @@ TEST_F(EditorWindow, FileTakenUpBeforeTheWindowOpenedIsDrawnAfterTheClick) {
   EXPECT_EQ(host.startedModes, (std::vector<int>{kModeRead, kModeRead}));
   const SpectrogramAnalyser& analyser = plugin->analyser();
   const int toneRow = analyser.rowForFrequency(1.0f, static_cast<float>(kToneHz));
-  EXPECT_EQ(WindowCapture(control(10)).at(301, toneRow).red, 255);
+  EXPECT_EQ(WindowCapture(control(editor::kDisplay)).at(301, toneRow).red, 255);
   EXPECT_TRUE(host.notify());
   EXPECT_EQ(host.startedModes.size(), 2u) << "read once";
 }
@@ -609,13 +610,13 @@ TEST_F(EditorWindow, PassMessagesGoToTheMessageArea) {
   openAndRead();
   EditorLink& link = *editor;
   link.showMessage("Nothing to follow.");
-  EXPECT_EQ(textOf(control(75)), "Nothing to follow.");
-  EXPECT_TRUE(shown(control(75)));
+  EXPECT_EQ(textOf(control(editor::kMessageArea)), "Nothing to follow.");
+  EXPECT_TRUE(shown(control(editor::kMessageArea)));
 }
 
 TEST_F(EditorWindow, ProgressBarFollowsTheFractionAndHidesWhenNegative) {
   openAndRead();
-  HWND bar = control(77);
+  HWND bar = control(editor::kProgressBar);
   ShowWindow(bar, SW_SHOW);  // as "Create PVC" shows it
   EditorLink& link = *editor;
   link.setProgress(0.37);
@@ -632,24 +633,24 @@ TEST_F(EditorWindow, PilotTonePaneShowsTheTrackersParameters) {
   openAndRead();
   ASSERT_TRUE(plugin->engines().prepare(4, 44100.0f));
   detect::PilotToneTracker& tracker = *plugin->engines().trackerEngine();
-  editor->showPane(4, true);
-  for (int id : editor::kPilotPaneIds) EXPECT_TRUE(shown(control(id))) << id;
-  EXPECT_TRUE(shown(control(40)));
-  EXPECT_TRUE(IsWindowEnabled(control(40)));
-  EXPECT_TRUE(IsWindowEnabled(control(11)));
-  for (int id = 12; id <= 17; ++id) EXPECT_FALSE(IsWindowEnabled(control(id))) << id;
-  EXPECT_EQ(textOf(control(25)), "FFT Length\n[smpl]");
-  EXPECT_EQ(textOf(control(103)), "Bottom margin\n[%]");
+  editor->panes().showPane(4, true);
+  for (int id : editor::kPilotPaneShown) EXPECT_TRUE(shown(control(id))) << id;
+  EXPECT_TRUE(shown(control(editor::kCreatePvc)));
+  EXPECT_TRUE(IsWindowEnabled(control(editor::kCreatePvc)));
+  EXPECT_TRUE(IsWindowEnabled(control(editor::kReferenceBar)));
+  for (int id = editor::kFrequencyBar; id <= editor::kTimeIn; ++id) EXPECT_FALSE(IsWindowEnabled(control(id))) << id;
+  EXPECT_EQ(textOf(control(editor::kPilotPaneIds.names[0])), "FFT Length\n[smpl]");
+  EXPECT_EQ(textOf(control(editor::kPilotPaneIds.names[5])), "Bottom margin\n[%]");
   char value[32];
   std::snprintf(value, sizeof value, "%.1f", static_cast<double>(tracker.getParamValueDisp(1)));
-  EXPECT_EQ(textOf(control(36)), value);
-  EXPECT_EQ(scrollOf(control(31)).nPos, static_cast<int>(100.0f - tracker.getParamValue(1) * 100.0f));
+  EXPECT_EQ(textOf(control(editor::kPilotPaneIds.readouts[1])), value);
+  EXPECT_EQ(scrollOf(control(editor::kPilotPaneIds.bars[1])).nPos, static_cast<int>(100.0f - tracker.getParamValue(1) * 100.0f));
 
-  editor->showPane(4, false);
-  for (int id : editor::kPilotPaneIds) EXPECT_FALSE(shown(control(id))) << id;
-  EXPECT_FALSE(shown(control(40)));
-  editor->showPane(8, true);
-  for (int id = 11; id <= 17; ++id) EXPECT_TRUE(IsWindowEnabled(control(id))) << id;
+  editor->panes().showPane(4, false);
+  for (int id : editor::kPilotPaneShown) EXPECT_FALSE(shown(control(id))) << id;
+  EXPECT_FALSE(shown(control(editor::kCreatePvc)));
+  editor->panes().showPane(8, true);
+  for (int id = editor::kReferenceBar; id <= editor::kTimeIn; ++id) EXPECT_TRUE(IsWindowEnabled(control(id))) << id;
 }
 
 // The hum pane's toggle swaps basic and advanced parameters and moves the
@@ -658,11 +659,11 @@ TEST_F(EditorWindow, HumPaneTogglesBetweenBasicAndAdvanced) {
   openAndRead();
   ASSERT_TRUE(plugin->engines().prepare(3, 44100.0f));
   detect::DetectorEngines& engines = plugin->engines();
-  editor->showPane(3, true);
-  for (int id : editor::kHumPaneIds) EXPECT_TRUE(shown(control(id))) << id;
-  for (int id : {40, 56, 64}) EXPECT_TRUE(shown(control(id))) << id;
-  for (int id = 11; id <= 17; ++id) EXPECT_FALSE(IsWindowEnabled(control(id))) << id;
-  EXPECT_EQ(textOf(control(64)), "Advanced >");
+  editor->panes().showPane(3, true);
+  for (int id : editor::kHumPaneShown) EXPECT_TRUE(shown(control(id))) << id;
+  for (int id : {editor::kCreatePvc, editor::kShowHum, editor::kAdvanced}) EXPECT_TRUE(shown(control(id))) << id;
+  for (int id = editor::kReferenceBar; id <= editor::kTimeIn; ++id) EXPECT_FALSE(IsWindowEnabled(control(id))) << id;
+  EXPECT_EQ(textOf(control(editor::kAdvanced)), "Advanced >");
 
   auto nameText = [&](int parameter, const char* label) {
     char name[100] = {};
@@ -674,39 +675,39 @@ TEST_F(EditorWindow, HumPaneTogglesBetweenBasicAndAdvanced) {
     return std::string(name) + "\n[" + (label ? label : own) + "]";
   };
   auto place = [&](int id) { return placeIn(control(id), mainWindow()); };
-  EXPECT_EQ(textOf(control(41)), nameText(1, nullptr));
-  EXPECT_EQ(textOf(control(45)), nameText(10, nullptr));
-  const RECT basic41 = place(41), basic42 = place(42), basic44 = place(44);
+  EXPECT_EQ(textOf(control(editor::kHumPaneIds.names[0])), nameText(1, nullptr));
+  EXPECT_EQ(textOf(control(editor::kHumPaneIds.names[4])), nameText(10, nullptr));
+  const RECT basic41 = place(editor::kHumPaneIds.names[0]), basic42 = place(editor::kHumPaneIds.names[1]), basic44 = place(editor::kHumPaneIds.names[3]);
 
-  press(64);
-  EXPECT_EQ(textOf(control(64)), "< Basic");
-  EXPECT_EQ(textOf(control(41)), nameText(5, "smpl"));
-  EXPECT_EQ(textOf(control(43)), nameText(7, "order"));
-  EXPECT_EQ(textOf(control(44)), nameText(9, nullptr));
+  press(editor::kAdvanced);
+  EXPECT_EQ(textOf(control(editor::kAdvanced)), "< Basic");
+  EXPECT_EQ(textOf(control(editor::kHumPaneIds.names[0])), nameText(5, "smpl"));
+  EXPECT_EQ(textOf(control(editor::kHumPaneIds.names[2])), nameText(7, "order"));
+  EXPECT_EQ(textOf(control(editor::kHumPaneIds.names[3])), nameText(9, nullptr));
   char value[32];
   std::snprintf(value, sizeof value, "%.0f", static_cast<double>(engines.engineDisplayValue(6)));
-  EXPECT_EQ(textOf(control(52)), value);
-  EXPECT_EQ(place(41).left, basic41.left + 10);
-  EXPECT_EQ(place(41).right - place(41).left, 50);
-  EXPECT_EQ(place(42).left, basic42.left + 20);
-  EXPECT_EQ(place(42).right - place(42).left, 50);
-  EXPECT_EQ(place(44).left, basic44.left - 10);
-  EXPECT_EQ(place(44).right - place(44).left, 90);
+  EXPECT_EQ(textOf(control(editor::kHumPaneIds.readouts[1])), value);
+  EXPECT_EQ(place(editor::kHumPaneIds.names[0]).left, basic41.left + 10);
+  EXPECT_EQ(place(editor::kHumPaneIds.names[0]).right - place(editor::kHumPaneIds.names[0]).left, 50);
+  EXPECT_EQ(place(editor::kHumPaneIds.names[1]).left, basic42.left + 20);
+  EXPECT_EQ(place(editor::kHumPaneIds.names[1]).right - place(editor::kHumPaneIds.names[1]).left, 50);
+  EXPECT_EQ(place(editor::kHumPaneIds.names[3]).left, basic44.left - 10);
+  EXPECT_EQ(place(editor::kHumPaneIds.names[3]).right - place(editor::kHumPaneIds.names[3]).left, 90);
 
-  press(64);
-  EXPECT_EQ(textOf(control(64)), "Advanced >");
-  EXPECT_EQ(textOf(control(41)), nameText(1, nullptr));
-  EXPECT_EQ(place(41).left, basic41.left);
-  EXPECT_EQ(place(42).right - place(42).left, 90);
-  EXPECT_EQ(place(44).right - place(44).left, 70);
+  press(editor::kAdvanced);
+  EXPECT_EQ(textOf(control(editor::kAdvanced)), "Advanced >");
+  EXPECT_EQ(textOf(control(editor::kHumPaneIds.names[0])), nameText(1, nullptr));
+  EXPECT_EQ(place(editor::kHumPaneIds.names[0]).left, basic41.left);
+  EXPECT_EQ(place(editor::kHumPaneIds.names[1]).right - place(editor::kHumPaneIds.names[1]).left, 90);
+  EXPECT_EQ(place(editor::kHumPaneIds.names[3]).right - place(editor::kHumPaneIds.names[3]).left, 70);
 
   // Shown again after the advanced form: basic, at the basic places.
-  press(64);
-  editor->showPane(3, false);
-  for (int id : {40, 56, 64}) EXPECT_FALSE(shown(control(id))) << id;
-  editor->showPane(3, true);
-  EXPECT_EQ(textOf(control(64)), "Advanced >");
-  EXPECT_EQ(place(41).left, basic41.left);
+  press(editor::kAdvanced);
+  editor->panes().showPane(3, false);
+  for (int id : {editor::kCreatePvc, editor::kShowHum, editor::kAdvanced}) EXPECT_FALSE(shown(control(id))) << id;
+  editor->panes().showPane(3, true);
+  EXPECT_EQ(textOf(control(editor::kAdvanced)), "Advanced >");
+  EXPECT_EQ(place(editor::kHumPaneIds.names[0]).left, basic41.left);
 }
 
 // Frequency "+" and "-" redraw from the stored levels without reading the
@@ -715,20 +716,20 @@ TEST_F(EditorWindow, FrequencyZoomButtonsRedrawWithoutAPass) {
   openAndRead();
   const SpectrogramAnalyser& analyser = plugin->analyser();
   const float fullTop = analyser.topFrequency();
-  EXPECT_EQ(textOf(control(19)), std::to_string(static_cast<int>(fullTop)));
-  press(14);
+  EXPECT_EQ(textOf(control(editor::kUpperFrequency)), std::to_string(static_cast<int>(fullTop)));
+  press(editor::kFrequencyIn);
   EXPECT_LT(analyser.topFrequency() - analyser.bottomFrequency(), 0.6f * fullTop);
-  EXPECT_EQ(textOf(control(19)), std::to_string(static_cast<int>(analyser.topFrequency())));
-  EXPECT_EQ(textOf(control(20)), std::to_string(static_cast<int>(analyser.bottomFrequency())));
-  EXPECT_TRUE(IsWindowEnabled(control(15)));
+  EXPECT_EQ(textOf(control(editor::kUpperFrequency)), std::to_string(static_cast<int>(analyser.topFrequency())));
+  EXPECT_EQ(textOf(control(editor::kLowerFrequency)), std::to_string(static_cast<int>(analyser.bottomFrequency())));
+  EXPECT_TRUE(IsWindowEnabled(control(editor::kFrequencyOut)));
   EXPECT_EQ(host.startedModes.size(), 1u);
-  const SCROLLINFO bar = scrollOf(control(12));
+  const SCROLLINFO bar = scrollOf(control(editor::kFrequencyBar));
   EXPECT_EQ(bar.nMax, static_cast<int>(analyser.maxFrequency()));
 
-  press(15);
-  press(15);
+  press(editor::kFrequencyOut);
+  press(editor::kFrequencyOut);
   EXPECT_FLOAT_EQ(analyser.topFrequency() - analyser.bottomFrequency(), fullTop);
-  EXPECT_FALSE(IsWindowEnabled(control(15))) << "the whole band is shown";
+  EXPECT_FALSE(IsWindowEnabled(control(editor::kFrequencyOut))) << "the whole band is shown";
   EXPECT_EQ(host.startedModes.size(), 1u);
 }
 
@@ -737,8 +738,8 @@ TEST_F(EditorWindow, FrequencyZoomButtonsRedrawWithoutAPass) {
 TEST_F(EditorWindow, FrequencyAndReferenceBarsMoveTheViewWithoutAPass) {
   openAndRead();
   const SpectrogramAnalyser& analyser = plugin->analyser();
-  press(14);
-  HWND bar = control(12);
+  press(editor::kFrequencyIn);
+  HWND bar = control(editor::kFrequencyBar);
   auto scrollFrequency = [&](WORD request, HWND which) {
     SendMessageA(mainWindow(), WM_VSCROLL, MAKEWPARAM(request, 0), reinterpret_cast<LPARAM>(which));
   };
@@ -749,10 +750,10 @@ TEST_F(EditorWindow, FrequencyAndReferenceBarsMoveTheViewWithoutAPass) {
   scrollFrequency(SB_ENDSCROLL, bar);
   // Down the bar is down the band, by half the page in Hz.
   EXPECT_NEAR(analyser.topFrequency(), top - static_cast<float>(before.nPage / 2), 2.0f * 44100.0f / 1024.0f);
-  EXPECT_EQ(textOf(control(19)), std::to_string(static_cast<int>(analyser.topFrequency())));
+  EXPECT_EQ(textOf(control(editor::kUpperFrequency)), std::to_string(static_cast<int>(analyser.topFrequency())));
   EXPECT_EQ(host.startedModes.size(), 1u);
 
-  HWND reference = control(11);
+  HWND reference = control(editor::kReferenceBar);
   const int curveRow = plugin->curve().rowOf(0);
   scrollFrequency(SB_PAGEDOWN, reference);
   const SCROLLINFO r = scrollOf(reference);
@@ -764,14 +765,14 @@ TEST_F(EditorWindow, FrequencyAndReferenceBarsMoveTheViewWithoutAPass) {
 // Time "+" then "Zoom All": the redraw pass reads the whole file again.
 TEST_F(EditorWindow, ZoomAllGoesBackToTheWholeFile) {
   openAndRead();
-  press(17);
-  press(17);
+  press(editor::kTimeIn);
+  press(editor::kTimeIn);
   EXPECT_EQ(editor->view().viewLength, kFrames / 4);
-  press(97);
+  press(editor::kZoomAll);
   EXPECT_EQ(host.startsInMode(kModeZoom), 3);
   EXPECT_EQ(editor->view().viewStart, 0);
   EXPECT_EQ(editor->view().viewLength, kFrames);
-  EXPECT_EQ(textOf(control(22)), formatTime(kFrames, kRate));
+  EXPECT_EQ(textOf(control(editor::kEndTime)), formatTime(kFrames, kRate));
 }
 
 }  // namespace

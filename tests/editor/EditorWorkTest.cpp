@@ -14,6 +14,7 @@
 
 #include "curve/PvcCurve.h"
 #include "detect/DetectorEngines.h"
+#include "editor/ControlIds.h"
 #include "editor/OfflineEditor.h"
 #include "plugin/EditorLink.h"
 #include "plugin/OfflineEffect.h"
@@ -26,8 +27,8 @@ using namespace editor_test;
 
 class EditorWork : public EditorCommands {
  protected:
-  std::string message() const { return text(75); }
-  bool messageShown(const std::string& words) const { return shown(control(75)) && message() == words; }
+  std::string message() const { return text(editor::kMessageArea); }
+  bool messageShown(const std::string& words) const { return shown(control(editor::kMessageArea)) && message() == words; }
 
   // The snapshot folder moved away with what it holds: the next snapshot
   // cannot be written until it is back.
@@ -58,14 +59,14 @@ TEST_F(EditorWork, PreviewLeavesTheRangeTool) {
   openAndRead();
   chooseItem(2);
   drag(100, 220, 500, 200);
-  press(80);
+  press(editor::kPreview);
   ASSERT_EQ(host.startsInMode(kModeSpectral), 1);
   EXPECT_EQ(editor->activeTool(), kToolRange);
   const std::int32_t firstStart = editor->view().analysisStart;
   drag(200, 230, 400, 210);
   EXPECT_NE(editor->view().analysisStart, firstStart) << "the second range was taken";
   EXPECT_EQ(editor->view().analysisStart, analyser().sampleOfColumn(200));
-  press(80);
+  press(editor::kPreview);
   EXPECT_EQ(host.startsInMode(kModeSpectral), 2);
   EXPECT_EQ(editor->activeTool(), kToolRange);
 }
@@ -76,16 +77,16 @@ TEST_F(EditorWork, PreviewLeavesTheRangeTool) {
 TEST_F(EditorWork, ManualPaneComesBackAsItsControlsShow) {
   openAndRead();
   manualWithThreePoints();
-  press(65);
-  press(66);
-  ASSERT_TRUE(editor->movePointsMode());
+  press(editor::kShowPoints);
+  press(editor::kMovePoint);
+  ASSERT_TRUE(editor->tools().movePointsMode());
   chooseItem(4);
   ASSERT_EQ(editor->algorithm(), 4);
-  EXPECT_FALSE(editor->movePointsMode());
+  EXPECT_FALSE(editor->tools().movePointsMode());
   chooseItem(1);
-  EXPECT_TRUE(editor->movePointsMode());
+  EXPECT_TRUE(editor->tools().movePointsMode());
   EXPECT_EQ(editor->activeTool(), kToolMovePoint);
-  for (int id : {67, 68, 69}) EXPECT_FALSE(IsWindowEnabled(control(id))) << id;
+  for (int id : {editor::kInsertPoints, editor::kChartPvc, editor::kDeletePoints}) EXPECT_FALSE(IsWindowEnabled(control(id))) << id;
   const int x = curve().columnOf(2);
   const int y = curve().rowOf(2);
   const int steps = stepOfHistory();
@@ -93,13 +94,13 @@ TEST_F(EditorWork, ManualPaneComesBackAsItsControlsShow) {
   EXPECT_GT(curve().ratioOf(2), 1.0f) << "the point moves";
   EXPECT_EQ(stepOfHistory(), steps + 1);
 
-  press(66);  // moving off: the insert tool, still checked, is back
-  ASSERT_FALSE(editor->movePointsMode());
+  press(editor::kMovePoint);  // moving off: the insert tool, still checked, is back
+  ASSERT_FALSE(editor->tools().movePointsMode());
   chooseItem(4);
   chooseItem(1);
-  EXPECT_FALSE(editor->movePointsMode());
+  EXPECT_FALSE(editor->tools().movePointsMode());
   EXPECT_EQ(editor->activeTool(), kToolInsert);
-  for (int id : {67, 68, 69}) EXPECT_TRUE(IsWindowEnabled(control(id))) << id;
+  for (int id : {editor::kInsertPoints, editor::kChartPvc, editor::kDeletePoints}) EXPECT_TRUE(IsWindowEnabled(control(id))) << id;
 }
 
 // The progress bar goes when a command that showed it is refused.
@@ -108,25 +109,25 @@ TEST_F(EditorWork, RefusedPassesTakeTheProgressBarAway) {
   chooseItem(2);
   {
     BoxAnswerer answer;
-    press(80);  // no range
+    press(editor::kPreview);  // no range
     EXPECT_EQ(BoxAnswerer::boxes.size(), 1u);
   }
-  EXPECT_FALSE(shown(control(77)));
+  EXPECT_FALSE(shown(control(editor::kProgressBar)));
   drag(100, 220, 500, 200);
   {
     editor_test::HeapExhaustion noMemory(256);
-    press(80);  // no memory for the detector
+    press(editor::kPreview);  // no memory for the detector
   }
   EXPECT_EQ(host.startsInMode(kModeSpectral), 0);
-  EXPECT_FALSE(shown(control(77)));
+  EXPECT_FALSE(shown(control(editor::kProgressBar)));
   EXPECT_EQ(editor->activeTool(), kToolRange) << "a refused preview keeps the range tool";
 
   chooseItem(4);
   ASSERT_EQ(editor->algorithm(), 4);
   analyser().setSampleRate(16000);  // too low for the pilot tone
-  press(40);
+  press(editor::kCreatePvc);
   EXPECT_EQ(host.startsInMode(kModePilotTone), 0);
-  EXPECT_FALSE(shown(control(77)));
+  EXPECT_FALSE(shown(control(editor::kProgressBar)));
 }
 
 // A press on the display takes the mouse until the release; a drag that
@@ -135,13 +136,13 @@ TEST_F(EditorWork, RefusedPassesTakeTheProgressBarAway) {
 TEST_F(EditorWork, DragsAlwaysEnd) {
   openAndRead();
   manualWithThreePoints();
-  press(65);
-  press(66);
+  press(editor::kShowPoints);
+  press(editor::kMovePoint);
   const int x = curve().columnOf(2);
   const int y = curve().rowOf(2);
   const int steps = stepOfHistory();
   mouse(WM_LBUTTONDOWN, x, y, MK_LBUTTON);
-  EXPECT_EQ(GetCapture(), control(10));
+  EXPECT_EQ(GetCapture(), control(editor::kDisplay));
   mouse(WM_MOUSEMOVE, x + 3, y - 10, MK_LBUTTON);
   mouse(WM_LBUTTONUP, x + 3, y - 10);
   EXPECT_EQ(GetCapture(), nullptr);
@@ -172,7 +173,7 @@ TEST_F(EditorWork, ExportOffersTheCurvesName) {
   openAndRead();
   {
     FileDialogAnswerer answer("Save PVC File", "");
-    press(74);
+    press(editor::kExportPvc);
   }
   EXPECT_EQ(FileDialogAnswerer::offered, "take.pvc");
 }
@@ -187,7 +188,7 @@ TEST_F(EditorWork, ExportThatCannotWriteSaysSo) {
     LockedFile lock(target);
     ASSERT_NE(lock.handle, INVALID_HANDLE_VALUE);
     FileDialogAnswerer answer("Save PVC File", target);
-    press(74);
+    press(editor::kExportPvc);
     EXPECT_TRUE(FileDialogAnswerer::typed);
   }
   EXPECT_TRUE(messageShown("The PVC file could not be written: " + target)) << message();
@@ -201,22 +202,22 @@ TEST_F(EditorWork, ExportThatCannotWriteSaysSo) {
 TEST_F(EditorWork, EditThatCannotBeStoredRecordsNothing) {
   openAndRead();
   chooseItem(1);
-  press(67);
+  press(editor::kInsertPoints);
   takeSnapshotFolderAway();
   click(300, 50);
   EXPECT_EQ(curve().pointCount(), 3) << "the edit stays in memory";
   EXPECT_TRUE(messageShown(kSnapshotNotStored)) << message();
   EXPECT_EQ(stepOfHistory(), 0);
-  EXPECT_FALSE(IsWindowEnabled(control(78)));
+  EXPECT_FALSE(IsWindowEnabled(control(editor::kUndo)));
 
   bringSnapshotFolderBack();
   click(400, 50);
   EXPECT_EQ(stepOfHistory(), 1);
   const std::vector<Point> both = pointsOf(curve());
   ASSERT_EQ(both.size(), 4u);
-  command(78);
+  command(editor::kUndo);
   EXPECT_EQ(curve().pointCount(), 2) << "back to the curve before either insert";
-  command(79);
+  command(editor::kRedo);
   EXPECT_TRUE(sameCurve(pointsOf(curve()), both)) << "the step holds the curve shown";
 }
 
@@ -228,18 +229,18 @@ TEST_F(EditorWork, ImportThatCannotBeStoredRecordsNothing) {
   takeSnapshotFolderAway();
   {
     FileDialogAnswerer answer("Open PVC File", file);
-    press(73);
+    press(editor::kImportPvc);
     EXPECT_TRUE(FileDialogAnswerer::typed);
   }
   EXPECT_NEAR(curve().ratioAt(40000), 1.05f, 1e-5f) << "the curve is imported";
   EXPECT_TRUE(messageShown(kSnapshotNotStored)) << message();
   EXPECT_EQ(stepOfHistory(), 0);
-  EXPECT_FALSE(IsWindowEnabled(control(78)));
+  EXPECT_FALSE(IsWindowEnabled(control(editor::kUndo)));
 
   bringSnapshotFolderBack();
   {
     FileDialogAnswerer answer("Open PVC File", file);
-    press(73);
+    press(editor::kImportPvc);
   }
   EXPECT_EQ(stepOfHistory(), 1);
   DeleteFileA(file.c_str());
@@ -262,7 +263,7 @@ class EditorWorkTwoFiles : public EditorWork {
   }
   void insertAt(int x) {
     chooseItem(1);
-    press(67);
+    press(editor::kInsertPoints);
     click(x, 50);
   }
 };
@@ -273,11 +274,11 @@ TEST_F(EditorWorkTwoFiles, SwitchingBackReturnsToTheStepShown) {
   openAndRead();
   manualWithThreePoints();
   const std::vector<Point> inserted = pointsOf(curve());
-  press(68);
+  press(editor::kChartPvc);
   const int high = rowOfRatio(1.1f);
   drag(100, high, 300, high);
   ASSERT_EQ(stepOfHistory(), 2);
-  command(78);
+  command(editor::kUndo);
   ASSERT_TRUE(sameCurve(pointsOf(curve()), inserted));
 
   switchFile();
@@ -286,15 +287,15 @@ TEST_F(EditorWorkTwoFiles, SwitchingBackReturnsToTheStepShown) {
   ASSERT_EQ(plugin->currentFileId, 7);
   EXPECT_EQ(stepOfHistory(), 1);
   EXPECT_TRUE(sameCurve(pointsOf(curve()), inserted));
-  EXPECT_TRUE(IsWindowEnabled(control(79))) << "the chart stroke can still be redone";
+  EXPECT_TRUE(IsWindowEnabled(control(editor::kRedo))) << "the chart stroke can still be redone";
 
   insertAt(550);
   EXPECT_EQ(stepOfHistory(), 2);
   const std::vector<Point> edited = pointsOf(curve());
   ASSERT_EQ(edited.size(), inserted.size() + 1);
-  command(78);
+  command(editor::kUndo);
   EXPECT_TRUE(sameCurve(pointsOf(curve()), inserted));
-  command(79);
+  command(editor::kRedo);
   EXPECT_TRUE(sameCurve(pointsOf(curve()), edited)) << "redo brings the new edit, not the abandoned stroke";
 }
 
@@ -306,23 +307,23 @@ TEST_F(EditorWork, AllFilesClosedThenOneReopened) {
   ASSERT_EQ(stepOfHistory(), 1);
   host.fileCount = 0;
   host.notify();
-  EXPECT_FALSE(IsWindowEnabled(control(78)));
-  EXPECT_FALSE(IsWindowEnabled(control(79)));
+  EXPECT_FALSE(IsWindowEnabled(control(editor::kUndo)));
+  EXPECT_FALSE(IsWindowEnabled(control(editor::kRedo)));
   host.fileCount = 1;
   host.notify();
   click(300, 100);  // the splash picture
   ASSERT_EQ(host.startsInMode(kModeRead), 2);
   EXPECT_EQ(stepOfHistory(), 0);
-  EXPECT_FALSE(IsWindowEnabled(control(78)));
-  EXPECT_FALSE(IsWindowEnabled(control(79)));
+  EXPECT_FALSE(IsWindowEnabled(control(editor::kUndo)));
+  EXPECT_FALSE(IsWindowEnabled(control(editor::kRedo)));
   const std::vector<Point> fresh = pointsOf(curve());
-  command(78);
+  command(editor::kUndo);
   EXPECT_EQ(stepOfHistory(), 0);
   chooseItem(1);
-  press(67);
+  press(editor::kInsertPoints);
   click(300, 50);
   EXPECT_EQ(stepOfHistory(), 1);
-  command(78);
+  command(editor::kUndo);
   EXPECT_TRUE(sameCurve(pointsOf(curve()), fresh)) << "undo goes to the curve the take opened with";
 }
 
@@ -339,14 +340,14 @@ TEST_F(EditorWorkTwoFiles, CloseAndReopenKeepsCountsAndFilesInStep) {
   click(300, 100);
   EXPECT_TRUE(sameCurve(pointsOf(curve()), inserted));
   EXPECT_EQ(stepOfHistory(), 0);
-  EXPECT_FALSE(IsWindowEnabled(control(78)));
+  EXPECT_FALSE(IsWindowEnabled(control(editor::kUndo)));
 
   switchFile();
   switchFile();
   EXPECT_TRUE(sameCurve(pointsOf(curve()), inserted)) << "the curve is found again";
   insertAt(550);
   EXPECT_EQ(stepOfHistory(), 1);
-  command(78);
+  command(editor::kUndo);
   EXPECT_TRUE(sameCurve(pointsOf(curve()), inserted));
 }
 
@@ -360,7 +361,7 @@ TEST_F(EditorWork, ImportChecksTheFile) {
   auto import = [&](const std::string& bytes) {
     std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
     FileDialogAnswerer answer("Open PVC File", file);
-    press(73);
+    press(editor::kImportPvc);
     EXPECT_TRUE(FileDialogAnswerer::typed);
   };
 
@@ -383,7 +384,7 @@ TEST_F(EditorWork, ImportChecksTheFile) {
   EXPECT_NE(message().find("line 5: position 30000 does not come after 40000"), std::string::npos) << message();
   EXPECT_TRUE(sameCurve(pointsOf(curve()), {{0, 1.0f}, {40000, 1.05f}, {88199, 1.0f}}));
   EXPECT_EQ(stepOfHistory(), 1);
-  EXPECT_EQ(editor->curveFilePath(), file);
+  EXPECT_EQ(editor->curves().curveFilePath(), file);
   DeleteFileA(file.c_str());
 }
 
@@ -392,18 +393,18 @@ TEST_F(EditorWork, ImportChecksTheFile) {
 TEST_F(EditorWork, ZoomClickLeavesTheLabelsOfTheView) {
   openAndRead();
   ASSERT_EQ(editor->activeTool(), kToolZoom);
-  const std::string left = text(21), right = text(22), top = text(19), bottom = text(20);
+  const std::string left = text(editor::kStartTime), right = text(editor::kEndTime), top = text(editor::kUpperFrequency), bottom = text(editor::kLowerFrequency);
   const std::int32_t length = editor->view().viewLength;
   click(200, 50);
   EXPECT_EQ(editor->view().viewLength, length);
-  EXPECT_EQ(text(21), left);
-  EXPECT_EQ(text(22), right);
-  EXPECT_EQ(text(19), top);
-  EXPECT_EQ(text(20), bottom);
+  EXPECT_EQ(text(editor::kStartTime), left);
+  EXPECT_EQ(text(editor::kEndTime), right);
+  EXPECT_EQ(text(editor::kUpperFrequency), top);
+  EXPECT_EQ(text(editor::kLowerFrequency), bottom);
   drag(200, 50, 202, 51);  // too small to zoom
   EXPECT_EQ(editor->view().viewLength, length);
-  EXPECT_EQ(text(21), left);
-  EXPECT_EQ(text(22), right);
+  EXPECT_EQ(text(editor::kStartTime), left);
+  EXPECT_EQ(text(editor::kEndTime), right);
 }
 
 }  // namespace
