@@ -7,6 +7,7 @@
 #include "analysis/SpectrogramAnalyser.h"
 #include "curve/PvcCurve.h"
 #include "detect/DetectorEngines.h"
+#include "detect/OperationModes.h"
 #include "editor/ControlIds.h"
 #include "editor/ControlTable.h"
 #include "editor/OfflineEditor.h"
@@ -16,9 +17,6 @@
 namespace editor {
 
 namespace {
-
-// The algorithm of each item of the list; item 0 ("Zoom") chooses none.
-constexpr int kAlgorithmOfItem[] = {0, 6, 7, 3, 4, 5};
 
 void drawZoomPressed(bool pressed) {
   SendMessageA(ControlTable::get(kZoom), BM_SETSTATE, pressed ? TRUE : FALSE, 0);
@@ -32,7 +30,9 @@ void AlgorithmCommands::reset() {
 }
 
 void AlgorithmCommands::chooseListedAlgorithm(int item) {
-  if (item >= 1 && item < static_cast<int>(std::size(kAlgorithmOfItem))) selectAlgorithm(kAlgorithmOfItem[item]);
+  // Item 0 ("Zoom") chooses none.
+  if (item >= 1 && item < static_cast<int>(detect::kAlgorithmItems.size()))
+    selectAlgorithm(detect::kAlgorithmItems[static_cast<std::size_t>(item)].algorithm);
 }
 
 void AlgorithmCommands::zoomPressed() {

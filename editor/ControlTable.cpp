@@ -4,6 +4,7 @@
 
 #include <array>
 
+#include "detect/OperationModes.h"
 #include "editor/ControlIds.h"
 #include "editor/Panes.h"
 
@@ -19,12 +20,12 @@ bool inTable(int id) { return id >= 0 && id < ControlTable::kSlots; }
 
 constexpr const char* kResolutions[] = {"64", "128", "256", "512", "1024", "2048", "4096"};
 constexpr const char* kWindows[] = {"Boxcar", "Hann", "Blackman", "Hamming"};
-constexpr const char* kAlgorithms[] = {"Zoom",
-                                       "Manual PVC Correction",
-                                       "Spectral-Domain PVC Detector",
-                                       "Power-Line Hum Frequency Tracking",
-                                       "High-Frequency Pilot Tone Tracking",
-                                       "Centre of Gravity"};
+// The algorithm list's texts, in the order the modes header gives them.
+constexpr auto kAlgorithms = [] {
+  std::array<const char*, detect::kAlgorithmItems.size()> texts{};
+  for (std::size_t i = 0; i < texts.size(); ++i) texts[i] = detect::kAlgorithmItems[i].text;
+  return texts;
+}();
 
 constexpr ScrollSetup kViewBar{0, 100, 2, 50};
 constexpr unsigned kShown = kVisible;
