@@ -14,7 +14,7 @@
 #include "curve/PvcCurve.h"
 #include "detect/SpectralPvcDetector.h"
 #include "editor/ViewWindow.h"
-#include "tests/detect/SyntheticSignals.h"
+#include "signals/SyntheticSignals.h"
 
 namespace {
 
