@@ -1,5 +1,5 @@
 // Pictures as uncompressed BMP files: what pelmora-host saves of a window,
-// and what tools/bmp2png turns into PNG.
+// and what tools/eval/bmp2png turns into PNG.
 #pragma once
 
 #include <cstdint>

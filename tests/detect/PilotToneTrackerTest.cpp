@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "detect/PilotToneTracker.h"
-#include "tests/detect/SyntheticSignals.h"
+#include "signals/SyntheticSignals.h"
 
 using detect::PilotToneTracker;
 using detect::PilotTrackingState;

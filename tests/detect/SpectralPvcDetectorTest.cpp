@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "detect/SpectralPvcDetector.h"
-#include "tests/detect/SyntheticSignals.h"
+#include "signals/SyntheticSignals.h"
 
 using detect::SpectralPvcDetector;
 

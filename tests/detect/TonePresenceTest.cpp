@@ -9,7 +9,7 @@
 #include <limits>
 #include <vector>
 
-#include "tests/detect/SyntheticSignals.h"
+#include "signals/SyntheticSignals.h"
 
 namespace {
 

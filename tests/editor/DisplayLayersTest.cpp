@@ -15,7 +15,7 @@
 #include "detect/SpectralPvcDetector.h"
 #include "editor/ControlIds.h"
 #include "editor/ViewWindow.h"
-#include "tests/detect/SyntheticSignals.h"
+#include "signals/SyntheticSignals.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "tests/engines/EngineLibrary.h"
-#include "tests/engines/SyntheticRecording.h"
+#include "signals/SyntheticRecording.h"
 
 namespace {
 

@@ -20,8 +20,8 @@
 #include "plugin/PluginEntry.h"
 #endif
 #if defined(PELMORA_WOW_TOOLS)
-#include "tools/wowgen/WowgenCommand.h"
-#include "tools/wowmeter/WowMeter.h"
+#include "tools/eval/wowgen/WowgenCommand.h"
+#include "tools/eval/wowmeter/WowMeter.h"
 #endif
 
 using host::AudioData;

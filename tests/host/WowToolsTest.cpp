@@ -6,14 +6,15 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "platform/Platform.h"
 #include "tests/host/TempPath.h"
-#include "tools/wowgen/WowRecipe.h"
-#include "tools/wowgen/WowSynth.h"
-#include "tools/wowgen/WowgenCommand.h"
-#include "tools/wowmeter/WowMeter.h"
-#include "tools/wowmeter/WowmeterCommand.h"
+#include "tools/eval/wowgen/WowRecipe.h"
+#include "tools/eval/wowgen/WowSynth.h"
+#include "tools/eval/wowgen/WowgenCommand.h"
+#include "tools/eval/wowmeter/WowMeter.h"
+#include "tools/eval/wowmeter/WowmeterCommand.h"
 
 namespace {
 
@@ -183,6 +184,25 @@ TEST(WowTools, CommandLinesMakeAndMeasureAFile) {
   ASSERT_EQ(wowmeter::runWowmeter({wav, "--channel", "1", "--edge", "0.5"}, report, err), 0) << err.str();
   EXPECT_NE(report.str().find("RMS deviation: 0.1767"), std::string::npos) << report.str();
   EXPECT_NE(report.str().find("peak deviation: 0.250"), std::string::npos) << report.str();
+  // --tsv: the same figures, to the same digits, under column names.
+  std::ostringstream table;
+  ASSERT_EQ(wowmeter::runWowmeter({wav, "--channel", "1", "--edge", "0.5", "--tsv"}, table, err), 0) << err.str();
+  std::istringstream rows(table.str());
+  std::string names, values, rest;
+  std::getline(rows, names);
+  std::getline(rows, values);
+  EXPECT_FALSE(std::getline(rows, rest));
+  EXPECT_EQ(names, "tone_hz\tchannel\tseconds\tmean_percent\trms_percent\trms_about_mean_percent\tpeak_percent\tskipped");
+  std::vector<std::string> fields;
+  std::istringstream cells(values);
+  for (std::string cell; std::getline(cells, cell, '\t');) fields.push_back(cell);
+  ASSERT_EQ(fields.size(), 8u) << values;
+  EXPECT_EQ(fields[0], "1000");
+  EXPECT_EQ(fields[1], "1");
+  EXPECT_NE(report.str().find("RMS deviation: " + fields[4] + " %"), std::string::npos) << values;
+  EXPECT_NE(report.str().find("peak deviation: " + fields[6] + " %"), std::string::npos) << values;
+  EXPECT_NE(report.str().find("RMS about the mean: " + fields[5] + " %"), std::string::npos) << values;
+  EXPECT_EQ(fields[7], "0");
   EXPECT_EQ(wowmeter::runWowmeter({wav, "--channel", "2"}, report, err), 1);
   EXPECT_EQ(wowmeter::runWowmeter({wav, "--tone"}, report, err), 2);
   EXPECT_EQ(wowgen::runWowgen({}, out, err), 2);

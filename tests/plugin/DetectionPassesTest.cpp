@@ -17,7 +17,7 @@
 #include "plugin/DetectionFrame.h"
 #include "plugin/HeadlessEditor.h"
 #include "plugin/OfflineEffect.h"
-#include "tests/engines/SyntheticRecording.h"
+#include "signals/SyntheticRecording.h"
 #include "tests/plugin/MiniHost.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include "host/window/BmpImage.h"
 #include "tests/host/TempPath.h"
-#include "tools/bmp2png/PngFile.h"
+#include "tools/eval/bmp2png/PngFile.h"
 
 namespace {
 

@@ -3,8 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
 
-#include "tools/curvecompare/CurveCompare.h"
+#include "curve/CurveText.h"
+#include "tests/host/TempPath.h"
+#include "tools/eval/curvecompare/CurveCompare.h"
+#include "tools/eval/curvecompare/CurveCompareCommand.h"
 
 namespace {
 
@@ -56,6 +64,71 @@ TEST(CurveCompare, MedianLevelIsTheMiddleRatioNotTheMeanOrTheFirst) {
   EXPECT_NEAR(curvecompare::compare(found, c, 0, 1000, 1).meanPercent, (1.0 / level - 1.0) * 100.0 * 1.0035, 2e-4);
   const auto against = curvecompare::compare(found, curvecompare::dividedBy(c, level), 0, 1000, 1);
   EXPECT_NEAR(against.rmsPercent, 0.0, 1e-5);
+}
+
+void writeCurve(const std::string& path, const std::vector<PvcPoint>& points) {
+  std::ofstream(path, std::ios::binary) << curveFileText(points);
+}
+
+std::vector<std::string> cells(const std::string& line) {
+  std::vector<std::string> out;
+  std::istringstream in(line);
+  for (std::string cell; std::getline(in, cell, '\t');) out.push_back(cell);
+  return out;
+}
+
+// The demo and the real-set script read the figures from --tsv: they must be
+// the text's figures, to the same digits, under the names the scripts ask for.
+TEST(CurveCompareCommand, TsvHoldsTheFiguresOfTheText) {
+  const std::string found = tempPath("cc-found.pvc"), truth = tempPath("cc-true.pvc");
+  writeCurve(truth, curve({{0, 1.0f}, {44100, 1.003f}, {88200, 0.998f}, {132300, 1.0f}}));
+  writeCurve(found, curve({{0, 1.001f}, {44100, 1.0042f}, {88200, 0.9985f}, {132300, 1.0f}}));
+  std::ostringstream text, tsv, err;
+  ASSERT_EQ(curvecompare::runCurvecompare({found, truth, "--rate", "44100", "--edge", "0.5"}, text, err), 0)
+      << err.str();
+  ASSERT_EQ(curvecompare::runCurvecompare({found, truth, "--rate", "44100", "--tsv", "--edge", "0.5"}, tsv, err), 0)
+      << err.str();
+  std::istringstream rows(tsv.str());
+  std::string names, values, rest;
+  std::getline(rows, names);
+  std::getline(rows, values);
+  EXPECT_FALSE(std::getline(rows, rest));
+  const std::vector<std::string> expected = {"rms_percent",          "peak_percent",          "frames",
+                                             "mean_percent",         "rms_about_mean_percent", "median_level_percent",
+                                             "vs_median_rms_percent", "vs_median_mean_percent"};
+  EXPECT_EQ(cells(names), expected);
+  const auto v = cells(values);
+  ASSERT_EQ(v.size(), expected.size()) << values;
+  const std::string lines = text.str();
+  EXPECT_NE(lines.find("curve error: RMS " + v[0] + " %, peak " + v[1] + " % over " + v[2] + " frames\n"),
+            std::string::npos)
+      << lines << values;
+  EXPECT_NE(lines.find("mean difference: " + v[3] + " %, RMS about it " + v[4] + " %\n"), std::string::npos)
+      << lines << values;
+  EXPECT_NE(lines.find("over its median (" + v[5] + " %): RMS " + v[6] + " %, mean difference " + v[7] + " %\n"),
+            std::string::npos)
+      << lines << values;
+  // And they are the comparison's own: half a second in from either end,
+  // every 64 frames.
+  std::vector<PvcPoint> a, b;
+  std::string problem;
+  ASSERT_TRUE(curvecompare::readCurve(found, a, problem) && curvecompare::readCurve(truth, b, problem)) << problem;
+  const auto error = curvecompare::compare(a, b, 22050, 132300 - 22050, 64);
+  char figure[32];
+  std::snprintf(figure, sizeof figure, "%.4f", error.rmsPercent);
+  EXPECT_EQ(v[0], figure);
+  EXPECT_EQ(v[2], std::to_string(error.frames));
+  EXPECT_GT(error.rmsPercent, 0.01);
+
+  // What the scripts fall back on: no figures, and a failing exit.
+  std::ostringstream none;
+  EXPECT_EQ(curvecompare::runCurvecompare({found, truth, "--tsv"}, none, err), 2);
+  EXPECT_EQ(curvecompare::runCurvecompare({found, tempPath("cc-missing.pvc"), "--rate", "44100", "--tsv"}, none, err),
+            1);
+  EXPECT_EQ(curvecompare::runCurvecompare({found, truth, "--rate", "44100", "--edge", "2", "--tsv"}, none, err), 1);
+  EXPECT_EQ(none.str(), "");
+  std::remove(found.c_str());
+  std::remove(truth.c_str());
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <numbers>
 #include <random>
 
-#include "tools/partialpick/StrongPartial.h"
+#include "tools/eval/partialpick/StrongPartial.h"
 
 TEST(StrongPartial, ChoosesTheSteadyLineOverALoudBriefOne) {
   const double rate = 44100.0;

@@ -10,11 +10,11 @@
 #include <sstream>
 
 #include "tests/host/TempPath.h"
-#include "tools/wowapply/SincInterpolator.h"
-#include "tools/wowapply/SourceExcerpt.h"
-#include "tools/wowapply/WowRender.h"
-#include "tools/wowapply/WowapplyCommand.h"
-#include "tools/wowgen/WavWrite.h"
+#include "tools/eval/wowapply/SincInterpolator.h"
+#include "tools/eval/wowapply/SourceExcerpt.h"
+#include "tools/eval/wowapply/WowRender.h"
+#include "tools/eval/wowapply/WowapplyCommand.h"
+#include "tools/eval/wowgen/WavWrite.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 #include <numbers>
 #include <random>
 
-#include "tools/wowapply/SincInterpolator.h"
-#include "tools/wowapply/WowRender.h"
-#include "tools/wowxcorr/WindowCorrelator.h"
-#include "tools/wowxcorr/WowXcorr.h"
-#include "tools/wowgen/SpeedCurve.h"
+#include "tools/eval/wowapply/SincInterpolator.h"
+#include "tools/eval/wowapply/WowRender.h"
+#include "tools/eval/wowxcorr/WindowCorrelator.h"
+#include "tools/eval/wowxcorr/WowXcorr.h"
+#include "tools/eval/wowgen/SpeedCurve.h"
 
 namespace {
 
@@ -158,8 +158,8 @@ TEST(WowXcorr, RefusesMaterialThatDoesNotMatch) {
 #include <sstream>
 
 #include "tests/host/TempPath.h"
-#include "tools/wowgen/WavWrite.h"
-#include "tools/wowxcorr/WowxcorrCommand.h"
+#include "tools/eval/wowgen/WavWrite.h"
+#include "tools/eval/wowxcorr/WowxcorrCommand.h"
 
 namespace {
 

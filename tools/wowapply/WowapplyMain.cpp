@@ -1,7 +1,0 @@
-#include <iostream>
-
-#include "tools/wowapply/WowapplyCommand.h"
-
-int main(int argc, char** argv) {
-  return wowapply::runWowapply(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
-}

@@ -1,7 +1,0 @@
-#include <iostream>
-
-#include "tools/wowgen/WowgenCommand.h"
-
-int main(int argc, char** argv) {
-  return wowgen::runWowgen(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
-}

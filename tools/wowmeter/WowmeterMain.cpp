@@ -1,7 +1,0 @@
-#include <iostream>
-
-#include "tools/wowmeter/WowmeterCommand.h"
-
-int main(int argc, char** argv) {
-  return wowmeter::runWowmeter(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
-}
