@@ -52,6 +52,7 @@ DiskFile::DiskFile(DiskFile&& other) noexcept
     : file_(std::exchange(other.file_, nullptr)),
       position_(other.position_),
       positionKnown_(other.positionKnown_),
+      last_(other.last_),
       failed_(other.failed_) {}
 
 DiskFile& DiskFile::operator=(DiskFile&& other) noexcept {
@@ -60,23 +61,47 @@ DiskFile& DiskFile::operator=(DiskFile&& other) noexcept {
     file_ = std::exchange(other.file_, nullptr);
     position_ = other.position_;
     positionKnown_ = other.positionKnown_;
+    last_ = other.last_;
     failed_ = other.failed_;
   }
   return *this;
 }
 
-bool DiskFile::seekTo(std::uint64_t offset) {
-  if (!file_) return false;
-  if (positionKnown_ && position_ == offset) return true;
+// What is buffered goes out before the file is read or measured. A failure
+// there is a failed write, kept for close: the library may forget it (a
+// later flush can answer success with the bytes dropped, and the read's
+// clearerr would wipe the error mark).
+bool DiskFile::flushWrites() {
+  if (last_ != Last::Write) return true;
+  last_ = Last::None;
+  if (std::fflush(file_) == 0 && !std::ferror(file_)) return true;
+  failed_ = true;
   positionKnown_ = false;
-  if (offset > static_cast<std::uint64_t>(INT64_MAX) || seek64(file_, offset) != 0) return false;
+  return false;
+}
+
+bool DiskFile::seekTo(std::uint64_t offset, Last next) {
+  if (!file_) return false;
+  if (next != Last::Write && !flushWrites()) return false;
+  // The stream may turn from reading to writing only through a seek.
+  const bool turning = last_ == Last::Read && next == Last::Write;
+  const bool writing = last_ == Last::Write;
+  last_ = next;
+  if (!turning && positionKnown_ && position_ == offset) return true;
+  positionKnown_ = false;
+  if (offset > static_cast<std::uint64_t>(INT64_MAX)) return false;
+  if (seek64(file_, offset) != 0) {
+    // The seek sends out what was buffered: that may be what failed.
+    if (writing) failed_ = true;
+    return false;
+  }
   position_ = offset;
   positionKnown_ = true;
   return true;
 }
 
 bool DiskFile::readAt(std::uint64_t offset, void* to, std::size_t n) {
-  if (!seekTo(offset)) return false;
+  if (!seekTo(offset, Last::Read)) return false;
   const std::size_t got = std::fread(to, 1, n, file_);
   position_ += got;
   if (got != n) {
@@ -88,7 +113,7 @@ bool DiskFile::readAt(std::uint64_t offset, void* to, std::size_t n) {
 }
 
 bool DiskFile::writeAt(std::uint64_t offset, const void* from, std::size_t n) {
-  if (!seekTo(offset)) return false;
+  if (!seekTo(offset, Last::Write)) return false;
   const std::size_t put = std::fwrite(from, 1, n, file_);
   position_ += put;
   if (put != n) {
@@ -100,8 +125,9 @@ bool DiskFile::writeAt(std::uint64_t offset, const void* from, std::size_t n) {
 }
 
 std::uint64_t DiskFile::size() {
-  if (!file_) return 0;
+  if (!file_ || !flushWrites()) return 0;
   positionKnown_ = false;
+  last_ = Last::None;
 #if defined(_WIN32)
   if (::_fseeki64(file_, 0, SEEK_END) != 0) return 0;
   const long long end = ::_ftelli64(file_);

@@ -39,11 +39,14 @@ class DiskFile {
   bool close();
 
  private:
-  bool seekTo(std::uint64_t offset);
+  enum class Last { None, Read, Write };
+  bool seekTo(std::uint64_t offset, Last next);
+  bool flushWrites();
 
   std::FILE* file_ = nullptr;
   std::uint64_t position_ = 0;
   bool positionKnown_ = false;
+  Last last_ = Last::None;
   bool failed_ = false;  // a write failed: close must say so
 };
 

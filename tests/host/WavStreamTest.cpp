@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <limits>
 #include <sstream>
 #include <string>
@@ -294,6 +295,32 @@ TEST_F(WavOnDisk, ScratchStoresFillGapsWithSilenceAndVanishWithTheStore) {
   EXPECT_TRUE(filesInFolder().empty());
   EXPECT_FALSE(host::makeScratchStore(folder + "/missing", 1, 8000.0, problem));
   EXPECT_FALSE(problem.empty());
+}
+
+// The C library wants a seek or a flush between writing and reading in
+// either order; the shortcut for a write where the last read ended must not
+// skip it.
+TEST(DiskFile, TurnsBetweenReadingAndWritingAtTheSamePlace) {
+  const std::string path = tempPath("turns.bin");
+  {
+    host::DiskFile file(path, host::DiskFile::Mode::Create);
+    ASSERT_TRUE(file.writeAt(0, "abcd", 4));
+    char two[2];
+    ASSERT_TRUE(file.readAt(0, two, 2));
+    EXPECT_EQ(std::string(two, 2), "ab");
+    ASSERT_TRUE(file.writeAt(2, "XY", 2));
+    char all[4];
+    ASSERT_TRUE(file.readAt(0, all, 4));
+    EXPECT_EQ(std::string(all, 4), "abXY");
+    EXPECT_EQ(file.size(), 4u);
+    ASSERT_TRUE(file.writeAt(4, "!", 1));
+    EXPECT_EQ(file.size(), 5u);
+    EXPECT_TRUE(file.close());
+  }
+  std::ifstream in(path, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "abXY!");
+  in.close();
+  std::filesystem::remove(path);
 }
 
 #if !defined(_WIN32)
