@@ -202,6 +202,12 @@ int runCommand(const std::vector<std::string>& args, const PluginSource& source,
   int status = kExitOk;
   if (command == "info") {
     out << "plug-in: " << pluginPath << '\n';
+    // Where a curve named after a file is taken up, for scripts that must
+    // clear one: the location of the empty title, less its extension.
+    if (source.curveLocation) {
+      const std::string empty = source.curveLocation("");
+      out << "hand-off curve folder: " << empty.substr(0, empty.size() - std::string_view(".pvc").size()) << '\n';
+    }
     describePlugin(host, out);
   } else {
     status = runCorrection(

@@ -52,6 +52,9 @@ AudioData testSignal(int channels, std::size_t frames, double rate) {
 TEST(HostInfo, DescribesThePlugIn) {
   const RunResult r = run({"info", "--plugin", kCopyPlugin});
   ASSERT_EQ(r.status, host::kExitOk) << r.err;
+  EXPECT_EQ(r.out.find("hand-off curve folder:"), std::string::npos) << "no folder without a curve location";
+  const host::PluginSource located{kCopyPlugin, nullptr, [](const std::string& title) { return "/a/b/" + title + ".pvc"; }};
+  EXPECT_NE(run({"info"}, located).out.find("hand-off curve folder: /a/b/\n"), std::string::npos);
   for (const char* line : {"magic: 0x56737450 'VstP'", "numParams: 1", "numOutputs: 2", "uniqueID: 0x436F7079 'Copy'",
                            "version: 7", "program name: \"Copy\"", "parameter 0 name: \"Mode\"",
                            "parameter 0 label: \"#\"", "parameter 0 display: \"1.000000\"", "parameter 0 value: 1",
