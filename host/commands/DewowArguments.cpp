@@ -12,6 +12,7 @@ namespace host {
 const char* const kDewowUsage =
     "usage: pelmora-host dewow IN.wav OUT.wav --algorithm hum|pilot|spectral|cog|partials\n"
     "                          [--band LO:HI] [--range A:B] [--curve-out C.pvc] [--picture P.bmp]\n"
+    "                          [--figures F.json]\n"
     "                          [--param NAME=VALUE]... [--timeout SECONDS] [--plugin PATH] [--force]\n"
     "                          [--smooth HZ] [--strength S] [--keep-drift] [--keep-pitch]\n"
     "dewow opens the plug-in's editor for IN.wav and works it as a person would: a click\n"
@@ -27,7 +28,8 @@ const char* const kDewowUsage =
     "than wow) and a curve that cannot be wow, or a flat one, is refused; after it the wow\n"
     "of IN.wav and OUT.wav is measured from their partials and an output with no less wow\n"
     "than the input is removed. --force writes it all the same. The curve saved with\n"
-    "--curve-out is the one applied, after any shaping.\n";
+    "--curve-out is the one applied, after any shaping. --figures writes the wow before and\n"
+    "after (% RMS and peak, null where there is no figure) to F.json.\n";
 
 namespace {
 
@@ -99,7 +101,7 @@ DewowArguments parseDewowArguments(const std::vector<std::string>& args) {
       return parsed;
     }
     const bool takesValue = a == "--algorithm" || a == "--band" || a == "--range" || a == "--curve-out" ||
-                            a == "--picture" || a == "--param" || a == "--timeout" || a == "--plugin";
+                            a == "--picture" || a == "--figures" || a == "--param" || a == "--timeout" || a == "--plugin";
     if (takesValue && i + 1 >= args.size()) {
       parsed.problem = a + " needs a value";
       break;
@@ -132,6 +134,8 @@ DewowArguments parseDewowArguments(const std::vector<std::string>& args) {
       parsed.curveOut = value;
     } else if (a == "--picture") {
       parsed.picture = value;
+    } else if (a == "--figures") {
+      parsed.figures = value;
     } else if (a == "--plugin") {
       parsed.plugin = value;
     } else if (a == "--timeout") {
@@ -166,6 +170,8 @@ DewowArguments parseDewowArguments(const std::vector<std::string>& args) {
     parsed.problem = "OUT.wav must be another file than IN.wav";
   } else if (!parsed.curveOut.empty() && (parsed.curveOut == positional[0] || parsed.curveOut == positional[1])) {
     parsed.problem = "--curve-out must name another file than IN.wav and OUT.wav";
+  } else if (!parsed.figures.empty() && (parsed.figures == positional[0] || parsed.figures == positional[1])) {
+    parsed.problem = "--figures must name another file than IN.wav and OUT.wav";
   }
   if (parsed.problem.empty()) {
     parsed.input = positional[0];

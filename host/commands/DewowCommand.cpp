@@ -19,6 +19,7 @@
 #include "host/audio/DiskFile.h"
 #include "host/commands/Correction.h"
 #include "host/commands/DewowArguments.h"
+#include "host/commands/FiguresFile.h"
 #include "host/commands/InteractiveSession.h"
 #include "host/commands/OutputCheck.h"
 #include "host/commands/ShapeArguments.h"
@@ -520,11 +521,11 @@ partials::Options measureOptions(const DewowArguments& arguments) {
 // Holds the corrected file to the input's wow: an output with no less wow is
 // not kept (unless forced). False with the reason.
 bool keepsLessWow(const partials::Result& before, const std::string& output, const DewowArguments& arguments,
-                  MeasureSpan span, std::ostream& out, std::ostream& err, std::string& problem) {
+                  MeasureSpan span, std::optional<partials::Result>& after, std::ostream& out, std::ostream& err,
+                  std::string& problem) {
   std::string why;
   WavReadResult opened;
   std::unique_ptr<AudioStore> store = openWavStore(output, true, opened);
-  std::optional<partials::Result> after;
   if (store) after = estimateWow(*store, measureOptions(arguments), span, tenths(err, "the output"), why);
   if (!after) {
     problem = "the measure of the output: " + (store ? why : opened.message);
@@ -569,7 +570,7 @@ int runDewowCommand(const std::vector<std::string>& args, const PluginSource& so
     return kExitUsage;
   }
   // A name the run cannot write under is said before the first pass.
-  for (const std::string* name : {&parsed.output, &parsed.curveOut, &parsed.picture}) {
+  for (const std::string* name : {&parsed.output, &parsed.curveOut, &parsed.picture, &parsed.figures}) {
     if (name->empty()) continue;
     if (const std::string problem = whyNotOutput(parsed.input, *name); !problem.empty()) {
       err << "pelmora-host: " << *name << ": " << problem << '\n';
@@ -641,12 +642,13 @@ int runDewowCommand(const std::vector<std::string>& args, const PluginSource& so
   settings.linkedEntry = parsed.plugin.empty() ? source.linkedEntry : nullptr;
   settings.pluginPath = parsed.plugin.empty() ? source.defaultPath : parsed.plugin;
   settings.output = output;
+  std::optional<partials::Result> after;
   const EditorWork work = [&](InteractiveSession& session, std::string& problem) {
     Run run(session, parsed, out);
     if (partialsRun) {
       const bool done = run.clickSplash() && run.importCurve(imported.path()) &&
                         (picture.empty() || run.picture(picture)) && run.process() &&
-                        keepsLessWow(*before, output, parsed, span, out, err, problem);
+                        keepsLessWow(*before, output, parsed, span, after, out, err, problem);
       if (problem.empty()) problem = run.problem();
       return done;
     }
@@ -664,9 +666,12 @@ int runDewowCommand(const std::vector<std::string>& args, const PluginSource& so
     if (done && !picture.empty()) done = run.picture(picture);
     done = done && run.process();
     problem = run.problem();
-    return done && keepsLessWow(*before, output, parsed, span, out, err, problem);
+    return done && keepsLessWow(*before, output, parsed, span, after, out, err, problem);
   };
-  return runEditorBatch("dewow", settings, parsed.input, files, work, out, err);
+  const int status = runEditorBatch("dewow", settings, parsed.input, files, work, out, err);
+  if (!parsed.figures.empty() && !writeFiguresFile(parsed.figures, figuresOf(&*before, after ? &*after : nullptr)))
+    err << "pelmora-host: cannot write the figures to " << parsed.figures << '\n';
+  return status;
 }
 
 }  // namespace host
