@@ -48,7 +48,11 @@ std::string jsonString(const std::string& text) {
     else if (c == '\n') quoted += "\\n";
     else if (c == '\r') quoted += "\\r";
     else if (c == '\t') quoted += "\\t";
-    else if (u < 0x20 || u == 0x7f) quoted += numberText(u, "\\u%04x");
+    else if (u < 0x20 || u == 0x7f) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(u));
+      quoted += escaped;
+    }
     else quoted += c;
   }
   return quoted + '"';
