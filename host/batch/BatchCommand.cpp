@@ -49,6 +49,7 @@ std::string wholePath(const std::string& path) {
   fs::path whole = fs::absolute(pathFromUtf8(path), error);
   if (error) return path;
   whole = whole.lexically_normal();
+  if (!whole.has_filename() && whole.has_relative_path()) whole = whole.parent_path();  // "folder/" and "folder/."
   whole.make_preferred();
   return utf8FromPath(whole);
 }
@@ -267,6 +268,11 @@ int Batch::run() {
   input_ = wholePath(arguments_.input);
   output_ = wholePath(arguments_.output);
   std::error_code error;
+  // Every output would be written over its own input.
+  if (fs::equivalent(pathFromUtf8(input_), pathFromUtf8(output_), error) || sameTitle(input_, output_)) {
+    err_ << "pelmora-host: OUT_DIR must be another folder than IN_DIR\n";
+    return kExitUsage;
+  }
   fs::create_directories(pathFromUtf8(output_), error);
   if (!fs::is_directory(pathFromUtf8(output_), error)) {
     err_ << "pelmora-host: cannot make the output folder " << arguments_.output << '\n';

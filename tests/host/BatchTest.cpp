@@ -350,7 +350,7 @@ TEST(BatchCommand, RunsDewowPerFileIntoTheSamePlacesAndWritesTheManifest) {
   Folder in("command-in");
   Folder out("command-out");
   in.write("one.wav");
-  in.write("sub/two, \"2\".wav");
+  in.write("sub/two, '2'.wav");  // Windows takes no quotes in names
   in.write("sub/three.wav");
   FakeLauncher launcher;
   launcher.failing["three.wav"] = 1;
@@ -372,7 +372,7 @@ TEST(BatchCommand, RunsDewowPerFileIntoTheSamePlacesAndWritesTheManifest) {
             (std::vector<std::string>{"--algorithm", "hum", "--param", "Bandwidth=2"}));
   EXPECT_EQ(first[7], "--figures");
   EXPECT_EQ(rowsAtStart, (std::vector<std::size_t>{0, 0, 1}));
-  EXPECT_TRUE(fs::exists(out.at("sub/two, \"2\".wav")));
+  EXPECT_TRUE(fs::exists(out.at("sub/two, '2'.wav")));
   EXPECT_TRUE(has(run.err, "batch: 1/3 done, 2 running: ")) << run.err;
   EXPECT_TRUE(has(run.err, "sub/three.wav: failed")) << run.err;
 
@@ -387,8 +387,8 @@ TEST(BatchCommand, RunsDewowPerFileIntoTheSamePlacesAndWritesTheManifest) {
   EXPECT_EQ(rows[1].reason, "dewow stopped at \"Create PVC\": the editor said \"No hum, found\"");
   EXPECT_DOUBLE_EQ(*rows[1].figures.beforeRmsPercent, 0.18);
   EXPECT_FALSE(rows[1].figures.afterRmsPercent);
-  EXPECT_EQ(rows[2].file, "sub/two, \"2\".wav");
-  EXPECT_TRUE(has(readText(out.at("manifest.json")), "\"file\": \"sub/two, \\\"2\\\".wav\""));
+  EXPECT_EQ(rows[2].file, "sub/two, '2'.wav");
+  EXPECT_TRUE(has(readText(out.at("manifest.csv")), "\"sub/two, '2'.wav\",hum,done"));
   // The figures files are read and gone; the logs stay.
   EXPECT_FALSE(fs::exists(out.at("batch-logs/one.wav.figures.json")));
   EXPECT_TRUE(fs::exists(out.at("batch-logs/sub/three.wav.log")));
@@ -486,6 +486,11 @@ TEST(BatchCommand, RefusesOptionsThatCannotHoldForAWholeFolder) {
     EXPECT_TRUE(has(run.err, expected)) << run.err;
   }
   EXPECT_TRUE(launcher.started.empty());
+  Folder same("same");
+  same.write("a.wav");
+  const BatchRun onItself = batch(launcher, {same.path(), same.path() + "/.", "--algorithm", "hum"});
+  EXPECT_EQ(onItself.status, host::kExitUsage);
+  EXPECT_TRUE(has(onItself.err, "another folder than IN_DIR")) << onItself.err;
   Folder empty("empty-in");
   Folder out("empty-out");
   EXPECT_EQ(batch(launcher, {empty.path(), out.path(), "--algorithm", "hum"}).status, host::kExitInput);
