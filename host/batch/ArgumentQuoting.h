@@ -29,7 +29,10 @@ inline std::string quotedArgument(const std::string& argument) {
 
 inline std::string commandLineOf(const std::vector<std::string>& arguments) {
   std::string line;
-  for (const std::string& argument : arguments) line += (line.empty() ? "" : " ") + quotedArgument(argument);
+  for (const std::string& argument : arguments) {
+    if (!line.empty()) line += ' ';
+    line += quotedArgument(argument);
+  }
   return line;
 }
 

@@ -62,7 +62,8 @@ class OwnProgramLauncher final : public ChildLauncher {
     }
     Handle nothing(::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited, OPEN_EXISTING,
                                  0, nullptr));
-    std::wstring line = L"\"" + program_ + L"\" " + wide(commandLineOf(args));
+    std::wstring line(1, L'"');
+    line.append(program_).append(L"\" ").append(wide(commandLineOf(args)));
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
