@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "host/commands/Correction.h"
+#include "host/commands/FiguresFile.h"
 #include "host/commands/MeasureCommand.h"
 #include "host/commands/OutputCheck.h"
 #include "host/commands/ShapeArguments.h"
@@ -28,6 +29,8 @@ constexpr const char* kUsage =
     "                            [--detect hum|pilot [--go-on] [--force]] [--repair-samples]\n"
     "                            [--smooth HZ] [--strength S] [--keep-drift] [--keep-pitch]\n"
     "                            [--report R.html|R.json]... (the wow before and after)\n"
+    "                            [--figures F.json]\n"
+    "       pelmora-host batch IN_DIR OUT_DIR --algorithm ALG [--jobs N] ...  (see batch --help)\n"
     "       pelmora-host measure IN.wav [--ref HZ|none] [--report R.html|R.json]  (see measure --help)\n"
     "The default plug-in is Pelmora.dll beside pelmora-host. correct runs the plug-in's\n"
     "reading pass and then its own process on IN.wav and writes the new file to\n"
@@ -38,12 +41,14 @@ constexpr const char* kUsage =
     "run stops, or with --go-on corrects along the flat curve. The wow of IN.wav and of the\n"
     "corrected audio is measured from their partials, and a detected curve that leaves no\n"
     "less wow is not saved (--force saves it). A float file with NaN or\n"
-    "infinite samples is refused; --repair-samples reads them as silence instead.\n";
+    "infinite samples is refused; --repair-samples reads them as silence instead.\n"
+    "--figures writes the wow of IN.wav and OUT.wav (% RMS and peak) to F.json.\n";
 
 struct Arguments {
   std::vector<std::string> positional;
   std::string plugin;
   std::string curve;
+  std::string figures;
   int detector = 0;
   int blockSize = 4096;
   bool repairSamples = false;
@@ -58,7 +63,7 @@ Arguments parse(const std::vector<std::string>& args, std::size_t from) {
   Arguments parsed;
   for (std::size_t i = from; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a == "--plugin" || a == "--block" || a == "--curve" || a == "--detect") {
+    if (a == "--plugin" || a == "--block" || a == "--curve" || a == "--detect" || a == "--figures") {
       if (i + 1 >= args.size()) {
         parsed.problem = a + " needs a value";
         return parsed;
@@ -68,6 +73,8 @@ Arguments parse(const std::vector<std::string>& args, std::size_t from) {
         parsed.plugin = value;
       } else if (a == "--curve") {
         parsed.curve = value;
+      } else if (a == "--figures") {
+        parsed.figures = value;
       } else if (a == "--detect") {
         parsed.detector = detectorMode(value);
         if (parsed.detector == 0) {
@@ -152,6 +159,19 @@ int runCommand(const std::vector<std::string>& args, const PluginSource& source,
   if (!parsed.curve.empty() && parsed.detector != 0)
     return usageError(err, "--curve and --detect cannot go together: --detect finds the curve that --curve would give");
   if (!parsed.curve.empty() && command != "correct") return usageError(err, "only correct takes a curve");
+  if (!parsed.figures.empty() && command != "correct") return usageError(err, "only correct has figures to write");
+  if (!parsed.figures.empty() && (parsed.figures == parsed.positional[0] || parsed.figures == parsed.positional[1]))
+    return usageError(err, "--figures must name another file than IN.wav and OUT.wav");
+  // The run again, its wow measured before and after.
+  if (!parsed.figures.empty()) {
+    std::vector<std::string> plain;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+      if (args[i] == "--figures") ++i;
+      else plain.push_back(args[i]);
+    }
+    return runMeasured(parsed.figures, parsed.positional[0], parsed.positional[1],
+                       [&] { return runCommand(plain, source, out, err); }, err);
+  }
   if (parsed.detector != 0 && command != "correct") return usageError(err, "only correct takes a detector");
   if (parsed.goOn && parsed.detector == 0) return usageError(err, "--go-on goes with --detect");
   if (parsed.force && parsed.detector == 0) return usageError(err, "--force goes with --detect");

@@ -13,6 +13,7 @@ namespace host {
 const char* const kDewowUsage =
     "usage: pelmora-host dewow IN.wav OUT.wav --algorithm hum|pilot|spectral|cog|partials\n"
     "                          [--band LO:HI] [--range A:B] [--curve-out C.pvc] [--picture P.bmp]\n"
+    "                          [--figures F.json]\n"
     "                          [--param NAME=VALUE]... [--timeout SECONDS] [--plugin PATH] [--force]\n"
     "                          [--smooth HZ] [--strength S] [--keep-drift] [--keep-pitch]\n"
     "                          [--report R.html|R.json]...\n"
@@ -30,7 +31,9 @@ const char* const kDewowUsage =
     "of IN.wav and OUT.wav is measured from their partials and an output with no less wow\n"
     "than the input is removed. --force writes it all the same. The curve saved with\n"
     "--curve-out is the one applied, after any shaping. --report writes both figures, the\n"
-    "speed curves before and after, their spectra and what was done, as JSON or HTML.\n";
+    "speed curves before and after, their spectra and what was done, as JSON or HTML;\n"
+    "--figures writes the wow before and after (% RMS and peak, null where there is no\n"
+    "figure) to F.json.\n";
 
 namespace {
 
@@ -118,7 +121,7 @@ DewowArguments parseDewowArguments(const std::vector<std::string>& args) {
       return parsed;
     }
     const bool takesValue = a == "--algorithm" || a == "--band" || a == "--range" || a == "--curve-out" ||
-                            a == "--picture" || a == "--param" || a == "--timeout" || a == "--plugin";
+                            a == "--picture" || a == "--figures" || a == "--param" || a == "--timeout" || a == "--plugin";
     if (takesValue && i + 1 >= args.size()) {
       parsed.problem = a + " needs a value";
       break;
@@ -152,6 +155,8 @@ DewowArguments parseDewowArguments(const std::vector<std::string>& args) {
       parsed.curveOut = value;
     } else if (a == "--picture") {
       parsed.picture = value;
+    } else if (a == "--figures") {
+      parsed.figures = value;
     } else if (a == "--plugin") {
       parsed.plugin = value;
     } else if (a == "--timeout") {
@@ -186,6 +191,8 @@ DewowArguments parseDewowArguments(const std::vector<std::string>& args) {
     parsed.problem = "OUT.wav must be another file than IN.wav";
   } else if (!parsed.curveOut.empty() && (parsed.curveOut == positional[0] || parsed.curveOut == positional[1])) {
     parsed.problem = "--curve-out must name another file than IN.wav and OUT.wav";
+  } else if (!parsed.figures.empty() && (parsed.figures == positional[0] || parsed.figures == positional[1])) {
+    parsed.problem = "--figures must name another file than IN.wav and OUT.wav";
   }
   if (parsed.problem.empty()) {
     parsed.input = positional[0];

@@ -27,6 +27,7 @@ struct DewowArguments {
   double rangeEnd = 0.0;
   std::string curveOut;
   std::string picture;
+  std::string figures;  // the wow before and after as JSON, for programs
   std::vector<std::pair<std::string, double>> parameters;  // in the order given
   double timeoutSeconds = 600.0;
   CurveShape shape;    // applied to the curve found before the correction

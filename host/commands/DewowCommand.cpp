@@ -19,6 +19,7 @@
 #include "host/audio/DiskFile.h"
 #include "host/commands/Correction.h"
 #include "host/commands/DewowArguments.h"
+#include "host/commands/FiguresFile.h"
 #include "host/commands/InteractiveSession.h"
 #include "host/commands/OutputCheck.h"
 #include "host/commands/ShapeArguments.h"
@@ -582,7 +583,7 @@ int runDewowCommand(const std::vector<std::string>& args, const PluginSource& so
     return kExitUsage;
   }
   // A name the run cannot write under is said before the first pass.
-  std::vector<const std::string*> names{&parsed.output, &parsed.curveOut, &parsed.picture};
+  std::vector<const std::string*> names{&parsed.output, &parsed.curveOut, &parsed.picture, &parsed.figures};
   for (const std::string& report : parsed.reports) names.push_back(&report);
   for (const std::string* name : names) {
     if (name->empty()) continue;
@@ -686,6 +687,8 @@ int runDewowCommand(const std::vector<std::string>& args, const PluginSource& so
     return done && keepsLessWow(*before, output, parsed, span, out, err, problem, after, steps);
   };
   const int status = runEditorBatch("dewow", settings, parsed.input, files, work, out, err);
+  if (!parsed.figures.empty() && !writeFiguresFile(parsed.figures, figuresOf(&*before, after ? &*after : nullptr)))
+    err << "pelmora-host: cannot write the figures to " << parsed.figures << '\n';
   if (status != kExitOk || parsed.reports.empty() || !after) return status;
   const bool written = writeComparisonReports(parsed.reports, readingOfEstimate(*before, rate, parsed.input),
                                               readingOfEstimate(*after, rate, parsed.output), steps, out, err);

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "curve/SnapshotDirectory.h"
+#include "host/batch/BatchCommand.h"
+#include "host/batch/OwnProgramLauncher.h"
 #include "host/commands/CommandLine.h"
 #include "host/commands/CurveImportCommand.h"
 #include "host/commands/DewowCommand.h"
@@ -40,7 +42,11 @@ int main() {
   // correct says when one there will be applied.
   source.curveLocation = [](const std::string& title) { return handoffCurvePath(makeSnapshotDirectory(), title); };
   int status = 0;
-  if (!args.empty() && args[0] == "dewow") {
+  if (!args.empty() && args[0] == "batch") {
+    // Each file in a child run of this program: one plug-in, one window and
+    // one snapshot folder per file.
+    status = host::runBatchCommand(args, *host::makeOwnProgramLauncher(), out, err);
+  } else if (!args.empty() && args[0] == "dewow") {
     status = host::runDewowCommand(args, source, out, err);
   } else if (!args.empty() && host::isWindowCommand(args[0])) {
     status = host::runWindowCommand(args, source, out, err);

@@ -2,7 +2,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <cmath>
 #include <limits>
+#include <numbers>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "host/commands/CommandLine.h"
 #include "host/commands/Correction.h"
 #include "host/commands/CurveHandoff.h"
+#include "host/commands/FiguresFile.h"
 #include "host/offline/OfflineHost.h"
 #include "platform/Platform.h"
 #include "tests/host/CopyPluginEntry.h"
@@ -157,6 +160,40 @@ TEST_P(HostCorrect, WritesThePlugInsNewFileAsFloat) {
 }
 
 INSTANTIATE_TEST_SUITE_P(MonoAndStereo, HostCorrect, ::testing::Values(1, 2));
+
+// correct --figures: the wow of the input and of what the plug-in wrote,
+// for a program to read. The copy plug-in leaves the wow as it was.
+TEST_F(HostCorrect, WritesTheWowBeforeAndAfterForPrograms) {
+  const double rate = 22050.0;
+  AudioData audio = AudioData::silence(1, static_cast<std::size_t>(6 * rate), rate);
+  const double twoPi = 2.0 * std::numbers::pi;
+  for (std::size_t i = 0; i < audio.frames(); ++i) {
+    const double t = i / rate;
+    const double played = t + 0.003 * (1.0 - std::cos(twoPi * 0.8 * t)) / (twoPi * 0.8);
+    double v = 0.0;
+    for (double hz : {440.0, 660.0, 1000.0, 2500.0, 3300.0}) v += 0.15 * std::sin(twoPi * hz * played);
+    audio.channels[0][i] = static_cast<float>(v);
+  }
+  ASSERT_TRUE(host::writeWav(in, audio, SampleFormat::Pcm16).ok());
+  const std::string figures = temp("figures.json");
+  const RunResult r = run({"correct", in, out, "--plugin", kCopyPlugin, "--figures", figures});
+  ASSERT_EQ(r.status, host::kExitOk) << r.err;
+  std::string text;
+  ASSERT_TRUE(host::readTextFile(figures, text));
+  const auto read = host::parseFiguresJson(text);
+  ASSERT_TRUE(read) << text;
+  ASSERT_TRUE(read->beforeRmsPercent && read->afterRmsPercent) << text;
+  EXPECT_NEAR(*read->beforeRmsPercent, 0.3 / std::sqrt(2.0), 0.05) << text;
+  EXPECT_NEAR(*read->afterRmsPercent, *read->beforeRmsPercent, 0.01) << text;
+
+  // A run that fails still says what it could: nothing here.
+  EXPECT_EQ(run({"correct", temp("missing.wav"), out, "--figures", figures}).status, host::kExitInput);
+  ASSERT_TRUE(host::readTextFile(figures, text));
+  EXPECT_EQ(text, host::figuresJson({}));
+  std::remove(figures.c_str());
+  EXPECT_EQ(run({"info", "--figures", figures}).status, host::kExitUsage);
+  EXPECT_EQ(run({"correct", in, out, "--figures", out}).status, host::kExitUsage);
+}
 
 using HostCorrectFails = HostCorrect;
 

@@ -32,6 +32,9 @@ TEST(DewowArguments, TakesEachAlgorithmWithWhatItNeeds) {
   ASSERT_EQ(hum.parameters.size(), 1u);
   EXPECT_EQ(hum.parameters[0].first, "Lower");
   EXPECT_DOUBLE_EQ(hum.parameters[0].second, 48.5);
+  EXPECT_EQ(hum.figures, "");
+  EXPECT_EQ(parseDewowArguments(dewow({"in.wav", "out.wav", "--algorithm", "hum", "--figures", "f.json"})).figures,
+            "f.json");
 
   auto spectral = parseDewowArguments(
       dewow({"in.wav", "out.wav", "--algorithm", "spectral", "--band", "900:1100", "--range", "0.5:3.25"}));
@@ -79,6 +82,7 @@ TEST(DewowArguments, RefusesWhatCannotBeDoneWithWordsSayingWhy) {
        "A below B"},
       {dewow({"in.wav", "in.wav", "--algorithm", "hum"}), "another file than IN.wav"},
       {dewow({"in.wav", "out.wav", "--algorithm", "hum", "--curve-out", "out.wav"}), "--curve-out must name"},
+      {dewow({"in.wav", "out.wav", "--algorithm", "hum", "--figures", "in.wav"}), "--figures must name"},
       {dewow({"in.wav", "out.wav", "--algorithm", "hum", "--param", "Lower"}), "NAME=VALUE"},
       {dewow({"in.wav", "out.wav", "--algorithm", "hum", "--param", "Lower=x"}), "NAME=VALUE"},
       {dewow({"in.wav", "out.wav", "--algorithm"}), "--algorithm needs a value"},
