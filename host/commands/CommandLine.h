@@ -26,6 +26,7 @@ struct EditorCorrection {
   int blockSize = 4096;
   bool repairSamples = false;
   CurveShape shape;  // applied to the curve before the editor gets it
+  FormatChoice format = FormatChoice::Same;
 };
 using EditorCorrectionRunner = std::function<int(const EditorCorrection&, std::ostream& out, std::ostream& err)>;
 

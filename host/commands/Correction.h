@@ -6,6 +6,8 @@
 #include <iosfwd>
 #include <string>
 
+#include "host/audio/OutputPlan.h"
+
 namespace curvecheck {
 struct CurveCheck;
 }
@@ -37,6 +39,7 @@ struct CorrectionRequest {
   bool repairSamples = false;   // NaN and infinite input samples read as silence instead of refusing the file
   bool goOn = false;            // a detection that finds nothing leaves the curve flat and the run goes on
   bool force = false;           // a detected curve that leaves no less wow is saved all the same
+  FormatChoice format = FormatChoice::Same;  // of the output's samples
 };
 
 // The detection mode a name on the command line stands for: "hum" 3,

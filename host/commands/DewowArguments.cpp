@@ -14,6 +14,7 @@ const char* const kDewowUsage =
     "                          [--band LO:HI] [--range A:B] [--curve-out C.pvc] [--picture P.bmp]\n"
     "                          [--param NAME=VALUE]... [--timeout SECONDS] [--plugin PATH] [--force]\n"
     "                          [--smooth HZ] [--strength S] [--keep-drift] [--keep-pitch]\n"
+    "                          [--format same|float32|pcm24|pcm16]\n"
     "dewow opens the plug-in's editor for IN.wav and works it as a person would: a click\n"
     "on its picture, the algorithm chosen in its list, each --param set with its scroll bar\n"
     "until the read-out shows the value, then \"Create PVC\" (the spectral detector first\n"
@@ -27,7 +28,10 @@ const char* const kDewowUsage =
     "than wow) and a curve that cannot be wow, or a flat one, is refused; after it the wow\n"
     "of IN.wav and OUT.wav is measured from their partials and an output with no less wow\n"
     "than the input is removed. --force writes it all the same. The curve saved with\n"
-    "--curve-out is the one applied, after any shaping.\n";
+    "--curve-out is the one applied, after any shaping.\n"
+    "OUT.wav has IN.wav's sample format unless --format says another (integer samples are\n"
+    "dithered) and IN.wav's other chunks: bext gets a coding-history line, cue points move\n"
+    "with their audio along the curve.\n";
 
 namespace {
 
@@ -78,6 +82,17 @@ int pluginAlgorithm(Algorithm algorithm) {
 
 }  // namespace
 
+const char* algorithmName(Algorithm algorithm) {
+  switch (algorithm) {
+    case Algorithm::Hum: return "hum";
+    case Algorithm::Pilot: return "pilot";
+    case Algorithm::Spectral: return "spectral";
+    case Algorithm::CentreOfGravity: return "cog";
+    case Algorithm::Partials: return "partials";
+  }
+  return "";
+}
+
 const char* algorithmItemText(Algorithm algorithm) {
   const int item = algorithmItem(algorithm);
   return item < 0 ? "" : detect::kAlgorithmItems[item].text;
@@ -99,7 +114,8 @@ DewowArguments parseDewowArguments(const std::vector<std::string>& args) {
       return parsed;
     }
     const bool takesValue = a == "--algorithm" || a == "--band" || a == "--range" || a == "--curve-out" ||
-                            a == "--picture" || a == "--param" || a == "--timeout" || a == "--plugin";
+                            a == "--picture" || a == "--param" || a == "--timeout" || a == "--plugin" ||
+                            a == "--format";
     if (takesValue && i + 1 >= args.size()) {
       parsed.problem = a + " needs a value";
       break;
@@ -128,6 +144,8 @@ DewowArguments parseDewowArguments(const std::vector<std::string>& args) {
       if (!parsePair(value, parsed.rangeStart, parsed.rangeEnd) || parsed.rangeStart < 0.0 ||
           parsed.rangeEnd <= parsed.rangeStart)
         parsed.problem = "--range needs A:B, two times in seconds with A below B";
+    } else if (a == "--format") {
+      if (!parseFormatChoice(value, parsed.format)) parsed.problem = "--format needs same, float32, pcm24 or pcm16";
     } else if (a == "--curve-out") {
       parsed.curveOut = value;
     } else if (a == "--picture") {

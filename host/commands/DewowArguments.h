@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "curve/CurveShaping.h"
+#include "host/audio/OutputPlan.h"
 
 namespace host {
 
@@ -30,6 +31,7 @@ struct DewowArguments {
   std::vector<std::pair<std::string, double>> parameters;  // in the order given
   double timeoutSeconds = 600.0;
   CurveShape shape;    // applied to the curve found before the correction
+  FormatChoice format = FormatChoice::Same;  // of the output's samples
   bool force = false;  // correct along a curve the checks call implausible, keep an output with more wow
   bool help = false;
   std::string problem;  // empty when the options hold together
@@ -38,6 +40,8 @@ struct DewowArguments {
 // args excludes the program name; args[0] is "dewow".
 DewowArguments parseDewowArguments(const std::vector<std::string>& args);
 
+// The name the command line gives it: "hum", "pilot", "spectral", "cog", "partials".
+const char* algorithmName(Algorithm algorithm);
 // The algorithm list's text for an algorithm, as the editor shows it; empty
 // for the host's own estimator.
 const char* algorithmItemText(Algorithm algorithm);
