@@ -20,6 +20,7 @@ WavOutputForm OutputPlan::form() const {
   form.format = format;
   form.extensible = extensible;
   form.channelMask = channelMask;
+  form.rf64 = rf64;
   form.dither = format != SampleFormat::Float32 && format != SampleFormat::Float64;
   form.chunks = &chunks;
   return form;
@@ -48,6 +49,7 @@ bool planOutput(const std::string& input, FormatChoice choice, const std::string
   }
   plan.extensible = info.extensible;
   plan.channelMask = info.extensible ? info.channelMask : 0;
+  plan.rf64 = info.rf64;
 
   CarriedChunks carried = readCarriedChunks(source);
   plan.chunks = std::move(carried.chunks);

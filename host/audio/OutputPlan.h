@@ -21,6 +21,7 @@ struct OutputPlan {
   SampleFormat format = SampleFormat::Float32;
   bool extensible = false;
   std::uint32_t channelMask = 0;
+  bool rf64 = false;
   std::vector<WavChunk> chunks;
   std::vector<std::string> notes;  // what the user is told about the chunks
 

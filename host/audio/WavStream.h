@@ -91,6 +91,8 @@ struct WavOutputForm {
   std::uint32_t channelMask = 0;
   // Integer samples get triangular dither of one step before rounding.
   bool dither = false;
+  // RF64 whatever the length, as the input was.
+  bool rf64 = false;
   // Written before the data (or after it, as each says), in order; must
   // outlive the writer.
   const std::vector<WavChunk>* chunks = nullptr;

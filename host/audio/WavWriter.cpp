@@ -118,7 +118,7 @@ WavStreamWriter::WavStreamWriter(ByteSink& sink, int channels, double sampleRate
                       : 0),
       format_(form.format),
       form_(form),
-      roomToGrow_(roomToGrow),
+      roomToGrow_(roomToGrow || form.rf64),
       riffLimit_(std::min<std::uint64_t>(riffLimit, 0xFFFFFFFFull)) {
   problem_ = whyNotWritable(channels, sampleRate, form.format);
 }
@@ -244,7 +244,7 @@ bool WavStreamWriter::finish() {
   if (!trailing.empty() && !sink_.writeAt(dataOffset_ + dataBytes, trailing.data(), trailing.size()))
     return fail("the file cannot be written (is the disk full?)");
   const std::uint64_t riffBytes = dataOffset_ - 8 + dataBytes + trailing.size();
-  const bool large = riffBytes > riffLimit_;
+  const bool large = riffBytes > riffLimit_ || form_.rf64;
   if (large && !roomToGrow_) return fail("the audio is too long for a WAV file");
   std::uint8_t b[8];
   auto patch32 = [&](std::uint64_t offset, std::uint32_t v) {

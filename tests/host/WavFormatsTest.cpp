@@ -235,6 +235,40 @@ TEST(FormatChoice, OverridesTheInputsFormatAndKeepsTheHeader) {
   std::remove(in.c_str());
 }
 
+TEST(FormatChoice, AnRf64InputGivesAnRf64OutputHoweverShort) {
+  const std::string in = tempPath("formats-rf64.wav");
+  {
+    host::DiskFile file(in, host::DiskFile::Mode::Create);
+    host::DiskFileSink sink(file);
+    // A RIFF limit of 0 has the writer take RF64 for a short file.
+    host::WavStreamWriter writer(sink, 2, 96000.0, SampleFormat::Pcm24, true, 0);
+    std::vector<float> samples(100, 0.25f);
+    const float* channels[2] = {samples.data(), samples.data()};
+    ASSERT_TRUE(writer.begin() && writer.append(channels, samples.size()) && writer.finish());
+    ASSERT_TRUE(file.close());
+  }
+  host::OutputPlan plan;
+  std::string problem;
+  ASSERT_TRUE(host::planOutput(in, host::FormatChoice::Same, "x", nullptr, plan, problem)) << problem;
+  EXPECT_TRUE(plan.rf64);
+  const std::string out =
+      writeThrough(plan, "rf64-out.wav", 2, 96000.0, {std::vector<float>(50, 0.5f), std::vector<float>(50, 0.5f)});
+  const Bytes bytes = readFile(out);
+  ASSERT_GT(bytes.size(), 12u);
+  EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "RF64");
+  const host::WavReadResult read = host::readWav(out);
+  ASSERT_TRUE(read.ok()) << read.message;
+  EXPECT_EQ(read.format, SampleFormat::Pcm24);
+  EXPECT_EQ(read.audio.frames(), 50u);
+  // A plain input stays plain.
+  plan.rf64 = false;
+  const std::string plain = writeThrough(plan, "riff-out.wav", 1, 8000.0, {std::vector<float>(10)});
+  const Bytes plainBytes = readFile(plain);
+  ASSERT_GT(plainBytes.size(), 4u);
+  EXPECT_EQ(std::string(plainBytes.begin(), plainBytes.begin() + 4), "RIFF");
+  for (const auto& f : {in, out, plain}) std::remove(f.c_str());
+}
+
 // Samples of one value written through a 16-bit writer, read back as steps.
 std::vector<double> written16(float value, std::size_t frames, bool dither) {
   host::WavOutputForm form;
