@@ -273,6 +273,9 @@ void InteractiveSession::saveNewFiles(const ProcessOutcome& outcome) {
       tell("pelmora-host", problem);
     }
   }
+  // Without anyone to tell, what the files could not keep goes to the status line.
+  if (planned && !settings_.note)
+    for (const std::string& note : plan.notes) said += "; " + note;
   // The processed files live on disk; the plug-in keeps seeing one file.
   std::sort(made.begin(), made.end());
   for (auto it = made.rbegin(); it != made.rend(); ++it) host_.removeFile(*it);
