@@ -96,10 +96,14 @@ WavReadResult openAudioFile(OfflineHost& host, const std::string& path, std::siz
 }
 
 WavWriteResult saveAudioFile(const HostFile& file, const std::string& path, SampleFormat format) {
+  return saveAudioFile(file, path, WavOutputForm{format});
+}
+
+WavWriteResult saveAudioFile(const HostFile& file, const std::string& path, const WavOutputForm& form) {
   AudioStore& audio = *file.audio;
   WavFileOutput output;
   std::string problem;
-  if (!output.open(path, audio.channelCount(), audio.sampleRate(), format, true, problem))
+  if (!output.open(path, audio.channelCount(), audio.sampleRate(), form, true, problem))
     return {WavStatus::WriteFailed, problem};
   const auto channels = static_cast<std::size_t>(audio.channelCount());
   std::vector<std::vector<float>> block(channels, std::vector<float>(kBlockFrames));

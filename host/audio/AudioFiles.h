@@ -8,6 +8,7 @@
 
 #include "host/audio/AudioStore.h"
 #include "host/audio/WavFile.h"
+#include "host/audio/WavStream.h"
 
 namespace host {
 
@@ -25,6 +26,7 @@ WavReadResult openAudioFile(OfflineHost& host, const std::string& path, std::siz
                             bool repairNonFinite = false);
 // Writes beside path and renames on success: path is never left half written.
 WavWriteResult saveAudioFile(const HostFile& file, const std::string& path, SampleFormat format);
+WavWriteResult saveAudioFile(const HostFile& file, const std::string& path, const WavOutputForm& form);
 
 // Samples that are NaN or infinite, and where the first one is.
 struct NonFiniteSamples {

@@ -71,8 +71,13 @@ void WavFileOutput::drop() {
 
 bool WavFileOutput::open(const std::string& target, int channels, double sampleRate, SampleFormat format,
                          bool roomToGrow, std::string& problem) {
+  return open(target, channels, sampleRate, WavOutputForm{format}, roomToGrow, problem);
+}
+
+bool WavFileOutput::open(const std::string& target, int channels, double sampleRate, const WavOutputForm& form,
+                         bool roomToGrow, std::string& problem) {
   drop();
-  if (std::string why = whyNotWritable(channels, sampleRate, format); !why.empty()) {
+  if (std::string why = whyNotWritable(channels, sampleRate, form.format); !why.empty()) {
     problem = why;
     return false;
   }
@@ -85,7 +90,7 @@ bool WavFileOutput::open(const std::string& target, int channels, double sampleR
     return false;
   }
   sink_ = std::make_unique<DiskFileSink>(file_);
-  writer_ = std::make_unique<WavStreamWriter>(*sink_, channels, sampleRate, format, roomToGrow);
+  writer_ = std::make_unique<WavStreamWriter>(*sink_, channels, sampleRate, form, roomToGrow);
   if (!writer_->begin()) {
     problem = writer_->problem();
     drop();

@@ -22,6 +22,8 @@ class WavFileOutput {
 
   bool open(const std::string& target, int channels, double sampleRate, SampleFormat format, bool roomToGrow,
             std::string& problem);
+  bool open(const std::string& target, int channels, double sampleRate, const WavOutputForm& form, bool roomToGrow,
+            std::string& problem);
   bool append(const float* const* channels, std::size_t count, std::string& problem);
   bool commit(std::string& problem);
   // The name the file is written under until commit.

@@ -46,6 +46,7 @@ struct FormatChunk {
   std::uint32_t channels = 0;
   std::uint32_t sampleRate = 0;
   bool extensible = false;
+  std::uint32_t channelMask = 0;
 };
 
 WavReadResult failure(WavStatus status, std::string message) {
@@ -82,6 +83,7 @@ std::string parseFormat(const std::vector<std::uint8_t>& bytes, FormatChunk& out
     if (bytes.size() < 40 || get16(&bytes[16]) < 22) return "the extensible fmt chunk is incomplete";
     std::uint16_t validBits = get16(&bytes[18]);
     if (validBits > bits) return "more valid bits than the sample container holds";
+    out.channelMask = get32(&bytes[20]);
     if (!std::equal(kGuidTail.begin(), kGuidTail.end(), bytes.begin() + 26)) {
       status = WavStatus::Unsupported;
       return "the extensible header names a sub-format that is not PCM or float";
@@ -265,6 +267,7 @@ WavHeaderResult readWavHeader(ByteSource& source) {
   info.channels = fmt.channels;
   info.sampleRate = fmt.sampleRate;
   info.extensible = fmt.extensible;
+  info.channelMask = fmt.channelMask;
   info.rf64 = rf64;
   info.dataOffset = dataStart;
   info.frames = dataBytes / info.frameBytes();

@@ -51,6 +51,7 @@ struct WavInfo {
   std::uint32_t channels = 0;
   std::uint32_t sampleRate = 0;
   bool extensible = false;
+  std::uint32_t channelMask = 0;  // speaker positions of an extensible header; 0 when unknown
   bool rf64 = false;
   // The data chunk claimed more bytes than the file holds; the whole frames
   // that are there are read.
@@ -79,12 +80,44 @@ bool readWavFrames(ByteSource& source, const WavInfo& info, std::uint64_t positi
 // Why a WAV file cannot hold audio of this shape; empty when it can.
 std::string whyNotWritable(int channels, double sampleRate, SampleFormat format);
 
+struct WavChunk;
+
+// What a written file looks like beyond its channels and rate.
+struct WavOutputForm {
+  SampleFormat format = SampleFormat::Float32;
+  // The extensible header even for mono and stereo, with this channel mask
+  // (more than two channels always get it).
+  bool extensible = false;
+  std::uint32_t channelMask = 0;
+  // Integer samples get triangular dither of one step before rounding.
+  bool dither = false;
+  // RF64 whatever the length, as the input was.
+  bool rf64 = false;
+  // Written before the data (or after it, as each says), in order; must
+  // outlive the writer.
+  const std::vector<WavChunk>* chunks = nullptr;
+};
+
+// The triangular dither of integer outputs: the sum of two uniform values
+// in [-1/2, 1/2), from a generator that starts from the same seed in every
+// file, so that a run gives the same bytes each time.
+class Dither {
+ public:
+  double next() { return uniform() + uniform(); }
+
+ private:
+  double uniform();
+  std::uint64_t state_ = 0x9E3779B97F4A7C15ull;
+};
+
 class WavStreamWriter {
  public:
   // roomToGrow reserves the header space RF64 needs, for files whose length
   // is not known before they are written. riffLimit is the largest RIFF size
   // written as plain RIFF (lower only to try RF64 on small files).
   WavStreamWriter(ByteSink& sink, int channels, double sampleRate, SampleFormat format, bool roomToGrow,
+                  std::uint64_t riffLimit = 0xFFFFFFFFull);
+  WavStreamWriter(ByteSink& sink, int channels, double sampleRate, const WavOutputForm& form, bool roomToGrow,
                   std::uint64_t riffLimit = 0xFFFFFFFFull);
 
   bool begin();
@@ -101,10 +134,13 @@ class WavStreamWriter {
   std::uint32_t channels_;
   std::uint32_t sampleRate_;
   SampleFormat format_;
+  WavOutputForm form_;
+  Dither dither_;
   bool roomToGrow_;
   std::uint64_t riffLimit_;
   std::uint64_t dataOffset_ = 0;
   std::uint64_t frames_ = 0;
+  std::uint64_t factOffset_ = 0;  // of the fact chunk's frame count; 0 without one
   std::vector<std::uint8_t> buffer_;
   std::string problem_;
 };

@@ -6,6 +6,7 @@
 #include <ostream>
 #include <vector>
 
+#include "host/audio/WavChunks.h"
 #include "host/audio/WavFile.h"
 #include "host/audio/WavFileOutput.h"
 #include "host/audio/WavLayout.h"
@@ -21,33 +22,35 @@ WavWriteResult writeFailure(std::string message) { return {WavStatus::WriteFaile
 
 bool isFloat(SampleFormat format) { return format == SampleFormat::Float32 || format == SampleFormat::Float64; }
 
-// Rounds to the nearest step of 2^-(bits-1) and clips to the range the
-// integer holds; NaN becomes silence.
-std::int64_t quantise(float sample, double scale, std::int64_t low, std::int64_t high) {
+// Rounds to the nearest step of 2^-(bits-1), after adding the dither (in
+// steps), and clips to the range the integer holds; NaN becomes silence.
+std::int64_t quantise(float sample, double scale, std::int64_t low, std::int64_t high, Dither* dither) {
   if (std::isnan(sample)) return 0;
-  const double v = std::nearbyint(static_cast<double>(sample) * scale);
+  double v = static_cast<double>(sample) * scale;
+  if (dither) v += dither->next();
+  v = std::nearbyint(v);
   if (v <= static_cast<double>(low)) return low;
   if (v >= static_cast<double>(high)) return high;
   return static_cast<std::int64_t>(v);
 }
 
-void encode(float sample, SampleFormat format, std::uint8_t* p) {
+void encode(float sample, SampleFormat format, std::uint8_t* p, Dither* dither) {
   switch (format) {
     case SampleFormat::Pcm8:
-      p[0] = static_cast<std::uint8_t>(quantise(sample, 128.0, -128, 127) + 128);
+      p[0] = static_cast<std::uint8_t>(quantise(sample, 128.0, -128, 127, dither) + 128);
       break;
     case SampleFormat::Pcm16:
-      put16(p, static_cast<std::uint16_t>(quantise(sample, 32768.0, -32768, 32767)));
+      put16(p, static_cast<std::uint16_t>(quantise(sample, 32768.0, -32768, 32767, dither)));
       break;
     case SampleFormat::Pcm24: {
-      const auto v = static_cast<std::uint32_t>(quantise(sample, 8388608.0, -8388608, 8388607));
+      const auto v = static_cast<std::uint32_t>(quantise(sample, 8388608.0, -8388608, 8388607, dither));
       p[0] = static_cast<std::uint8_t>(v);
       p[1] = static_cast<std::uint8_t>(v >> 8);
       p[2] = static_cast<std::uint8_t>(v >> 16);
       break;
     }
     case SampleFormat::Pcm32:
-      put32(p, static_cast<std::uint32_t>(quantise(sample, 2147483648.0, -2147483648LL, 2147483647LL)));
+      put32(p, static_cast<std::uint32_t>(quantise(sample, 2147483648.0, -2147483648LL, 2147483647LL, dither)));
       break;
     case SampleFormat::Float32:
       put32(p, std::bit_cast<std::uint32_t>(sample));
@@ -84,6 +87,15 @@ void put64(std::uint8_t* p, std::uint64_t v) {
 
 }  // namespace
 
+double Dither::uniform() {
+  // splitmix64: the top 53 bits as a fraction of one.
+  std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  z ^= z >> 31;
+  return static_cast<double>(z >> 11) * 0x1p-53 - 0.5;
+}
+
 std::string whyNotWritable(int channels, double sampleRate, SampleFormat format) {
   (void)format;
   if (channels < 1 || static_cast<std::uint32_t>(channels) > kMaxChannels)
@@ -95,15 +107,20 @@ std::string whyNotWritable(int channels, double sampleRate, SampleFormat format)
 
 WavStreamWriter::WavStreamWriter(ByteSink& sink, int channels, double sampleRate, SampleFormat format,
                                  bool roomToGrow, std::uint64_t riffLimit)
+    : WavStreamWriter(sink, channels, sampleRate, WavOutputForm{format}, roomToGrow, riffLimit) {}
+
+WavStreamWriter::WavStreamWriter(ByteSink& sink, int channels, double sampleRate, const WavOutputForm& form,
+                                 bool roomToGrow, std::uint64_t riffLimit)
     : sink_(sink),
       channels_(static_cast<std::uint32_t>(std::max(channels, 0))),
       sampleRate_(sampleRate >= 1.0 && sampleRate <= static_cast<double>(kMaxSampleRate)
                       ? static_cast<std::uint32_t>(sampleRate)
                       : 0),
-      format_(format),
-      roomToGrow_(roomToGrow),
+      format_(form.format),
+      form_(form),
+      roomToGrow_(roomToGrow || form.rf64),
       riffLimit_(std::min<std::uint64_t>(riffLimit, 0xFFFFFFFFull)) {
-  problem_ = whyNotWritable(channels, sampleRate, format);
+  problem_ = whyNotWritable(channels, sampleRate, form.format);
 }
 
 bool WavStreamWriter::fail(std::string problem) {
@@ -115,7 +132,9 @@ bool WavStreamWriter::begin() {
   if (!problem_.empty()) return false;
   const std::uint64_t sampleBytes = static_cast<std::uint64_t>(bytesPerSample(format_));
   const std::uint64_t frameBytes = sampleBytes * channels_;
-  const bool extensible = channels_ > 2;
+  const bool extensible = channels_ > 2 || form_.extensible;
+  dither_ = Dither();
+  factOffset_ = 0;
   const bool withFact = isFloat(format_) || extensible;
   const std::uint32_t fmtBytes = extensible ? 40 : (isFloat(format_) ? 18 : 16);
 
@@ -157,8 +176,8 @@ bool WavStreamWriter::begin() {
   if (extensible) {
     append16(22);
     append16(static_cast<std::uint16_t>(sampleBytes * 8));
-    // Speaker positions are unknown beyond stereo: no channel mask.
-    append32(0);
+    // Speaker positions are only known when the input said them.
+    append32(form_.channelMask);
     append16(tag);
     append(kGuidTail.data(), kGuidTail.size());
   } else if (isFloat(format_)) {
@@ -167,8 +186,17 @@ bool WavStreamWriter::begin() {
   if (withFact) {
     append("fact", 4);
     append32(4);
+    factOffset_ = header.size();
     append32(0);
   }
+  if (form_.chunks)
+    for (const WavChunk& chunk : *form_.chunks) {
+      if (chunk.afterData) continue;
+      append(chunk.id.data(), 4);
+      append32(static_cast<std::uint32_t>(chunk.body.size()));
+      append(chunk.body.data(), chunk.body.size());
+      if (chunk.body.size() & 1u) header.push_back(0);
+    }
   append("data", 4);
   append32(0);
   dataOffset_ = header.size();
@@ -186,7 +214,8 @@ bool WavStreamWriter::append(const float* const* channels, std::size_t count) {
     const std::size_t n = std::min(kChunkFrames, count - done);
     std::uint8_t* p = buffer_.data();
     for (std::size_t f = 0; f < n; ++f)
-      for (std::uint32_t c = 0; c < channels_; ++c, p += sampleBytes) encode(channels[c][done + f], format_, p);
+      for (std::uint32_t c = 0; c < channels_; ++c, p += sampleBytes)
+        encode(channels[c][done + f], format_, p, form_.dither ? &dither_ : nullptr);
     if (!sink_.writeAt(dataOffset_ + (frames_ + done) * frameBytes, buffer_.data(), n * frameBytes))
       return fail("the file cannot be written (is the disk full?)");
     done += n;
@@ -199,14 +228,24 @@ bool WavStreamWriter::finish() {
   if (!problem_.empty() || dataOffset_ == 0) return fail("the file was not begun");
   const std::uint64_t frameBytes = static_cast<std::uint64_t>(bytesPerSample(format_)) * channels_;
   const std::uint64_t dataBytes = frames_ * frameBytes;
-  if (dataBytes & 1) {
-    const std::uint8_t pad = 0;
-    if (!sink_.writeAt(dataOffset_ + dataBytes, &pad, 1)) return fail("the file cannot be written (is the disk full?)");
-  }
-  const std::uint64_t riffBytes = dataOffset_ - 8 + dataBytes + (dataBytes & 1);
-  const bool large = riffBytes > riffLimit_;
+  // The chunks that followed the data in the input follow it here too.
+  std::vector<std::uint8_t> trailing;
+  if (dataBytes & 1) trailing.push_back(0);
+  if (form_.chunks)
+    for (const WavChunk& chunk : *form_.chunks) {
+      if (!chunk.afterData) continue;
+      std::uint8_t head[8];
+      std::copy(chunk.id.begin(), chunk.id.end(), head);
+      put32(head + 4, static_cast<std::uint32_t>(chunk.body.size()));
+      trailing.insert(trailing.end(), head, head + 8);
+      trailing.insert(trailing.end(), chunk.body.begin(), chunk.body.end());
+      if (chunk.body.size() & 1u) trailing.push_back(0);
+    }
+  if (!trailing.empty() && !sink_.writeAt(dataOffset_ + dataBytes, trailing.data(), trailing.size()))
+    return fail("the file cannot be written (is the disk full?)");
+  const std::uint64_t riffBytes = dataOffset_ - 8 + dataBytes + trailing.size();
+  const bool large = riffBytes > riffLimit_ || form_.rf64;
   if (large && !roomToGrow_) return fail("the audio is too long for a WAV file");
-  const bool withFact = isFloat(format_) || channels_ > 2;
   std::uint8_t b[8];
   auto patch32 = [&](std::uint64_t offset, std::uint32_t v) {
     put32(b, v);
@@ -224,8 +263,8 @@ bool WavStreamWriter::finish() {
   } else {
     ok = patch32(4, static_cast<std::uint32_t>(riffBytes));
   }
-  if (ok && withFact)
-    ok = patch32(dataOffset_ - 12, frames_ > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<std::uint32_t>(frames_));
+  if (ok && factOffset_ != 0)
+    ok = patch32(factOffset_, frames_ > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<std::uint32_t>(frames_));
   if (ok) ok = patch32(dataOffset_ - 4, large ? 0xFFFFFFFFu : static_cast<std::uint32_t>(dataBytes));
   if (!ok) return fail("the file's header cannot be written");
   return true;

@@ -30,11 +30,13 @@ constexpr const char* kUsage =
     "                            [--smooth HZ] [--strength S] [--keep-drift] [--keep-pitch]\n"
     "                            [--report R.html|R.json]... (the wow before and after)\n"
     "                            [--figures F.json]\n"
+    "                            [--format same|float32|pcm24|pcm16]\n"
     "       pelmora-host batch IN_DIR OUT_DIR --algorithm ALG [--jobs N] ...  (see batch --help)\n"
     "       pelmora-host measure IN.wav [--ref HZ|none] [--report R.html|R.json]  (see measure --help)\n"
     "The default plug-in is Pelmora.dll beside pelmora-host. correct runs the plug-in's\n"
     "reading pass and then its own process on IN.wav and writes the new file to\n"
-    "OUT.wav as 32-bit float. --curve gives Pelmora a curve file for IN.wav (pelmora-host.exe\n"
+    "OUT.wav in IN.wav's sample format (--format chooses another; integer samples are\n"
+    "dithered), with IN.wav's other chunks (bext, iXML, LIST, cue ...). --curve gives Pelmora a curve file for IN.wav (pelmora-host.exe\n"
     "loads it with \"Import PVC\" in the plug-in's editor, in a window for the run). --detect\n"
     "has the plug-in find the curve first, from mains hum or a pilot tone above 14 kHz\n"
     "(the partials of the music: dewow --algorithm spectral); when it finds none the\n"
@@ -54,6 +56,7 @@ struct Arguments {
   bool repairSamples = false;
   bool goOn = false;
   bool force = false;
+  FormatChoice format = FormatChoice::Same;
   CurveShape shape;
   std::vector<std::string> reports;
   std::string problem;
@@ -63,7 +66,8 @@ Arguments parse(const std::vector<std::string>& args, std::size_t from) {
   Arguments parsed;
   for (std::size_t i = from; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a == "--plugin" || a == "--block" || a == "--curve" || a == "--detect" || a == "--figures") {
+    if (a == "--plugin" || a == "--block" || a == "--curve" || a == "--detect" || a == "--figures" ||
+        a == "--format") {
       if (i + 1 >= args.size()) {
         parsed.problem = a + " needs a value";
         return parsed;
@@ -71,6 +75,11 @@ Arguments parse(const std::vector<std::string>& args, std::size_t from) {
       const std::string& value = args[++i];
       if (a == "--plugin") {
         parsed.plugin = value;
+      } else if (a == "--format") {
+        if (!parseFormatChoice(value, parsed.format)) {
+          parsed.problem = "--format needs same, float32, pcm24 or pcm16";
+          return parsed;
+        }
       } else if (a == "--curve") {
         parsed.curve = value;
       } else if (a == "--figures") {
@@ -201,7 +210,7 @@ int runCommand(const std::vector<std::string>& args, const PluginSource& source,
   if (!parsed.curve.empty() && source.curveThroughEditor)
     return source.curveThroughEditor({parsed.positional[0], parsed.positional[1], parsed.curve,
                                       linked ? std::string() : pluginPath, linked ? source.linkedEntry : nullptr,
-                                      parsed.blockSize, parsed.repairSamples, parsed.shape, parsed.reports},
+                                      parsed.blockSize, parsed.repairSamples, parsed.shape, parsed.reports, parsed.format},
                                      out, err);
 
   HostOptions options;
@@ -233,7 +242,7 @@ int runCommand(const std::vector<std::string>& args, const PluginSource& source,
     status = runCorrection(
         host,
         {parsed.positional[0], parsed.positional[1], parsed.curve, source.curveLocation, parsed.detector,
-         parsed.repairSamples, parsed.goOn, parsed.force, parsed.reports},
+         parsed.repairSamples, parsed.goOn, parsed.force, parsed.reports, parsed.format},
         out, err);
   }
   // effClose comes from the plug-in's owner; the host stops answering first.

@@ -26,6 +26,7 @@ struct EditorCorrection {
   bool repairSamples = false;
   CurveShape shape;  // applied to the curve before the editor gets it
   std::vector<std::string> reports;  // before-and-after reports, JSON or HTML
+  FormatChoice format = FormatChoice::Same;
 };
 using EditorCorrectionRunner = std::function<int(const EditorCorrection&, std::ostream& out, std::ostream& err)>;
 

@@ -8,6 +8,7 @@
 #include "detect/OperationModes.h"
 #include "host/audio/AudioFiles.h"
 #include "host/audio/WavFile.h"
+#include "host/commands/CurveFrames.h"
 #include "host/commands/CurveHandoff.h"
 #include "host/commands/OutputCheck.h"
 #include "host/commands/WowMeasure.h"
@@ -32,6 +33,12 @@ constexpr Detector kDetectors[] = {
 const char* detectorName(int mode) {
   for (const Detector& d : kDetectors)
     if (d.mode == mode) return d.name;
+  return "";
+}
+
+const char* detectorOption(int mode) {
+  for (const Detector& d : kDetectors)
+    if (d.mode == mode) return d.option;
   return "";
 }
 
@@ -103,6 +110,11 @@ int runCorrection(OfflineHost& host, const CorrectionRequest& request, std::ostr
     return kExitOutput;
   }
   const std::string title = titleOf(request.input);
+  // The curve the correction follows, as text, for the cue points: a
+  // detection's is the plug-in's own and not known here; with none given
+  // the plug-in's curve is flat.
+  std::string curveText;
+  bool curveKnown = request.detector == 0;
   // The curve must be in place before the plug-in first hears of the file.
   CurveHandoff handoff;
   if (!request.curve.empty()) {
@@ -113,6 +125,7 @@ int runCorrection(OfflineHost& host, const CorrectionRequest& request, std::ostr
     CurveCheck check;
     if (const int status = checkCurveFile(request.curve, err, check); status != kExitOk) return status;
     std::string problem;
+    curveText = check.text();
     if (!handoff.placeText(check.text(), request.curveLocation(title), problem)) {
       err << "pelmora-host: " << problem << '\n';
       return kExitInput;
@@ -121,9 +134,11 @@ int runCorrection(OfflineHost& host, const CorrectionRequest& request, std::ostr
     // A curve left where the plug-in looks for one is taken without a word
     // from the plug-in: the user must know the output follows it.
     const std::string found = request.curveLocation(title);
-    if (platform::fileAttributes(found) != platform::kInvalidAttributes)
+    if (platform::fileAttributes(found) != platform::kInvalidAttributes) {
       err << "pelmora-host: the plug-in applies the curve " << found
           << ", found under the input's name in its snapshot folder (remove the file to correct without it)\n";
+      curveKnown = curveKnown && readTextFile(found, curveText);
+    }
   }
   if (const int status = checkSamples(request.input, request.repairSamples, err); status != kExitOk) return status;
 
@@ -263,13 +278,25 @@ int runCorrection(OfflineHost& host, const CorrectionRequest& request, std::ostr
                     : *less ? "the output has less wow than the input: saved"
                             : "the output has no less wow than the input; saved all the same (--force)");
   }
-  WavWriteResult written = saveAudioFile(result, request.output, SampleFormat::Float32);
+  FrameMapping mapping;
+  if (curveKnown && curveText.empty()) mapping = [](const std::vector<std::uint64_t>& frames) { return frames; };
+  else if (curveKnown) mapping = curveTextMapping(curveText, host.file(index).audio->frames());
+  OutputPlan plan;
+  std::string problem;
+  const std::string what = request.detector != 0 ? std::string("Pelmora correct --detect ") + detectorOption(request.detector)
+                                                 : std::string("Pelmora correct");
+  if (!planOutput(request.input, request.format, what, mapping ? &mapping : nullptr, plan, problem)) {
+    err << "pelmora-host: " << request.input << ": " << problem << '\n';
+    return kExitInput;
+  }
+  for (const std::string& note : plan.notes) err << "pelmora-host: " << request.output << ": " << note << '\n';
+  WavWriteResult written = saveAudioFile(result, request.output, plan.form());
   if (!written.ok()) {
     err << "pelmora-host: " << request.output << ": " << written.message << '\n';
     return kExitOutput;
   }
   out << request.output << ": " << result.audio->frames() << " frames, " << result.audio->channelCount()
-      << " channels, " << result.audio->sampleRate() << " Hz, 32-bit float\n";
+      << " channels, " << result.audio->sampleRate() << " Hz, " << formatName(plan.format) << '\n';
   if (request.reports.empty() || !after) return kExitOk;
   return writeComparisonReports(request.reports, readingOfEstimate(*inputWow, rate, request.input),
                                 readingOfEstimate(*after, rate, request.output), steps, out, err)

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "host/audio/OutputPlan.h"
+
 namespace curvecheck {
 struct CurveCheck;
 }
@@ -39,6 +41,7 @@ struct CorrectionRequest {
   bool goOn = false;            // a detection that finds nothing leaves the curve flat and the run goes on
   bool force = false;           // a detected curve that leaves no less wow is saved all the same
   std::vector<std::string> reports;  // before-and-after reports, JSON or HTML
+  FormatChoice format = FormatChoice::Same;  // of the output's samples
 };
 
 // The detection mode a name on the command line stands for: "hum" 3,

@@ -156,6 +156,12 @@ int runCurveImport(const EditorCorrection& request, std::ostream& out, std::ostr
   settings.repairSamples = request.repairSamples;
   settings.scratchFolder = folderOf(request.output);
   settings.progress = ProgressPrinter(err);
+  settings.format = request.format;
+  settings.what = "Pelmora correct";
+  settings.cueCurve = curve;
+  settings.note = [&err, &request](const std::string& note) {
+    err << "pelmora-host: " << request.output << ": " << note << '\n';
+  };
   const EditorWork work = [&](InteractiveSession& session, std::string& problem) {
     EditorSteps steps(session, out, kPassTimeoutMs);
     const bool done = steps.clickSplash() && steps.importCurve(curve) && steps.process();

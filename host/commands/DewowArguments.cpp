@@ -17,6 +17,7 @@ const char* const kDewowUsage =
     "                          [--param NAME=VALUE]... [--timeout SECONDS] [--plugin PATH] [--force]\n"
     "                          [--smooth HZ] [--strength S] [--keep-drift] [--keep-pitch]\n"
     "                          [--report R.html|R.json]...\n"
+    "                          [--format same|float32|pcm24|pcm16]\n"
     "dewow opens the plug-in's editor for IN.wav and works it as a person would: a click\n"
     "on its picture, the algorithm chosen in its list, each --param set with its scroll bar\n"
     "until the read-out shows the value, then \"Create PVC\" (the spectral detector first\n"
@@ -33,7 +34,10 @@ const char* const kDewowUsage =
     "--curve-out is the one applied, after any shaping. --report writes both figures, the\n"
     "speed curves before and after, their spectra and what was done, as JSON or HTML;\n"
     "--figures writes the wow before and after (% RMS and peak, null where there is no\n"
-    "figure) to F.json.\n";
+    "figure) to F.json.\n"
+    "OUT.wav has IN.wav's sample format unless --format says another (integer samples are\n"
+    "dithered) and IN.wav's other chunks: bext gets a coding-history line, cue points move\n"
+    "with their audio along the curve.\n";
 
 namespace {
 
@@ -121,7 +125,8 @@ DewowArguments parseDewowArguments(const std::vector<std::string>& args) {
       return parsed;
     }
     const bool takesValue = a == "--algorithm" || a == "--band" || a == "--range" || a == "--curve-out" ||
-                            a == "--picture" || a == "--figures" || a == "--param" || a == "--timeout" || a == "--plugin";
+                            a == "--picture" || a == "--figures" || a == "--param" || a == "--timeout" ||
+                            a == "--plugin" || a == "--format";
     if (takesValue && i + 1 >= args.size()) {
       parsed.problem = a + " needs a value";
       break;
@@ -151,6 +156,8 @@ DewowArguments parseDewowArguments(const std::vector<std::string>& args) {
       if (!parsePair(value, parsed.rangeStart, parsed.rangeEnd) || parsed.rangeStart < 0.0 ||
           parsed.rangeEnd <= parsed.rangeStart)
         parsed.problem = "--range needs A:B, two times in seconds with A below B";
+    } else if (a == "--format") {
+      if (!parseFormatChoice(value, parsed.format)) parsed.problem = "--format needs same, float32, pcm24 or pcm16";
     } else if (a == "--curve-out") {
       parsed.curveOut = value;
     } else if (a == "--picture") {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "curve/CurveShaping.h"
+#include "host/audio/OutputPlan.h"
 
 namespace host {
 
@@ -32,6 +33,7 @@ struct DewowArguments {
   double timeoutSeconds = 600.0;
   CurveShape shape;    // applied to the curve found before the correction
   std::vector<std::string> reports;  // before-and-after reports, JSON or HTML
+  FormatChoice format = FormatChoice::Same;  // of the output's samples
   bool force = false;  // correct along a curve the checks call implausible, keep an output with more wow
   bool help = false;
   std::string problem;  // empty when the options hold together

@@ -661,6 +661,13 @@ int runDewowCommand(const std::vector<std::string>& args, const PluginSource& so
   settings.linkedEntry = parsed.plugin.empty() ? source.linkedEntry : nullptr;
   settings.pluginPath = parsed.plugin.empty() ? source.defaultPath : parsed.plugin;
   settings.output = output;
+  settings.format = parsed.format;
+  settings.what = std::string("Pelmora dewow ") + algorithmName(parsed.algorithm);
+  // The curve applied, after any shaping, is the one saved there.
+  settings.cueCurve = curve;
+  settings.note = [&err, &parsed](const std::string& note) {
+    err << "pelmora-host: " << parsed.output << ": " << note << '\n';
+  };
   const EditorWork work = [&](InteractiveSession& session, std::string& problem) {
     Run run(session, parsed, out, steps);
     if (partialsRun) {

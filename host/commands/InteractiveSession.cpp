@@ -7,6 +7,8 @@
 
 #include "host/audio/AudioFiles.h"
 #include "host/audio/DiskFile.h"
+#include "host/commands/CurveFrames.h"
+#include "host/commands/CurveHandoff.h"
 #include "host/commands/SessionText.h"
 
 namespace host {
@@ -234,6 +236,21 @@ void InteractiveSession::processDone(const ProcessOutcome& outcome) {
 }
 
 void InteractiveSession::saveNewFiles(const ProcessOutcome& outcome) {
+  // Every file keeps the input's format and chunks; the cue points move
+  // along the curve when it is known.
+  FrameMapping mapping;
+  std::string curveText;
+  if (!settings_.cueCurve.empty() && readTextFile(settings_.cueCurve, curveText)) {
+    WavReadResult probe;
+    if (const std::unique_ptr<AudioStore> audio = openWavStore(input_, false, probe))
+      mapping = curveTextMapping(curveText, audio->frames());
+  }
+  const std::string what = settings_.what.empty() ? "Pelmora " + outcome.processName : settings_.what;
+  OutputPlan plan;
+  std::string planProblem;
+  const bool planned = planOutput(input_, settings_.format, what, mapping ? &mapping : nullptr, plan, planProblem);
+  if (planned && settings_.note)
+    for (const std::string& note : plan.notes) settings_.note(note);
   std::string said;
   std::vector<std::size_t> made = outcome.newFiles;
   for (std::size_t k = 0; k < made.size(); ++k) {
@@ -244,8 +261,9 @@ void InteractiveSession::saveNewFiles(const ProcessOutcome& outcome) {
     const std::string path =
         (k == 0 && !settings_.output.empty()) ? settings_.output : freeOutputName(beside, outcome.processName, exists);
     const WavWriteResult written =
-        path.empty() ? WavWriteResult{WavStatus::WriteFailed, "no free name beside " + beside}
-                     : saveAudioFile(host_.file(made[k]), path, SampleFormat::Float32);
+        path.empty()  ? WavWriteResult{WavStatus::WriteFailed, "no free name beside " + beside}
+        : !planned    ? WavWriteResult{WavStatus::WriteFailed, "the input cannot be read again: " + planProblem}
+                      : saveAudioFile(host_.file(made[k]), path, plan.form());
     if (written.ok()) {
       saved_.push_back(path);
       said += (said.empty() ? "Saved " : ", ") + path;
@@ -255,6 +273,9 @@ void InteractiveSession::saveNewFiles(const ProcessOutcome& outcome) {
       tell("pelmora-host", problem);
     }
   }
+  // Without anyone to tell, what the files could not keep goes to the status line.
+  if (planned && !settings_.note)
+    for (const std::string& note : plan.notes) said += "; " + note;
   // The processed files live on disk; the plug-in keeps seeing one file.
   std::sort(made.begin(), made.end());
   for (auto it = made.rbegin(); it != made.rend(); ++it) host_.removeFile(*it);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "host/audio/OutputPlan.h"
 #include "host/offline/DeferredRequests.h"
 #include "host/offline/OfflineHost.h"
 #include "host/offline/PluginInstance.h"
@@ -26,6 +27,15 @@ struct SessionSettings {
   bool repairSamples = false;  // NaN and infinite input samples read as silence
   std::string scratchFolder;   // where new audio waits until it is saved; empty: the temporary folder
   std::function<void(const ProgressEvent&)> progress;  // told of every progress report too
+  FormatChoice format = FormatChoice::Same;  // of a processed file's samples
+  // What the bext coding history says made a processed file; empty: "Pelmora"
+  // and the process's name.
+  std::string what;
+  // The curve file the process follows, read when a file is saved, for its
+  // cue points; empty when it is not known (they stay where they were).
+  std::string cueCurve;
+  // Told what a saved file could not keep of the input (a chunk too large...).
+  std::function<void(const std::string&)> note;
 };
 
 class InteractiveSession final : public HostWindowEvents {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <cmath>
@@ -137,11 +138,11 @@ class HostCorrect : public ::testing::TestWithParam<int> {
   const std::string out = temp("out.wav");
 };
 
-TEST_P(HostCorrect, WritesThePlugInsNewFileAsFloat) {
+TEST_P(HostCorrect, WritesThePlugInsNewFileInTheInputsFormatOrAsAsked) {
   const int channels = GetParam();
   const AudioData source = testSignal(channels, 10007, 22050.0);
   ASSERT_TRUE(host::writeWav(in, source, SampleFormat::Pcm16).ok());
-  const RunResult r = run({"correct", in, out, "--plugin", kCopyPlugin, "--block", "1000"});
+  const RunResult r = run({"correct", in, out, "--plugin", kCopyPlugin, "--block", "1000", "--format", "float32"});
   ASSERT_EQ(r.status, host::kExitOk) << r.err;
   EXPECT_NE(r.err.find("Copy: Copy file"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("Read: Reading"), std::string::npos) << r.err;
@@ -157,6 +158,20 @@ TEST_P(HostCorrect, WritesThePlugInsNewFileAsFloat) {
     for (std::size_t i = 0; i < source.frames(); ++i)
       if (result.audio.channels[c][i] != source.channels[c][i] * 0.5f) ++wrong;
   EXPECT_EQ(wrong, 0);
+
+  // By default the input's 16 bits, dithered: within a step and a half.
+  const RunResult same = run({"correct", in, out, "--plugin", kCopyPlugin});
+  ASSERT_EQ(same.status, host::kExitOk) << same.err;
+  EXPECT_NE(same.out.find("16-bit PCM"), std::string::npos) << same.out;
+  const auto pcm = host::readWav(out);
+  ASSERT_TRUE(pcm.ok());
+  EXPECT_EQ(pcm.format, SampleFormat::Pcm16);
+  double worst = 0.0;
+  for (int c = 0; c < channels; ++c)
+    for (std::size_t i = 0; i < source.frames(); ++i)
+      worst = std::max(worst, std::abs(static_cast<double>(pcm.audio.channels[c][i]) - source.channels[c][i] * 0.5));
+  EXPECT_LT(worst * 32768.0, 1.5);
+  EXPECT_EQ(run({"correct", in, out, "--plugin", kCopyPlugin, "--format", "pcm12"}).status, host::kExitUsage);
 }
 
 INSTANTIATE_TEST_SUITE_P(MonoAndStereo, HostCorrect, ::testing::Values(1, 2));

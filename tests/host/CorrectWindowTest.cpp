@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -12,7 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "host/audio/DiskFile.h"
+#include "host/audio/WavChunks.h"
 #include "host/audio/WavFile.h"
+#include "host/audio/WavFileOutput.h"
+#include "host/audio/WavLayout.h"
 #include "host/commands/Correction.h"
 #include "tests/host/HostProgramRun.h"
 #include "tests/host/TempPath.h"
@@ -122,6 +127,63 @@ TEST(PelmoraCorrectCurve, TheImportedCurveTakesTheWowOut) {
   ASSERT_TRUE(halved.ok()) << halved.message;
   EXPECT_NEAR(peakDeviation(halved.audio.channels[0]), before / 2.0, 0.0003);
   EXPECT_TRUE(s.nothingLeft());
+}
+
+// A 24-bit Broadcast WAV master with a cue point on a click: the output is
+// 24-bit with the same chunks, its history tells of the correction, and the
+// cue point sits on the click where the curve has moved it.
+TEST(PelmoraCorrectCurve, KeepsAMastersFormatAndChunksAndMovesItsCue) {
+  Scratch s;
+  constexpr std::uint32_t kClick = 40000;
+  std::vector<host::WavChunk> chunks(3);
+  chunks[0].id = {'b', 'e', 'x', 't'};
+  chunks[0].body.assign(602, 0);
+  const std::string history = "A=ANALOGUE,M=mono,T=Studer A80\r\n";
+  chunks[0].body.insert(chunks[0].body.end(), history.begin(), history.end());
+  chunks[1].id = {'i', 'X', 'M', 'L'};
+  chunks[1].body = {'<', 'B', 'W', 'F', 'X', 'M', 'L', '/', '>'};
+  chunks[2].id = {'c', 'u', 'e', ' '};
+  chunks[2].body = {1, 0, 0, 0, 1, 0, 0, 0};
+  for (int shift = 0; shift < 32; shift += 8) chunks[2].body.push_back(static_cast<std::uint8_t>(kClick >> shift));
+  chunks[2].body.insert(chunks[2].body.end(), {'d', 'a', 't', 'a', 0, 0, 0, 0, 0, 0, 0, 0});
+  for (int shift = 0; shift < 32; shift += 8) chunks[2].body.push_back(static_cast<std::uint8_t>(kClick >> shift));
+  chunks[2].afterData = true;
+  {
+    host::WavOutputForm form;
+    form.format = host::SampleFormat::Pcm24;
+    form.chunks = &chunks;
+    host::WavFileOutput output;
+    std::string problem;
+    ASSERT_TRUE(output.open(s.input, 1, kRate, form, false, problem)) << problem;
+    std::vector<float> samples(64000, 0.0f);
+    samples[kClick] = 0.5f;
+    const float* channel = samples.data();
+    ASSERT_TRUE(output.append(&channel, samples.size(), problem));
+    ASSERT_TRUE(output.commit(problem));
+  }
+  // 2 % fast throughout: the click lands 800 frames later.
+  writeText(s.curve, "0 1.020000\r\n64000 1.020000\r\n");
+  const HostRun run = runHost(s.arguments(), s.err);
+  ASSERT_EQ(run.exitCode, 0u) << run.err;
+
+  const auto corrected = host::readWav(s.output);
+  ASSERT_TRUE(corrected.ok()) << corrected.message;
+  EXPECT_EQ(corrected.format, host::SampleFormat::Pcm24);
+  host::DiskFile file(s.output, host::DiskFile::Mode::Read);
+  host::DiskFileSource source(file);
+  const host::CarriedChunks carried = host::readCarriedChunks(source);
+  file.close();
+  ASSERT_EQ(carried.chunks.size(), 3u);
+  EXPECT_EQ(std::string(carried.chunks[0].body.begin() + 602, carried.chunks[0].body.end()),
+            history + "A=PCM,F=16000,W=24,M=mono,T=Pelmora correct\r\n");
+  EXPECT_EQ(carried.chunks[1].body, chunks[1].body);
+  ASSERT_TRUE(carried.chunks[2].is("cue "));
+  const std::uint32_t cue = host::wav::get32(carried.chunks[2].body.data() + 24);
+  const auto& out = corrected.audio.channels[0];
+  const auto peak = static_cast<std::uint32_t>(std::max_element(out.begin(), out.end()) - out.begin());
+  EXPECT_NEAR(static_cast<double>(peak), kClick * 1.02, 2.0);
+  EXPECT_LE(std::abs(static_cast<long long>(cue) - static_cast<long long>(peak)), 1) << cue << " " << peak;
+  std::cout << "[ measured ] click at input frame " << kClick << ": output peak " << peak << ", cue " << cue << '\n';
 }
 
 // Lines the host's own check cannot use stay out of what the plug-in loads;

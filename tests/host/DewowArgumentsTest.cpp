@@ -56,6 +56,10 @@ TEST(DewowArguments, TakesEachAlgorithmWithWhatItNeeds) {
   EXPECT_TRUE(partials.force);
   EXPECT_FALSE(partials.hasBand);
   EXPECT_FALSE(hum.force);
+  EXPECT_EQ(hum.format, host::FormatChoice::Same);
+  auto pcm16 = parseDewowArguments(dewow({"in.wav", "out.wav", "--algorithm", "pilot", "--format", "pcm16"}));
+  ASSERT_EQ(pcm16.problem, "");
+  EXPECT_EQ(pcm16.format, host::FormatChoice::Pcm16);
 
   auto reported = parseDewowArguments(
       dewow({"in.wav", "out.wav", "--algorithm", "pilot", "--report", "r.json", "--report", "r.HTML"}));
@@ -71,6 +75,7 @@ TEST(DewowArguments, RefusesWhatCannotBeDoneWithWordsSayingWhy) {
   };
   const Case cases[] = {
       {dewow({"in.wav", "out.wav", "--algorithm", "humm"}), "unknown algorithm \"humm\""},
+      {dewow({"in.wav", "out.wav", "--algorithm", "hum", "--format", "float64"}), "--format needs same, float32"},
       {dewow({"in.wav", "out.wav"}), "needs --algorithm"},
       {dewow({"in.wav", "out.wav", "--algorithm", "spectral"}), "spectral algorithm needs --band"},
       {dewow({"in.wav", "out.wav", "--algorithm", "cog"}), "cog algorithm needs --band"},

@@ -2,15 +2,21 @@
 // loaded from Pelmora.dll and also run as the shipped program.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <fstream>
 #include <filesystem>
 #include <iostream>
 #include <numbers>
 #include <sstream>
 #include <string>
 
+#include "host/audio/DiskFile.h"
+#include "host/audio/WavChunks.h"
 #include "host/audio/WavFile.h"
+#include "host/audio/WavFileOutput.h"
+#include "host/audio/WavLayout.h"
 #include "host/commands/CommandLine.h"
 #include "platform/Platform.h"
 #include "tests/host/TempPath.h"
@@ -135,11 +141,72 @@ TEST_F(PelmoraFlatCurve, ThroughTheShippedProgram) {
   const AudioData source = music(2, 20000, 48000.0);
   ASSERT_TRUE(host::writeWav(in, source, SampleFormat::Pcm24).ok());
   const AudioData read = host::readWav(in).audio;
-  const std::string command = "pelmora-host.exe correct \"" + in + "\" \"" + out + "\" 2> NUL";
+  const std::string command = "pelmora-host.exe correct \"" + in + "\" \"" + out + "\" --format float32 2> NUL";
   ASSERT_EQ(std::system(command.c_str()), 0);
   expectFlatGain(read, out);
 }
 #endif
+
+// An archive master: 24-bit with bext and a cue point at a click. The output
+// is 24-bit again, its history tells of the correction, and the cue point
+// sits on the click where the curve has moved it.
+TEST(PelmoraArchiveMaster, KeepsFormatAndChunksAndMovesTheCueWithItsAudio) {
+  const std::string in = temp("master.wav");
+  const std::string out = temp("master-out.wav");
+  const std::string curve = temp("master.pvc");
+  constexpr std::uint32_t kClick = 30000;
+  std::vector<host::WavChunk> chunks(2);
+  chunks[0].id = {'b', 'e', 'x', 't'};
+  chunks[0].body.assign(602, 0);
+  const std::string history = "A=ANALOGUE,M=stereo,T=Studer A80\r\n";
+  chunks[0].body.insert(chunks[0].body.end(), history.begin(), history.end());
+  chunks[1].id = {'c', 'u', 'e', ' '};
+  chunks[1].body = {1, 0, 0, 0, 7, 0, 0, 0};
+  for (int shift = 0; shift < 32; shift += 8) chunks[1].body.push_back(static_cast<std::uint8_t>(kClick >> shift));
+  chunks[1].body.insert(chunks[1].body.end(), {'d', 'a', 't', 'a', 0, 0, 0, 0, 0, 0, 0, 0});
+  for (int shift = 0; shift < 32; shift += 8) chunks[1].body.push_back(static_cast<std::uint8_t>(kClick >> shift));
+  chunks[1].afterData = true;
+  {
+    host::WavOutputForm form;
+    form.format = SampleFormat::Pcm24;
+    form.chunks = &chunks;
+    host::WavFileOutput output;
+    std::string problem;
+    ASSERT_TRUE(output.open(in, 2, 48000.0, form, false, problem)) << problem;
+    std::vector<float> left(60000, 0.0f), right(60000, 0.0f);
+    left[kClick] = right[kClick] = 0.5f;
+    const float* channels[2] = {left.data(), right.data()};
+    ASSERT_TRUE(output.append(channels, left.size(), problem));
+    ASSERT_TRUE(output.commit(problem));
+  }
+  // Faster, then slower: up to the click the curve gives 250 frames more
+  // than it takes (+250, +375, -375 over its three stretches).
+  std::ofstream(curve) << "0 1.000000\n5000 1.100000\n20000 0.950000\n40000 1.000000\n";
+  correct(in, out, {"--curve", curve});
+
+  host::DiskFile file(out, host::DiskFile::Mode::Read);
+  host::DiskFileSource source(file);
+  const host::WavHeaderResult header = host::readWavHeader(source);
+  ASSERT_TRUE(header.ok());
+  EXPECT_EQ(header.info.format, SampleFormat::Pcm24);
+  const host::CarriedChunks carried = host::readCarriedChunks(source);
+  file.close();
+  ASSERT_EQ(carried.chunks.size(), 2u);
+  const std::string newHistory(carried.chunks[0].body.begin() + 602, carried.chunks[0].body.end());
+  EXPECT_EQ(newHistory, history + "A=PCM,F=48000,W=24,M=stereo,T=Pelmora correct\r\n");
+  ASSERT_TRUE(carried.chunks[1].is("cue "));
+  const std::uint32_t cue = host::wav::get32(carried.chunks[1].body.data() + 24);
+  EXPECT_EQ(host::wav::get32(carried.chunks[1].body.data() + 8), cue);
+
+  const auto corrected = host::readWav(out);
+  ASSERT_TRUE(corrected.ok());
+  const auto& left = corrected.audio.channels[0];
+  const auto peak = static_cast<std::uint32_t>(std::max_element(left.begin(), left.end()) - left.begin());
+  EXPECT_NEAR(static_cast<double>(peak), kClick + 250.0, 3.0);
+  EXPECT_LE(std::abs(static_cast<long long>(cue) - static_cast<long long>(peak)), 1) << cue << " " << peak;
+  std::cout << "[ measured ] click at input frame " << kClick << ": output peak " << peak << ", cue " << cue << '\n';
+  for (const auto& f : {in, out, curve}) std::remove(f.c_str());
+}
 
 #if defined(PELMORA_WOW_TOOLS)
 TEST(PelmoraTrueCurve, RemovesTheWowOfAWowgenRecording) {
