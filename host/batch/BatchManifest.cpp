@@ -9,6 +9,7 @@
 #include "host/audio/WavFileOutput.h"
 #include "host/batch/BatchFiles.h"
 #include "host/commands/CurveHandoff.h"
+#include "host/commands/NumberText.h"
 
 namespace host {
 
@@ -102,17 +103,9 @@ std::vector<std::vector<std::string>> csvRecords(const std::string& text) {
   return records;
 }
 
-bool readNumber(const std::string& text, double& value) {
-  if (text.empty()) return false;
-  char* end = nullptr;
-  errno = 0;
-  value = std::strtod(text.c_str(), &end);
-  return errno == 0 && end == text.c_str() + text.size() && std::isfinite(value);
-}
-
 std::optional<double> optionalNumber(const std::string& text) {
   double value = 0.0;
-  return readNumber(text, value) ? std::optional<double>(value) : std::nullopt;
+  return parseNumber(text, value) ? std::optional<double>(value) : std::nullopt;
 }
 
 bool writeWhole(const std::string& path, const std::string& text, std::string& problem) {
@@ -166,7 +159,7 @@ std::vector<ManifestRow> parseManifestCsv(const std::string& text) {
     if (r.size() != kCsvColumns || (i == 0 && r[0] == "file")) continue;
     ManifestRow row;
     double exitCode = 0.0;
-    if (r[0].empty() || !readNumber(r[3], exitCode) || !readNumber(r[9], row.seconds)) continue;
+    if (r[0].empty() || !parseNumber(r[3], exitCode) || !parseNumber(r[9], row.seconds)) continue;
     row.file = r[0];
     row.algorithm = r[1];
     row.status = r[2];

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "detect/OperationModes.h"
+#include "host/commands/NumberText.h"
 #include "host/commands/ShapeArguments.h"
 #include "host/commands/WowReport.h"
 
@@ -40,14 +41,6 @@ const char* const kDewowUsage =
     "with their audio along the curve.\n";
 
 namespace {
-
-bool parseNumber(const std::string& text, double& value) {
-  if (text.empty()) return false;
-  char* end = nullptr;
-  errno = 0;
-  value = std::strtod(text.c_str(), &end);
-  return errno == 0 && end == text.c_str() + text.size() && std::isfinite(value);
-}
 
 bool parsePair(const std::string& text, double& first, double& second) {
   const std::size_t colon = text.find(':');

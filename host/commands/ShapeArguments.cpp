@@ -1,8 +1,6 @@
 #include "host/commands/ShapeArguments.h"
 
-#include <cerrno>
-#include <cmath>
-#include <cstdlib>
+#include "host/commands/NumberText.h"
 
 namespace host {
 
@@ -29,10 +27,8 @@ bool takeShapeOption(const std::vector<std::string>& args, std::size_t& i, Curve
     return true;
   }
   const std::string& text = args[++i];
-  char* end = nullptr;
-  errno = 0;
-  const double value = std::strtod(text.c_str(), &end);
-  const bool number = !text.empty() && errno == 0 && end == text.c_str() + text.size() && std::isfinite(value);
+  double value = 0.0;
+  const bool number = parseNumber(text, value);
   if (a == "--smooth") {
     if (!number || value < 0.1 || value > 100.0) problem = "--smooth needs a frequency from 0.1 to 100 Hz";
     else shape.smoothHz = value;

@@ -10,6 +10,7 @@
 
 #include "host/commands/Correction.h"
 #include "host/commands/InteractiveSession.h"
+#include "host/commands/NumberText.h"
 #include "host/commands/PictureCommand.h"
 
 namespace host {
@@ -40,14 +41,6 @@ struct Arguments {
   double timeoutSeconds = 600.0;
   std::string problem;
 };
-
-bool parseNumber(const std::string& text, double& value) {
-  if (text.empty()) return false;
-  char* end = nullptr;
-  errno = 0;
-  value = std::strtod(text.c_str(), &end);
-  return errno == 0 && end == text.c_str() + text.size() && std::isfinite(value);
-}
 
 Arguments parse(const std::vector<std::string>& args) {
   Arguments parsed;
