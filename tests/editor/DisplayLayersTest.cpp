@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
@@ -504,18 +505,32 @@ TEST_F(DisplayLayersTest, GravityTraceInRedWithItsLevel) {
   EXPECT_GT(countPixels(p, kBlackPixel, 201, 1, 300, 16), 20);  // "DSC Level: 42"
 }
 
+// The spectral detector's families for the test signal, between 1 and 7 kHz.
+void detectTracks(detect::SpectralPvcDetector& detector, const std::vector<float>& signal, int length = kFrames) {
+  ASSERT_TRUE(detector.beginRun(kRate, 1000.0f, 7000.0f, length));
+  const float* in = signal.data();
+  ASSERT_TRUE(detector.process(length, 1, &in, nullptr));
+  detector.collectTracks();
+  detector.buildCurve();
+  ASSERT_GT(detector.familyCount(), 0);
+}
+
+double distanceToSegment(double px, double py, double ax, double ay, double bx, double by) {
+  const double dx = bx - ax;
+  const double dy = by - ay;
+  const double length = dx * dx + dy * dy;
+  double t = length > 0.0 ? ((px - ax) * dx + (py - ay) * dy) / length : 0.0;
+  t = std::clamp(t, 0.0, 1.0);
+  return std::hypot(px - (ax + t * dx), py - (ay + t * dy));
+}
+
 TEST_F(DisplayLayersTest, DetectedTracksDarkenTheSpectrogram) {
   readSignal();
   TestCurve test(*analyser_);
   layers_.drawCurve(&test.curve, false);
   layers_.presentDisplay();
   detect::SpectralPvcDetector detector;
-  ASSERT_TRUE(detector.beginRun(kRate, 1000.0f, 7000.0f, kFrames));
-  const float* in = signal_->data();
-  ASSERT_TRUE(detector.process(kFrames, 1, &in, nullptr));
-  detector.collectTracks();
-  detector.buildCurve();
-  ASSERT_GT(detector.familyCount(), 0);
+  detectTracks(detector, *signal_);
 
   const Picture before = displayPicture();
   layers_.drawTrackOverlay(*analyser_, detector, 0, 0, kFrames);
@@ -539,6 +554,69 @@ TEST_F(DisplayLayersTest, DetectedTracksDarkenTheSpectrogram) {
   const Picture none = displayPicture();
   const Picture spectrogram = capture(layers_.spectrogramDc(), kWidth, kHeight);
   EXPECT_EQ(none.at(300, row), spectrogram.at(300, row));
+}
+
+// Each family is its own line: nothing is drawn from one family's last point
+// to the next family's first, which would cross the display between them.
+TEST_F(DisplayLayersTest, EachTrackIsDrawnAsItsOwnLine) {
+  readSignal();
+  layers_.presentDisplay();
+  // A length the frames fill exactly, so that the last frame has values too.
+  detect::SpectralPvcDetector detector;
+  const int length = detector.fftLength() + (kFrames - detector.fftLength()) / detector.hop() * detector.hop();
+  detectTracks(detector, *signal_, length);
+  ASSERT_GT(detector.familyCount(), 1);
+
+  // Every family's points where the display puts them (the view is the
+  // whole file), one run of points per stretch with values.
+  struct Point {
+    double x, y;
+  };
+  std::vector<std::vector<Point>> runs;
+  int fromFirstFrame = 0;
+  int toLastFrame = 0;
+  const double scale = static_cast<double>(static_cast<float>(kWidth / static_cast<double>(kFrames)));
+  for (int i = 0; i < detector.familyCount(); ++i) {
+    runs.emplace_back();
+    for (int j = 0; j < detector.frameCount(); ++j) {
+      const float f = detector.familyFrequency(i, j);
+      if (!(f > 0.0f)) {
+        if (!runs.back().empty()) runs.emplace_back();
+        continue;
+      }
+      const int y = analyser_->rowForRatio(analyser_->ratioForFrequency(f));
+      runs.back().push_back({detector.position(j) * scale + 1.0, static_cast<double>(y)});
+      fromFirstFrame += j == 0;
+      toLastFrame += j == detector.frameCount() - 1;
+    }
+  }
+  // The harmonics' families run from end to end, a harmonic apart: a line
+  // joining two of them would run back across the whole display.
+  ASSERT_GE(fromFirstFrame, 2);
+  ASSERT_GE(toLastFrame, 2);
+
+  const Picture before = displayPicture();
+  layers_.drawTrackOverlay(*analyser_, detector, 0, 0, kFrames);
+  const Picture after = displayPicture();
+  int changed = 0;
+  int away = 0;  // changed more than 4 pixels from every track's own line
+  std::string firstAway;
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x) {
+      if (after.at(x, y) == before.at(x, y)) continue;
+      ++changed;
+      double nearest = 1e9;
+      for (const auto& run : runs)
+        for (std::size_t k = 0; k < run.size(); ++k) {
+          const Point& a = run[k];
+          const Point& b = run[k + 1 < run.size() ? k + 1 : k];
+          nearest = std::min(nearest, distanceToSegment(x, y, a.x, a.y, b.x, b.y));
+        }
+      if (nearest <= 4.0) continue;
+      if (away++ == 0) firstAway = std::to_string(x) + "," + std::to_string(y);
+    }
+  EXPECT_GT(changed, 300);
+  EXPECT_EQ(away, 0) << "the first at " << firstAway;
 }
 
 TEST_F(DisplayLayersTest, PaintCopiesTheLayersAndTheSplashSurvivesTheLayers) {

@@ -521,6 +521,34 @@ TEST_F(EditorWindow, ChangedSampleRateOnTheSameFileStartsOneRedrawPass) {
   EXPECT_EQ(plugin->channelCount, 2);
 }
 
+// A host that refuses the redraw pass but answers the query at once: the
+// rate still differs inside that answer, and redrawing there again would
+// never end.
+TEST_F(EditorWindow, NotificationInsideTheRedrawRequestLeavesTheRedrawForTheNext) {
+  openAndRead();
+  host.refusesStarts = true;
+  host.file.sampleRate = 22050.0;
+  const int queries = host.queries;
+  EXPECT_TRUE(host.notify());
+  EXPECT_EQ(host.startedModes, (std::vector<int>{kModeRead, kModeZoom}));
+  EXPECT_EQ(host.queries, queries + 1);
+  EXPECT_EQ(plugin->getParameter(0), 2.0f);
+  EXPECT_TRUE(editor->files().needsRedraw()) << "the answer inside the request still saw the old rate";
+
+  // Each later notification tries once more.
+  EXPECT_TRUE(host.notify());
+  EXPECT_EQ(host.startsInMode(kModeZoom), 2);
+
+  // A host that runs it again: one pass, and the rate is taken up.
+  host.refusesStarts = false;
+  EXPECT_TRUE(host.notify());
+  EXPECT_EQ(host.startsInMode(kModeZoom), 3);
+  EXPECT_EQ(plugin->analyser().sampleRate(), 22050.0f);
+  EXPECT_FALSE(editor->files().needsRedraw());
+  EXPECT_TRUE(host.notify());
+  EXPECT_EQ(host.startsInMode(kModeZoom), 3);
+}
+
 TEST_F(EditorWindow, KeyPressesOpenTheInfoBoxes) {
   openAndRead();
   BoxAnswerer answerer;
