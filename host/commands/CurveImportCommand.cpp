@@ -66,8 +66,8 @@ class CurveCopy {
 
 // The reports of a finished correction: both files measured from their
 // partials.
-bool writeReports(const EditorCorrection& request, const std::vector<std::string>& steps, std::ostream& out,
-                  std::ostream& err) {
+bool writeReports(const EditorCorrection& request, double rate, const std::vector<std::string>& steps,
+                  std::ostream& out, std::ostream& err) {
   std::string problem;
   const std::optional<partials::Result> before = estimateWow(request.input, {}, nullptr, problem);
   const std::optional<partials::Result> after = before ? estimateWow(request.output, {}, nullptr, problem) : std::nullopt;
@@ -75,14 +75,7 @@ bool writeReports(const EditorCorrection& request, const std::vector<std::string
     err << "pelmora-host: the measure for the report: " << problem << '\n';
     return false;
   }
-  WavReadResult probe;
-  const std::unique_ptr<AudioStore> audio = openWavStore(request.output, false, probe);
-  if (!audio) {
-    err << "pelmora-host: " << request.output << ": " << probe.message << '\n';
-    return false;
-  }
   out << "wow before: " << describeWow(*before) << '\n' << "wow after:  " << describeWow(*after) << '\n';
-  const double rate = audio->sampleRate();
   return writeComparisonReports(request.reports, readingOfEstimate(*before, rate, request.input),
                                 readingOfEstimate(*after, rate, request.output), steps, out, err);
 }
@@ -170,7 +163,7 @@ int runCurveImport(const EditorCorrection& request, std::ostream& out, std::ostr
   };
   const int status = runEditorBatch("correct", settings, request.input, files, work, out, err);
   if (status != kExitOk || request.reports.empty()) return status;
-  return writeReports(request, reportSteps, out, err) ? status : kExitOutput;
+  return writeReports(request, rate, reportSteps, out, err) ? status : kExitOutput;
 }
 
 }  // namespace host
